@@ -1,0 +1,66 @@
+#include "app/loop.h"
+
+#include <chrono>
+#include <thread>
+
+#include "console/console.h"
+#include "dataset/loader.h"
+#include "dataset/writer.h"
+#include "sim/cooling.h"
+#include "sim/state.h"
+#include "sim/timestep.h"
+
+namespace qv {
+namespace {
+
+constexpr int kRender = 1;
+constexpr int kReplay = 2;
+constexpr int kCrystal = 6;
+
+void renderFrame() {
+    // The frame stored is the state before this call's step.
+    if (params.currentFrame % params.writeFreq == 0 || params.currentFrame == 1) writeFrame();
+    if (params.automatedAnalysis == 1) {
+        smartCoolingSchedule();
+    } else if (params.autoFiringOn == 1) {
+        autoFiring();
+    }
+    timeStepOnce(particles(), liveCount());
+    params.simTime += params.timeStep;
+}
+
+void replayFrame() {
+    setFrameFromStore(params.currentFrame);
+    // Overwrite the previous "Frame number ... loaded" in place.
+    console::out() << std::string(28, '\b') << "Frame number "
+                   << params.currentFrame * params.writeFreq << " loaded" << std::flush;
+    if (params.slowMotionDelay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(params.slowMotionDelay));
+    params.simTime = params.currentFrame * params.writeFreq * params.timeStep;
+}
+
+}  // namespace
+
+FrameOutcome idleFrame() {
+    if (params.currentFrame > params.framesToCalculate && params.runMode == kReplay) {
+        params.currentFrame = 1;
+    } else if (params.currentFrame > params.framesToCalculate && params.runMode == kRender) {
+        dataSetStream.close();
+        writeMasterFile();
+        return FrameOutcome::RenderComplete;
+    } else if (params.currentFrame < 1) {
+        params.currentFrame = params.framesToCalculate;
+    }
+
+    if (params.runMode == kRender) {
+        renderFrame();
+    } else if (params.runMode == kReplay) {
+        replayFrame();
+    } else if (params.runMode == kCrystal) {
+        params.simTime += params.timeStep;
+    }
+    params.currentFrame += params.playStep;
+    return FrameOutcome::Continue;
+}
+
+}  // namespace qv

@@ -1,0 +1,77 @@
+// Quorvex: charged dust grains in a plasma, simulated, shown and analysed.
+#include <GL/freeglut.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <locale>
+
+#include "app/loop.h"
+#include "console/console.h"
+#include "setup/setup.h"
+#include "sim/state.h"
+#include "sim/velocity_outputs.h"
+#include "view/menus.h"
+#include "view/render.h"
+
+namespace {
+
+// freeglut exits when it cannot open the display, so find out before initialising it.
+bool displayAvailable() {
+    const char* headless = std::getenv("QUORVEX_HEADLESS");
+    if (headless != nullptr && std::strcmp(headless, "1") == 0) return false;
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') return false;
+    Display* d = XOpenDisplay(name);
+    if (d == nullptr) return false;
+    XCloseDisplay(d);
+    return true;
+}
+
+void idleStep() {
+    if (qv::idleFrame() == qv::FrameOutcome::RenderComplete) qv::console::exitProgram(0);
+    qv::setUpLights();
+}
+
+void atExit() { qv::writeMaxboltzAndFarewell(); }
+
+void openWindow(int* argc, char** argv) {
+    using qv::params;
+    glutInit(argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(params.windowWidth, params.windowHeight);
+    glutInitWindowPosition(0, 0);
+    params.windowId = glutCreateWindow("Quorvex v1.0");
+    params.windowOpen = true;
+    qv::buildMenus();
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_LIGHTING);
+    glutDisplayFunc(qv::display);
+    glutReshapeFunc(qv::reshape);
+    glutIdleFunc(idleStep);
+    // Depth testing belongs to the start-up menu's first step; the window exists by then.
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::cout.imbue(std::locale::classic());
+    const bool window = displayAvailable();
+    if (window) {
+        openWindow(&argc, argv);
+    } else {
+        std::cout << "No display available: Quorvex runs without a window." << std::endl;
+    }
+    qv::runSetUp();
+    std::atexit(atExit);
+    if (window) {
+        glutMainLoop();
+        return 0;
+    }
+    for (;;) {
+        if (qv::idleFrame() == qv::FrameOutcome::RenderComplete) qv::console::exitProgram(0);
+    }
+}

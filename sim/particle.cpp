@@ -1,0 +1,46 @@
+#include "sim/particle.h"
+
+#include "sim/constants.h"
+
+namespace qv {
+
+double Particle::polarAngle() const {
+    const double r = distanceFromCentre();
+    return r == 0.0 ? 0.0 : std::acos(pos[2] / r);
+}
+
+double Particle::distanceTo(const Particle& other) const {
+    const double dx = other.pos[0] - pos[0];
+    const double dy = other.pos[1] - pos[1];
+    const double dz = other.pos[2] - pos[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+double Particle::directionTo(const Particle& other, double unit[3]) const {
+    const double d = distanceTo(other);
+    for (int i = 0; i < 3; ++i) unit[i] = (other.pos[i] - pos[i]) / d;
+    return d;
+}
+
+void Particle::setAzimuth(double phi) {
+    // A point on the z axis is its own image under a turn about that axis; sin(pi) is not
+    // exactly 0, so do not let rounding push it off the axis.
+    if (pos[0] == 0.0 && pos[1] == 0.0) return;
+    const double r = distanceFromCentre();
+    const double theta = polarAngle();
+    pos[0] = r * std::sin(theta) * std::cos(phi);
+    pos[1] = r * std::sin(theta) * std::sin(phi);
+}
+
+void Particle::setDistanceFromCentre(double d) {
+    const double r = distanceFromCentre();
+    if (r == 0.0) {
+        pos[2] = d;
+        return;
+    }
+    for (double& c : pos) c *= d / r;
+}
+
+bool Particle::isDeadParticle() const { return rgb[0] == static_cast<double>(deadColourRed); }
+
+}  // namespace qv

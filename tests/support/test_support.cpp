@@ -1,0 +1,57 @@
+#include "tests/support/test_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <iostream>
+
+#include "analysis/tracker.h"
+#include "console/console.h"
+#include "dataset/writer.h"
+#include "sim/state.h"
+#include "view/view_state.h"
+
+namespace qv::test {
+
+void resetProgramState() {
+    params = Parameters{};
+    dead = DeadParticleSettings{};
+    arrays = Arrays{};
+    tracker = TrackerState{};
+    view = ViewState{};
+    if (dataSetStream.is_open()) dataSetStream.close();
+    dataSetStream.clear();
+    console::useStandardStreams();
+    console::setExitHook([](int status) { throw ProgramExit{status}; });
+}
+
+ScriptedConsole::ScriptedConsole(const std::string& answers) : in_(answers) {
+    console::setStreams(in_, out_);
+}
+
+ScriptedConsole::~ScriptedConsole() { console::useStandardStreams(); }
+
+TempDir::TempDir() : previous_(std::filesystem::current_path()) {
+    static std::atomic<int> counter{0};
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quorvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    std::filesystem::current_path(dir_);
+}
+
+TempDir::~TempDir() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+}  // namespace qv::test

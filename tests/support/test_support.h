@@ -1,0 +1,45 @@
+#pragma once
+// Test helpers: fresh program state, scripted console dialogues, a private working directory.
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+namespace qv::test {
+
+// Thrown by the test exit hook in place of ending the process.
+struct ProgramExit {
+    int status;
+};
+
+// Puts every program-wide struct back to its load values, closes the data set stream, points the
+// console at std::cin/std::cout and makes exitProgram throw ProgramExit.
+void resetProgramState();
+
+// Runs the console over a script of answers; `output()` is everything the program printed.
+class ScriptedConsole {
+public:
+    explicit ScriptedConsole(const std::string& answers);
+    ~ScriptedConsole();
+    std::string output() const { return out_.str(); }
+    void clearOutput() { out_.str(""); }
+
+private:
+    std::istringstream in_;
+    std::ostringstream out_;
+};
+
+// Makes a fresh empty directory and works inside it for the lifetime of the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& path() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+    std::filesystem::path previous_;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace qv::test

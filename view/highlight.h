@@ -1,0 +1,9 @@
+#pragma once
+// Slice view and neighbour highlighting dialogues.
+
+namespace qv {
+
+void askSlice();
+void highlightNeighbours();
+
+}  // namespace qv
