@@ -34,7 +34,9 @@ void idleStep() {
     qv::setUpLights();
 }
 
-void atExit() { qv::writeMaxboltzAndFarewell(); }
+void atExit() {
+    qv::writeMaxboltzAndFarewell();
+}
 
 void openWindow(int* argc, char** argv) {
     using qv::params;

@@ -1,9 +1,12 @@
 #include "console/console.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
 #include <locale>
+#include <type_traits>
 
 namespace qv::console {
 namespace {
@@ -19,26 +22,41 @@ ExitHook exitHook;
 
 // Drops the rest of a line that held a bad answer, so one typo costs one re-prompt.
 void discardBadAnswer() {
-    inStream->clear();
     inStream->ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+}
+
+// The whole answer must be the number: "1.5" is no integer and "5abc" no number at all.
+template <class T>
+bool parseWhole(const std::string& word, T& value) {
+    const char* first = word.data();
+    const char* last = word.data() + word.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last) return false;
+    if constexpr (std::is_floating_point_v<T>) return std::isfinite(value);
+    return true;
 }
 
 template <class T>
 T readNumber(std::string_view reprompt) {
     for (;;) {
+        std::string word;
+        if (!(*inStream >> word)) inputEnded();
         T value{};
-        if (*inStream >> value) return value;
-        if (inStream->eof()) inputEnded();
+        if (parseWhole(word, value)) return value;
         discardBadAnswer();
-        if (inStream->eof()) inputEnded();
         *outStream << "That is not a number, please try again." << '\n' << reprompt << std::flush;
     }
 }
 
 }  // namespace
 
-std::istream& in() { return *inStream; }
-std::ostream& out() { return *outStream; }
+std::istream& in() {
+    return *inStream;
+}
+std::ostream& out() {
+    return *outStream;
+}
 
 void setStreams(std::istream& input, std::ostream& output) {
     inStream = &input;
@@ -51,7 +69,9 @@ void useStandardStreams() {
     outStream = &std::cout;
 }
 
-void setExitHook(ExitHook hook) { exitHook = std::move(hook); }
+void setExitHook(ExitHook hook) {
+    exitHook = std::move(hook);
+}
 
 void exitProgram(int status) {
     outStream->flush();
@@ -64,8 +84,12 @@ void clearScreen() {
     *outStream << "\x1b[2J\x1b[H" << std::flush;
 }
 
-int readInt(std::string_view reprompt) { return readNumber<int>(reprompt); }
-double readReal(std::string_view reprompt) { return readNumber<double>(reprompt); }
+int readInt(std::string_view reprompt) {
+    return readNumber<int>(reprompt);
+}
+double readReal(std::string_view reprompt) {
+    return readNumber<double>(reprompt);
+}
 
 char readChar() {
     char c = 0;

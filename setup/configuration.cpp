@@ -12,7 +12,9 @@ void allocateParticles(int count) {
     arrays.particleCursor = 0;
 }
 
-bool cursorAtEnd() { return arrays.particleCursor == arrays.particleArray.size(); }
+bool cursorAtEnd() {
+    return arrays.particleCursor == arrays.particleArray.size();
+}
 
 void reportAverages() {
     double radius = 0, mass = 0, charge = 0;

@@ -41,6 +41,8 @@ void Particle::setDistanceFromCentre(double d) {
     for (double& c : pos) c *= d / r;
 }
 
-bool Particle::isDeadParticle() const { return rgb[0] == static_cast<double>(deadColourRed); }
+bool Particle::isDeadParticle() const {
+    return rgb[0] == static_cast<double>(deadColourRed);
+}
 
 }  // namespace qv

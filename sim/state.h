@@ -15,7 +15,7 @@ namespace qv {
 struct Parameters {
     // Fixed plasma: 2 eV electrons at 1e15 per cubic metre.
     double plasmaTemperature = -2.0 * electronCharge / boltzmannConstant;  // K
-    double plasmaDensity = 1e15;                                          // m^-3
+    double plasmaDensity = 1e15;                                           // m^-3
 
     // Mean grain properties: SI at load, normalised after the derived quantities are computed.
     double grainRadius = 1e-6;
@@ -127,7 +127,11 @@ inline Parameters params;
 inline DeadParticleSettings dead;
 inline Arrays arrays;
 
-inline Particle* particles() { return arrays.particleArray.data(); }
-inline int liveCount() { return params.numParticles - params.numDeadParticles; }
+inline Particle* particles() {
+    return arrays.particleArray.data();
+}
+inline int liveCount() {
+    return params.numParticles - params.numDeadParticles;
+}
 
 }  // namespace qv

@@ -69,8 +69,8 @@ void showParameters() {
         << " : Shell width to draw : " << view.shellViewWidth / rapar << '\n';
     out << "Slice Min : " << view.sliceMin / rapar << " : Slice Max : " << view.sliceMax / rapar
         << '\n';
-    out << "Radius of Particles : " << params.grainRadius
-        << " : Radius of Apparatus : " << rapar << '\n';
+    out << "Radius of Particles : " << params.grainRadius << " : Radius of Apparatus : " << rapar
+        << '\n';
     out << "Timestep : " << params.timeStep << " : Frame : " << params.currentFrame
         << " : Slow motion : " << params.slowMotionDelay << '\n';
     out << "Mass of Part : " << params.grainMass << " : Number Density : " << params.numberDensity

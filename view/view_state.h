@@ -14,7 +14,7 @@ struct ViewState {
     double apparatusSizeScale = 100.0;
     int equalMagnification = -1;
     int sphereResolution = 15;
-    int dustDrawMode = 5;  // 4 wire, 5 solid with slice, 6 none, 7 shell view
+    int dustDrawMode = 5;       // 4 wire, 5 solid with slice, 6 none, 7 shell view
     int apparatusDrawMode = 0;  // 2 wire, 3 solid, otherwise none
     double sliceMin = -9999999.0;
     double sliceMax = 9999999.0;

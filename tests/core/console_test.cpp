@@ -1,8 +1,9 @@
+#include "console/console.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "console/console.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -22,7 +23,7 @@ TEST(Console, NonNumericAnswerIsRefusedAndAskedAgain) {
     test::resetProgramState();
     test::ScriptedConsole io("ten\n1.5x\n7\n");
     EXPECT_EQ(console::readInt("How many?\n"), 7);
-    // "ten" is refused; "1.5x" is not an integer either, the rest of its line is dropped.
+    // "ten" is refused, and "1.5x" is no integer either.
     const std::string out = io.output();
     EXPECT_NE(out.find("That is not a number, please try again.\nHow many?\n"), std::string::npos);
 }
@@ -49,7 +50,8 @@ TEST(Console, YesNoQuestionIsAskedUntilYOrN) {
     test::resetProgramState();
     test::ScriptedConsole io("x Y n\n");
     EXPECT_EQ(console::readYesNo("Append? (y/n)\n"), 'n');
-    EXPECT_EQ(io.output(), "Please answer y or n.\nAppend? (y/n)\nPlease answer y or n.\nAppend? (y/n)\n");
+    EXPECT_EQ(io.output(),
+              "Please answer y or n.\nAppend? (y/n)\nPlease answer y or n.\nAppend? (y/n)\n");
 }
 
 // End of input at any prompt ends the program with status 1, never a loop on a dead stream.

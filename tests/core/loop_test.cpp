@@ -1,10 +1,11 @@
+#include "app/loop.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/loop.h"
 #include "dataset/writer.h"
 #include "sim/state.h"
 #include "tests/support/test_support.h"

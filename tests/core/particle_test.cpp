@@ -1,9 +1,10 @@
+#include "sim/particle.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "sim/constants.h"
-#include "sim/particle.h"
 #include "sim/state.h"
 #include "tests/support/test_support.h"
 

@@ -30,7 +30,9 @@ ScriptedConsole::ScriptedConsole(const std::string& answers) : in_(answers) {
     console::setStreams(in_, out_);
 }
 
-ScriptedConsole::~ScriptedConsole() { console::useStandardStreams(); }
+ScriptedConsole::~ScriptedConsole() {
+    console::useStandardStreams();
+}
 
 TempDir::TempDir() : previous_(std::filesystem::current_path()) {
     static std::atomic<int> counter{0};

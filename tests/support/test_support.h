@@ -17,25 +17,25 @@ void resetProgramState();
 
 // Runs the console over a script of answers; `output()` is everything the program printed.
 class ScriptedConsole {
-public:
+  public:
     explicit ScriptedConsole(const std::string& answers);
     ~ScriptedConsole();
     std::string output() const { return out_.str(); }
     void clearOutput() { out_.str(""); }
 
-private:
+  private:
     std::istringstream in_;
     std::ostringstream out_;
 };
 
 // Makes a fresh empty directory and works inside it for the lifetime of the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::filesystem::path& path() const { return dir_; }
 
-private:
+  private:
     std::filesystem::path dir_;
     std::filesystem::path previous_;
 };
