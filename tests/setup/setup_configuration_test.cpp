@@ -187,11 +187,14 @@ TEST(InitialConfiguration, DeadParticlesWaitAboveTheApparatus) {
 
 TEST(InitialConfiguration, RdistributionIsExtendedByASecondRender) {
     test::TempDir dir;
-    test::ScriptedConsole console("");
     prepareRender(6, 1);
-    configureInitialParticles();
+    {
+        test::ScriptedConsole console("");
+        configureInitialParticles();
+    }
     const std::string once = test::readFile("cloudRdistribution.xls");
     prepareRender(6, 1);
+    test::ScriptedConsole console("");
     configureInitialParticles();
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), once + once);
 }
