@@ -1,3 +1,5 @@
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_rng.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,6 +71,41 @@ TEST(InitialConfiguration, SameSeedGivesIdenticalFiles) {
     const RenderFiles other = configureAndWrite(14);
     EXPECT_NE(first.dataSet, other.dataSet);
     EXPECT_NE(first.rdistribution, other.rdistribution);
+}
+
+TEST(InitialConfiguration, DrawsFollowTheFixedOrder) {
+    prepareRender(5, 0);
+    params.randomSeed = 21;
+    test::TempDir dir;
+    test::ScriptedConsole console("");
+    configureInitialParticles();
+
+    // The same sequence drawn by hand: polar angle, azimuth, radius by rejection, then the three
+    // velocity components, slot after slot.
+    gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
+    gsl_rng_set(rng, 21);
+    const double sigma =
+        std::sqrt(boltzmannConstant * params.dustTemperature / (params.groupMass * electronMass));
+    for (int i = 0; i < 5; ++i) {
+        const double theta = std::acos(2 * gsl_rng_uniform(rng) - 1);
+        const double phi = 2 * gsl_rng_uniform(rng) * pi - pi;
+        double u3, u4;
+        do {
+            u3 = gsl_rng_uniform(rng);
+            u4 = gsl_rng_uniform(rng);
+        } while (u3 * u3 <= u4);
+        const double r = u3 * params.apparatusRadius;
+        const Particle& p = arrays.particleArray[i];
+        EXPECT_DOUBLE_EQ(p.position(0), r * std::sin(theta) * std::cos(phi)) << i;
+        EXPECT_DOUBLE_EQ(p.position(1), r * std::sin(theta) * std::sin(phi)) << i;
+        EXPECT_DOUBLE_EQ(p.position(2), r * std::cos(theta)) << i;
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_DOUBLE_EQ(p.velocity(j),
+                             gsl_ran_gaussian(rng, sigma) / params.electronThermalSpeed)
+                << i << " " << j;
+        }
+    }
+    gsl_rng_free(rng);
 }
 
 TEST(InitialConfiguration, EnvironmentSeedIsOverruledByTheProgramSeed) {
