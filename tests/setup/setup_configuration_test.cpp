@@ -140,24 +140,6 @@ TEST(InitialConfiguration, GrainsFillTheSphereAndRdistributionListsTheirRadii) {
     EXPECT_TRUE(arrays.speedTable.empty());
 }
 
-TEST(InitialConfiguration, VelocitiesAreThermalAtTheDustTemperature) {
-    prepareRender(3000, 0);
-    test::TempDir dir;
-    test::ScriptedConsole console("");
-    configureInitialParticles();
-    // Each component carries kB*Td/2 on average.
-    double sumSquares[3] = {0, 0, 0};
-    for (const Particle& p : arrays.particleArray) {
-        for (int j = 0; j < 3; ++j) sumSquares[j] += p.velocity(j) * p.velocity(j);
-    }
-    const double speedUnit = params.electronThermalSpeed;
-    for (int j = 0; j < 3; ++j) {
-        const double meanEnergy =
-            params.groupMass * electronMass * sumSquares[j] / 3000.0 * speedUnit * speedUnit;
-        EXPECT_NEAR(meanEnergy / (boltzmannConstant * params.dustTemperature), 1.0, 0.1) << j;
-    }
-}
-
 TEST(InitialConfiguration, SpeedTableHoldsInitialSpeedsInItsFirstBlock) {
     prepareRender(10, 2);
     params.speedDistributionOn = 1;

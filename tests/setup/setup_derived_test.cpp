@@ -66,19 +66,6 @@ TEST(DerivedQuantities, StepMultiplierScalesOnlyTheTimeStep) {
     EXPECT_DOUBLE_EQ(params.grainRadius, single.grainRadius);
 }
 
-TEST(DerivedQuantities, ChargeSignMattersOnlyForChargePerRadius) {
-    computeDefaults();
-    const Parameters negative = params;
-    test::resetProgramState();
-    applyRenderDefaults();
-    params.grainCharge = 10000.0;
-    computeDerivedQuantities();
-    EXPECT_DOUBLE_EQ(params.interparticleDistance, negative.interparticleDistance);
-    EXPECT_DOUBLE_EQ(params.dustPlasmaFrequency, negative.dustPlasmaFrequency);
-    EXPECT_LT(negative.chargePerRadius, 0);
-    EXPECT_DOUBLE_EQ(params.chargePerRadius, -negative.chargePerRadius);
-}
-
 TEST(DerivedQuantities, ReportPrintsEveryLabelInOrder) {
     computeDefaults();
     test::ScriptedConsole console("");
