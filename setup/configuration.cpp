@@ -1,11 +1,83 @@
 #include "setup/configuration.h"
 
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_rng.h>
+
+#include <algorithm>
+#include <cmath>
 #include <ostream>
+#include <string>
 
 #include "console/console.h"
+#include "sim/constants.h"
 #include "sim/state.h"
 
 namespace qv {
+namespace {
+
+// Grains per mass group: the groups are consecutive equal blocks of slot indices. The dialogue
+// never allows more groups than grains; should that still happen, every grain forms its own
+// block rather than dividing by zero.
+int massGroupSize() {
+    const int groups = std::max(params.numMassGroups, 1);
+    return std::max(liveCount() / groups, 1);
+}
+
+// Drawing colour of a mass group: the first three groups are told apart on screen.
+void setGroupColour(Particle& p, int group) {
+    if (group == 1) {
+        p.setColour(0, 0, 1);
+    } else if (group == 2) {
+        p.setColour(0, 1, 0);
+    } else {
+        p.setColour(0, 0, 0);
+    }
+}
+
+// A uniformly random point inside the apparatus sphere. The cosine of the polar angle is uniform
+// and the radius is drawn with density proportional to r^2 by rejection, in this exact order
+// of draws so that a seed always gives the same cloud.
+void placeAtRandom(Particle& p, gsl_rng* rng, std::ostream& rdistribution) {
+    const double theta = std::acos(2.0 * gsl_rng_uniform(rng) - 1.0);
+    const double phi = 2.0 * gsl_rng_uniform(rng) * pi - pi;
+    double u3 = 0;
+    double u4 = 0;
+    do {
+        u3 = gsl_rng_uniform(rng);
+        u4 = gsl_rng_uniform(rng);
+    } while (!(u3 * u3 > u4));
+    const double r = u3 * params.apparatusRadius;
+    rdistribution << r << '\n';
+    p.setPosition(0, r * std::sin(theta) * std::cos(phi));
+    p.setPosition(1, r * std::sin(theta) * std::sin(phi));
+    p.setPosition(2, r * std::cos(theta));
+}
+
+// Maxwellian velocity at the dust temperature: each component normal with the thermal spread
+// of a grain of this mass, in units of the electron thermal speed.
+void giveThermalVelocity(Particle& p, gsl_rng* rng) {
+    const double sigma =
+        std::sqrt(boltzmannConstant * params.dustTemperature / (p.mass() * electronMass));
+    for (int j = 0; j < 3; ++j) {
+        p.setVelocity(j, gsl_ran_gaussian(rng, sigma) / params.electronThermalSpeed);
+    }
+}
+
+// Dead particles wait above the apparatus, at rest and without mass or charge, until fired.
+void parkDeadParticles() {
+    const int slots = static_cast<int>(arrays.particleArray.size());
+    const int parked = std::min(params.numDeadParticles, slots);
+    for (int k = 0; k < parked; ++k) {
+        Particle& p = arrays.particleArray[slots - 1 - k];
+        p.reset();
+        p.setColour(static_cast<double>(deadColourRed), static_cast<double>(deadColourGreen),
+                    static_cast<double>(deadColourBlue));
+        p.setPosition(1, params.deadParkY);
+        p.setRadius(params.grainRadius);
+    }
+}
+
+}  // namespace
 
 void allocateParticles(int count) {
     arrays.particleArray.assign(count > 0 ? static_cast<std::size_t>(count) : 0, Particle{});
@@ -14,6 +86,118 @@ void allocateParticles(int count) {
 
 bool cursorAtEnd() {
     return arrays.particleCursor == arrays.particleArray.size();
+}
+
+void setUpMassDistribution() {
+    std::ostream& out = console::out();
+    const char* maxPrompt = "Please enter maximum mass as a fraction of am average mass particle\n";
+    const char* minPrompt = "Please enter minimum mass\n";
+    const char* refusal = "A mass fraction must be above 0.";
+    const auto positive = [](double v) { return v > 0; };
+    do {
+        out << maxPrompt << std::flush;
+        params.maxMassFraction = console::readRealWhere(positive, refusal, maxPrompt);
+        out << '\n' << minPrompt << std::flush;
+        params.minMassFraction = console::readRealWhere(positive, refusal, minPrompt);
+        out << '\n';
+    } while (params.maxMassFraction < params.minMassFraction);
+
+    // Equal groups need a live count that the number of groups divides.
+    while (params.numParticles % params.numMassGroups != 0) ++params.numParticles;
+    out << "Updated Particle Number is: " << params.numParticles << '\n' << '\n' << std::flush;
+
+    params.grainMass = (params.maxMassFraction + params.minMassFraction) / 2.0 * params.grainMass;
+    params.grainRadius =
+        std::cbrt(3.0 * params.grainMass / (4.0 * grainMaterialDensity * pi));  // metres
+}
+
+void assignMassGroup(double massStep, int slot) {
+    if (slot >= liveCount()) return;  // dead slots keep the last group's values
+    const int group = slot / massGroupSize();
+    params.groupMass = group * massStep + params.grainMass;
+    // Same material for every grain: the radius follows from the mass.
+    params.grainRadius =
+        std::cbrt(params.groupMass * electronMass * 3.0 / (4.0 * grainMaterialDensity * pi)) /
+        params.debyeLength;
+    params.grainCharge = params.chargePerRadius * params.grainRadius;
+}
+
+void buildCrystalLattice() {
+    const double bigR = params.apparatusRadius;
+    const double a = bigR / 20.0;
+    const double sqrt3 = std::sqrt(3.0);
+    const double layerSpacing = std::sqrt(8.0 / 3.0) * a;
+    params.grainRadius = a;
+    const int live = std::min(liveCount(), static_cast<int>(arrays.particleArray.size()));
+    for (int i = 0; i < live; ++i) {
+        Particle& p = arrays.particleArray[i];
+        p.setRadius(a);
+        for (int j = 0; j < 3; ++j) p.setVelocity(j, 0);
+        // Close-packed stacking: columns of 20 along z, 20 rows along y per block of 400,
+        // blocks along x; odd columns and odd blocks are shifted into the hollows.
+        const int e = i / 400;
+        const int f = i / 20;
+        const int c = i - 20 * f;
+        double x = -bigR + sqrt3 * a * e;
+        double y = -bigR + 2.0 * a * f - 2.0 * bigR * e;
+        if (c % 2 != 0) {
+            x += a;
+            y += a / sqrt3;
+        }
+        if (e % 2 != 0) y += a;
+        p.setPosition(0, x);
+        p.setPosition(1, y);
+        p.setPosition(2, -bigR + layerSpacing * c);
+    }
+    params.apparatusRadius = bigR * std::sqrt(8.0 / 3.0) / 2.0;
+}
+
+void configureInitialParticles() {
+    allocateParticles(params.numParticles);
+    const std::size_t slots = arrays.particleArray.size();
+    arrays.forceArray.assign(slots * 3, 0.0);
+    if (params.speedDistributionOn == 1) {
+        // Block 0 takes the initial speeds, one more block per analysis frame.
+        const int blocks = params.framesToCalculate / params.analysisFreq + 1;
+        arrays.speedTable.assign(slots * static_cast<std::size_t>(blocks), 0.0);
+    }
+
+    // GSL_RNG_TYPE may choose the generator; the seed is always the program's own.
+    gsl_rng_env_setup();
+    gsl_rng* rng = gsl_rng_alloc(gsl_rng_default);
+    gsl_rng_set(rng, static_cast<unsigned long>(params.randomSeed));
+
+    std::ofstream rdistribution = openForAppend(params.baseName + "Rdistribution" + ".xls");
+
+    double massStep = 0;
+    if (params.numMassGroups > 1) {
+        massStep = (params.maxMassFraction - params.minMassFraction) / (params.numMassGroups - 1) *
+                   params.groupMass;
+    }
+
+    // Dead slots go through the same draws as grains, so the random sequence does not depend
+    // on how many of the slots are dead.
+    for (int i = 0; !cursorAtEnd(); ++arrays.particleCursor, ++i) {
+        Particle& p = arrays.particleArray[arrays.particleCursor];
+        p.reset();
+        if (params.numMassGroups > 1) {
+            assignMassGroup(massStep, i);
+            setGroupColour(p, i / massGroupSize());
+        }
+        p.setRadius(params.grainRadius);
+        p.setMass(params.groupMass);
+        placeAtRandom(p, rng, rdistribution);
+        giveThermalVelocity(p, rng);
+        if (params.speedDistributionOn == 1) arrays.speedTable[i] = p.speed();
+        p.setCharge(params.grainCharge);
+    }
+
+    if (params.runMode == 6) buildCrystalLattice();
+    reportAverages();
+    parkDeadParticles();
+
+    rdistribution.close();
+    gsl_rng_free(rng);
 }
 
 void reportAverages() {

@@ -1,0 +1,78 @@
+#include "dataset/writer.h"
+
+#include <locale>
+#include <ostream>
+
+#include "console/console.h"
+#include "sim/state.h"
+
+namespace qv {
+namespace {
+
+// Each line goes to disk as soon as it is complete, so an interrupted render leaves a file
+// that the loader can still read up to its last whole line.
+void endLine() {
+    dataSetStream << std::endl;
+}
+
+}  // namespace
+
+void writeDataSetHeader(int endFrame, int writeFreq) {
+    // Whoever opened the stream, the numbers are written the way the loader reads them.
+    dataSetStream.imbue(std::locale::classic());
+    dataSetStream.precision(6);
+
+    const Parameters& p = params;
+    dataSetStream << p.numParticles << ' ' << endFrame << ' ' << p.apparatusRadius << ' '
+                  << p.timeStep << ' ' << p.debyeSphereCount << ' ' << writeFreq << ' '
+                  << p.dustPlasmaFrequency << ' ' << p.interparticleDistance << ' '
+                  << p.numDeadParticles;
+    endLine();
+
+    params.totalCharge = 0;
+    int slot = 1;
+    for (const Particle& g : arrays.particleArray) {
+        dataSetStream << slot++ << ' ' << g.colour(0) << ' ' << g.colour(1) << ' ' << g.colour(2)
+                      << ' ' << g.mass() << ' ' << g.charge() << ' ' << g.radius();
+        endLine();
+        params.totalCharge += g.charge();
+    }
+
+    // Only the master file, written after the last frame, reports the charge balance.
+    if (params.currentFrame > params.framesToCalculate) {
+        console::out() << '\n'
+                       << "Total charge of all dust particles : " << params.totalCharge << '\n'
+                       << '\n'
+                       << std::flush;
+    }
+}
+
+void writeFrame() {
+    int slot = 1;
+    for (const Particle& g : arrays.particleArray) {
+        dataSetStream << params.currentFrame << ' ' << slot++ << ' ' << g.position(0) << ' '
+                      << g.position(1) << ' ' << g.position(2);
+        endLine();
+    }
+}
+
+void writeMasterFile() {
+    dataSetStream = openForAppend(params.baseName + "MasterFile");
+    writeDataSetHeader(2, 1);
+
+    // Two frames one time step apart: the loader takes the velocity from their difference.
+    const double dt = params.timeStep;
+    for (Particle& g : arrays.particleArray) {
+        for (int j = 0; j < 3; ++j) g.setPosition(j, g.position(j) - g.velocity(j) * dt);
+    }
+    params.currentFrame = 1;
+    writeFrame();
+    for (Particle& g : arrays.particleArray) {
+        for (int j = 0; j < 3; ++j) g.setPosition(j, g.velocity(j) * dt + g.position(j));
+    }
+    params.currentFrame = 2;
+    writeFrame();
+    dataSetStream.close();
+}
+
+}  // namespace qv

@@ -1,0 +1,323 @@
+#include "setup/setup.h"
+
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "analysis/runlog.h"
+#include "console/console.h"
+#include "dataset/loader.h"
+#include "dataset/writer.h"
+#include "setup/configuration.h"
+#include "setup/derived.h"
+#include "sim/state.h"
+
+namespace qv {
+namespace {
+
+constexpr int kRender = 1;
+constexpr int kPlay = 2;
+constexpr int kLoadAndContinue = 3;
+constexpr int kRenderDefaults = 4;
+constexpr int kOutputs2D = 5;
+constexpr int kCrystal = 6;
+
+const char* const kFileNamePrompt = "Please enter the filename you wish to render (No Spaces)\n";
+const char* const kAppendPrompt =
+    "File exists... do you wish to continue and append to end of file? (y/n) \n";
+
+std::ostream& out() {
+    return console::out();
+}
+
+// A prompt on its own line, the answer, then an empty line.
+int askInt(const std::string& prompt) {
+    const std::string line = prompt + "\n";
+    out() << line << std::flush;
+    const int v = console::readInt(line);
+    out() << '\n';
+    return v;
+}
+
+// As askInt, but an answer outside the accepted range is refused with `refusal` and the same
+// prompt is asked again.
+int askIntWhere(const std::string& prompt, const std::function<bool(int)>& accept,
+                const std::string& refusal) {
+    const std::string line = prompt + "\n";
+    out() << line << std::flush;
+    const int v = console::readIntWhere(accept, refusal, line);
+    out() << '\n';
+    return v;
+}
+
+double askRealWhere(const std::string& prompt, const std::function<bool(double)>& accept,
+                    const std::string& refusal) {
+    const std::string line = prompt + "\n";
+    out() << line << std::flush;
+    const double v = console::readRealWhere(accept, refusal, line);
+    out() << '\n';
+    return v;
+}
+
+// The 2-D questions are answered on the prompt's own line.
+int askOnSameLine(const char* prompt) {
+    out() << prompt << std::flush;
+    const int v = console::readInt(prompt);
+    out() << '\n';
+    return v;
+}
+
+bool needsWindow(int mode) {
+    return mode == kPlay || mode == kCrystal;
+}
+
+void printMenu() {
+    out() << "Welcome to Quorvex 3-D Simulation v.2  (inc. Pretty Pictures)\n"
+          << '\n'
+          << "Press F1 for help at any time (during simulation)\n"
+          << '\n'
+          << "Please choose from the following options:\n"
+          << "1: Render a new data set\n"
+          << "2: Play an existing data set\n"
+          << "3: Load start positions from file and continue to render\n"
+          << "4: Default options for Render\n"
+          << "5: Create files for surface plotting (If you use Matlab select this first)\n"
+          << "6: HCP Crystal Viewing\n"
+          << std::flush;
+}
+
+// Opens `dataSetStream` on `baseName` for writing or appending; false when the file cannot be
+// created (a missing directory, no permission, a directory of that name).
+bool openDataSetStream(bool append) {
+    dataSetStream = append ? openForAppend(params.baseName) : openForWrite(params.baseName);
+    return dataSetStream.is_open();
+}
+
+// The file counts of a render: only whole write intervals are rendered.
+void roundToWriteIntervals() {
+    params.numWrittenFrames = params.framesToCalculate / params.writeFreq;
+    params.framesToCalculate = params.numWrittenFrames * params.writeFreq;
+}
+
+}  // namespace
+
+void runSetUp() {
+    showStartMenu();
+    const int mode = params.runMode;
+    if (mode == kRender || mode == kRenderDefaults || mode == kCrystal) {
+        out() << "Rendering a new data set " << '\n' << '\n';
+        promptDataSetFile();
+        if (mode == kRender) {
+            promptParameters();
+        } else if (mode == kRenderDefaults) {
+            applyRenderDefaults();
+            params.runMode = kRender;
+        } else {
+            applyCrystalDefaults();
+        }
+        if (params.automatedAnalysis == 1) promptCoolingSchedule();
+        computeDerivedQuantities();
+        reportDerivedQuantities();
+        configureInitialParticles();
+        writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
+        writeRunLogHeaders();
+    } else if (mode == kPlay) {
+        out() << "Play an existing data set" << '\n' << '\n';
+        openDataSetForReading();
+        params.runMode = kPlay;
+        allocateParticles(params.numParticles);
+        out() << "Please wait while the file is loaded, this may take several minutes... " << '\n'
+              << '\n'
+              << std::flush;
+        loadAllFrames();
+        params.playStep = 0;  // a replay starts paused
+    } else if (mode == kLoadAndContinue) {
+        out() << "Load then render an existing data set" << '\n' << '\n';
+        loadAndContinue();
+        promptDataSetFile();
+        params.runMode = kRender;
+        params.speedDistributionOn = 2;  // no initial speeds were drawn, so no Maxboltz file
+        if (params.automatedAnalysis == 1) promptCoolingSchedule();
+        out() << "Frames to be calculated: " << params.framesToCalculate << '\n' << '\n';
+        writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
+        out() << "Thank you generating" << '\n' << '\n' << std::flush;
+        writeRunLogHeaders();
+    }
+}
+
+void showStartMenu() {
+    // Depth testing is switched on where the window is created; this dialogue needs no GL.
+    for (;;) {
+        printMenu();
+        params.runMode = console::readIntWhere([](int v) { return v >= 1 && v <= 6; },
+                                               "Incorrect choice Please choose again", "");
+        if (needsWindow(params.runMode) && !params.windowOpen) {
+            out() << "Option " << params.runMode
+                  << " needs a window, and Quorvex runs without a display; please choose another "
+                     "option."
+                  << '\n'
+                  << '\n';
+            continue;
+        }
+        if (params.runMode == kRender || params.runMode == kLoadAndContinue ||
+            params.runMode == kRenderDefaults) {
+            const std::string prompt =
+                "Would you like automated PCF/Shell Functions (1=yes , 0=no)\n";
+            out() << '\n' << prompt << std::flush;
+            params.automatedAnalysis = console::readIntWhere(
+                [](int v) { return v == 0 || v == 1; }, "Please answer 1 (yes) or 0 (no).", prompt);
+        }
+        if (params.runMode != kOutputs2D) return;
+        chooseOutputs2D();
+    }
+}
+
+void chooseOutputs2D() {
+    out() << '\n' << "Please select which 2D outputs you would like" << '\n' << '\n';
+    params.shellOutput2D = askOnSameLine("Shell 1(yes) or 0(no)? ");
+    params.pcfOutput2D = askOnSameLine("PCF 1(yes) or 0(no)? ");
+    params.potentialOutput2D = askOnSameLine("Potential 1(yes) or 0(no)? ");
+    params.efieldOutput2D = askOnSameLine("E-Field 1(yes) or 0(no)? ");
+}
+
+void promptDataSetFile() {
+    for (;;) {
+        out() << kFileNamePrompt << std::flush;
+        params.baseName = console::readWord();
+        out() << '\n';
+        bool append = false;
+        if (fileExists(params.baseName)) {
+            out() << kAppendPrompt << std::flush;
+            if (console::readYesNo(kAppendPrompt) == 'y') {
+                append = true;
+            } else {
+                do {
+                    out() << '\n' << kFileNamePrompt << std::flush;
+                    params.baseName = console::readWord();
+                    if (!fileExists(params.baseName)) break;
+                    out() << "File exists..." << '\n';
+                } while (true);
+            }
+        }
+        if (openDataSetStream(append)) break;
+        out() << "The file " << params.baseName << " cannot be created; please enter another name."
+              << '\n'
+              << '\n';
+    }
+    out() << '\n' << std::flush;
+}
+
+void promptParameters() {
+    Parameters& p = params;
+    const auto atLeast = [](int low) { return [low](int v) { return v >= low; }; };
+
+    p.randomSeed = askInt("Please select the seed for random number generation (default 13) ");
+    p.numDeadParticles = askIntWhere("Please select the number of Dead Particles (default 100) ",
+                                     atLeast(0), "The number of dead particles must be 0 or more.");
+    p.numParticles = askIntWhere("Please select the number of Particles ", atLeast(1),
+                                 "The number of particles must be 1 or more.");
+    p.framesToCalculate = askIntWhere("Please select the number of frames you wish to generate",
+                                      atLeast(1), "The number of frames must be 1 or more.");
+    p.dustTemperature = askRealWhere(
+        "Please select initial temperature of dust in Kelvin", [](double v) { return v > 0; },
+        "The temperature must be above 0 K.");
+    // The time step takes the logarithm of the coupling parameter.
+    p.ccple = askRealWhere(
+        "Please enter a value for the CCP", [](double v) { return v > 1; },
+        "The CCP must be above 1.");
+    p.ccpleTarget = p.ccple;
+    // Grains carry electrons: the charge is typed as a count and stored negative. Without charge
+    // there is no interparticle distance and no apparatus.
+    p.grainCharge = -askRealWhere(
+        "Please enter average charge in electron charges", [](double v) { return v != 0; },
+        "The charge must not be 0.");
+    const int frames = p.framesToCalculate;
+    p.writeFreq = askIntWhere(
+        "Please enter how often particle position data should be output(4)",
+        [frames](int v) { return v >= 1 && v <= frames; },
+        "The output frequency must be from 1 to " + std::to_string(frames) + " (the frames).");
+    p.analysisFreq = askIntWhere("Please enter how often the analysis file should be written(100)",
+                                 atLeast(1), "The analysis frequency must be 1 or more.");
+    const int live = p.numParticles;
+    p.numMassGroups = askIntWhere(
+        "Please enter how many different masses there should be",
+        [live](int v) { return v >= 1 && v <= live; },
+        "The number of masses must be from 1 to " + std::to_string(live) + " (the particles).");
+    if (p.numMassGroups > 1) setUpMassDistribution();
+    p.stepMultiplier = askRealWhere(
+        "Multiply step length by(1.0)", [](double v) { return v > 0; },
+        "The step multiplier must be above 0.");
+    p.speedDistributionOn = askInt("Please select 1 to output speed distribution");
+
+    p.numParticles = p.numParticles + p.numDeadParticles;
+    roundToWriteIntervals();
+}
+
+void applyRenderDefaults() {
+    Parameters& p = params;
+    p.numParticles = p.numDeadParticles + 276;
+    p.framesToCalculate = 10000;
+    p.dustTemperature = 300.0;
+    p.ccple = 500.0;
+    p.ccpleTarget = 500.0;
+    p.grainCharge = -10000.0;
+    p.writeFreq = 25;
+    p.analysisFreq = 20;
+    p.stepMultiplier = 1.0;
+    roundToWriteIntervals();
+}
+
+void applyCrystalDefaults() {
+    Parameters& p = params;
+    p.numDeadParticles = 1;
+    p.numParticles = p.numDeadParticles + 8000;
+    p.framesToCalculate = 10000;
+    p.dustTemperature = 300.0;
+    p.ccple = 300.0;
+    p.ccpleTarget = 300.0;
+    p.grainCharge = -10000.0;
+    p.writeFreq = 10000;
+    p.analysisFreq = 10000;
+    p.stepMultiplier = 1.0;
+    roundToWriteIntervals();
+}
+
+void promptCoolingSchedule() {
+    Parameters& p = params;
+    const auto positive = [](double v) { return v > 0; };
+    const double maxCcple =
+        askRealWhere("Please enter maximum ccple", positive, "The ccple must be above 0.");
+    const double minCcple =
+        askRealWhere("Please enter minimum ccple", positive, "The ccple must be above 0.");
+    // The step between divisions needs at least two of them.
+    p.scheduleDivisions = askIntWhere(
+        "Please enter divisions", [](int v) { return v >= 2; },
+        "The number of divisions must be 2 or more.");
+    p.scheduleDivisionLength = askIntWhere(
+        "Please enter length of division (in time steps)", [](int v) { return v >= 2; },
+        "The length of a division must be 2 or more time steps.");
+    const std::string modePrompt =
+        "Please enter 1 to only go from Max to Min and 2 for Max-Min-Max";
+    p.scheduleMode = askInt(modePrompt);
+
+    p.scheduleStep = (maxCcple - minCcple) / (p.scheduleDivisions - 1);
+    // One step above the maximum: the cooling control steps down at the start of each division.
+    p.ccpleTarget = maxCcple + p.scheduleStep;
+
+    while (p.scheduleMode != 1 && p.scheduleMode != 2) {
+        out() << '\n' << "Error with choice" << '\n' << '\n';
+        p.scheduleMode = askInt(modePrompt);
+    }
+    if (p.scheduleMode == 1) {
+        p.framesToCalculate =
+            p.scheduleDivisionLength * p.scheduleDivisions + p.scheduleDivisionLength;
+    } else {
+        p.framesToCalculate = p.scheduleDivisionLength * 2 * p.scheduleDivisions;
+    }
+    // Twenty analyses per division; a short division still analyses every frame.
+    p.analysisFreq = std::max(p.scheduleDivisionLength / 20, 1);
+    p.writeFreq = p.framesToCalculate;  // only the first and the last frame are stored
+}
+
+}  // namespace qv
