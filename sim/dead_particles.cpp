@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "console/console.h"
 #include "sim/constants.h"
@@ -35,10 +36,13 @@ void parkAsDead(Particle& p) {
 }
 
 // The prompt on its own line, an answer, an empty line: the layout of every console question.
-double askReal(const std::string& prompt) {
+// Answers that `accept` refuses are asked again after the `refusal` line.
+double askReal(const std::string& prompt, bool (*accept)(double) = nullptr,
+               std::string_view refusal = {}) {
     std::ostream& out = console::out();
     out << '\n' << prompt << '\n' << std::flush;
-    const double v = console::readReal(prompt + "\n");
+    const double v = accept != nullptr ? console::readRealWhere(accept, refusal, prompt + "\n")
+                                       : console::readReal(prompt + "\n");
     out << '\n';
     return v;
 }
@@ -158,8 +162,10 @@ void displaceParticles(int which, double shellRadius, double shellWidth) {
 void askDeadProperty(int entry) {
     switch (entry) {
         case 13:
-            dead.deadMassFraction =
-                askReal("Please enter mass as a fraction of average particle mass: ");
+            // The time step divides by the mass, and no grain weighs nothing or less.
+            dead.deadMassFraction = askReal(
+                "Please enter mass as a fraction of average particle mass: ",
+                [](double f) { return f > 0; }, "The mass must be above 0.");
             break;
         case 14:
             dead.deadRadiusFraction =

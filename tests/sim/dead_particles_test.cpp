@@ -146,6 +146,16 @@ TEST(FireDeadParticle, PropertiesAskedForApplyToLaterShotsOnly) {
     EXPECT_EQ(console.output(), "");
 }
 
+TEST(FireDeadParticle, AMassFractionOfZeroOrBelowIsAskedAgain) {
+    test::resetProgramState();
+    test::ScriptedConsole console("0\n-1\n0.25\n");
+    askDeadProperty(13);
+    EXPECT_EQ(dead.deadMassFraction, 0.25);
+    const std::string prompt = "Please enter mass as a fraction of average particle mass: \n";
+    const std::string refusal = "The mass must be above 0.\n";
+    EXPECT_EQ(console.output(), "\n" + prompt + refusal + prompt + refusal + prompt + "\n");
+}
+
 TEST(PhiScan, AnglesFromTheTwoDivisors) {
     test::resetProgramState();
     test::ScriptedConsole console("4\n2\n");
