@@ -353,17 +353,6 @@ TEST(MenuHandler, UnknownValuesDoNothing) {
     EXPECT_EQ(console.output(), "");
 }
 
-TEST(MenuHandler, TimeStepEntriesUndoEachOther) {
-    resetAll();
-    makeScene(1);
-    menuHandler(8);
-    menuHandler(9);
-    EXPECT_EQ(params.timeStep, 0.5);
-    menuHandler(10);
-    menuHandler(11);
-    EXPECT_DOUBLE_EQ(params.timeStep, 0.5);
-}
-
 TEST(MenuHandler, ProbeTextTogglesOnlyWithAProbeAndKeepsTheGammaText) {
     resetAll();
     params.runMode = 1;
