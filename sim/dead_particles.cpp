@@ -1,0 +1,209 @@
+#include "sim/dead_particles.h"
+
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "console/console.h"
+#include "sim/constants.h"
+#include "sim/state.h"
+
+namespace qv {
+namespace {
+
+// The counts describe the array: all slots exist and the reserve is part of them.
+bool countsFitArray() {
+    return params.numParticles >= 0 &&
+           static_cast<std::size_t>(params.numParticles) <= arrays.particleArray.size() &&
+           params.numDeadParticles >= 0 && params.numDeadParticles <= params.numParticles;
+}
+
+// The next dead particle to fire is always the first waiting slot; null when the reserve is
+// empty.
+Particle* firstWaitingSlot() {
+    if (params.numDeadParticles <= 0 || !countsFitArray()) return nullptr;
+    return &arrays.particleArray[static_cast<std::size_t>(liveCount())];
+}
+
+// A waiting dead particle: everything 0 but the dead colour, the park height and the mean
+// radius, so that it is ready for the next shot.
+void parkAsDead(Particle& p) {
+    p.reset();
+    p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
+    p.setPosition(1, params.deadParkY);
+    p.setRadius(params.grainRadius);
+}
+
+// The prompt on its own line, an answer, an empty line: the layout of every console question.
+// Answers that `accept` refuses are asked again after the `refusal` line.
+double askReal(const std::string& prompt, bool (*accept)(double) = nullptr,
+               std::string_view refusal = {}) {
+    std::ostream& out = console::out();
+    out << '\n' << prompt << '\n' << std::flush;
+    const double v = accept != nullptr ? console::readRealWhere(accept, refusal, prompt + "\n")
+                                       : console::readReal(prompt + "\n");
+    out << '\n';
+    return v;
+}
+
+}  // namespace
+
+void fireDeadParticle(double speed) {
+    Particle* slot = firstWaitingSlot();
+    if (slot == nullptr) return;
+    Particle& p = *slot;
+
+    p.setVelocity(1, -speed);
+    if (dead.phiScanOn > 0) {
+        p.setAzimuth(dead.firingPhi);
+        dead.firingPhi += (dead.phiMax - dead.phiMin) / 50;
+        if (dead.firingPhi > dead.phiMax) dead.firingPhi = dead.phiMin;
+        // Aim at the centre. A slot sitting exactly at the centre has no such direction and
+        // keeps the plain shot along -y.
+        const double r = p.distanceFromCentre();
+        if (r > 0) {
+            for (int i = 0; i < 3; ++i) p.setVelocity(i, p.position(i) * -speed / r);
+        }
+    }
+    p.setMass(dead.deadMassFraction * params.grainMass);
+    p.setCharge(dead.deadChargeFraction * params.grainCharge);
+    p.setRadius(dead.deadRadiusFraction * params.grainRadius);
+
+    joinFiredParticle();
+    params.numDeadParticles -= 1;
+}
+
+void joinFiredParticle() {
+    Particle* slot = firstWaitingSlot();
+    if (slot == nullptr) return;
+    Particle& p = *slot;
+
+    if (params.compensateDeadAddition > 0) {
+        // Grow the apparatus with the cloud so that the number density stays at its set-up
+        // value: n grains of spacing a fill a sphere of radius (3n / 4 pi)^(1/3) a.
+        const int n = liveCount() + 1;
+        params.apparatusRadius = std::cbrt(3.0 * n / (4.0 * pi)) * params.interparticleDistance;
+        params.totalCharge += p.charge();
+        // The new grain joins the cloud at once, near the centre, as an ordinary grain.
+        p.setPosition(0, 0.1);
+        p.setPosition(1, 0.1);
+        p.setPosition(2, 0.1);
+        p.setColour(0, 0, 0);
+    }
+    params.deadParkY = 1.5 * params.apparatusRadius;
+    // Keep the reserve outside the (possibly larger) apparatus.
+    for (int i = 1; i <= params.numDeadParticles - 1; ++i) {
+        arrays.particleArray[static_cast<std::size_t>(params.numParticles - i)].setPosition(
+            1, params.deadParkY);
+    }
+}
+
+void resetDeadParticles() {
+    int live = countsFitArray() ? liveCount() : 0;
+    int i = 0;
+    while (i < live) {
+        Particle& p = arrays.particleArray[static_cast<std::size_t>(i)];
+        if (!p.isDeadParticle()) {
+            ++i;
+            continue;
+        }
+        // The last live grain fills the gap; the freed end slot joins the reserve. Slot i is
+        // looked at again, since it now holds that grain.
+        Particle& last = arrays.particleArray[static_cast<std::size_t>(live - 1)];
+        p.assign(last);
+        parkAsDead(last);
+        params.numDeadParticles += 1;
+        live -= 1;
+    }
+    if (Particle* next = firstWaitingSlot();
+        next != nullptr && next->position(1) != params.deadParkY) {
+        next->setPosition(0, 0);
+        next->setPosition(1, params.deadParkY);
+        next->setPosition(2, 0);
+    }
+    dead.probeIndex = -1;
+}
+
+void addProbe() {
+    Particle* slot = firstWaitingSlot();
+    if (slot == nullptr) return;
+    Particle& p = *slot;
+    dead.probeIndex = liveCount();
+    // So heavy that neither a collision nor the time step moves it; it carries no charge until
+    // the probe keys give it one. It keeps the dead colour, which is how the reset finds it.
+    p.setMass(probeMass);
+    p.setCharge(0);
+    p.setRadius(params.grainRadius);
+    p.setPosition(0, 0.01);
+    p.setPosition(1, 0.01);
+    p.setPosition(2, 0.01);
+    params.numDeadParticles -= 1;
+}
+
+void displaceParticles(int which, double shellRadius, double shellWidth) {
+    const double f = askReal("Please enter fraction of Rapar the particles should be displaced:");
+    const double shift = f * params.apparatusRadius;
+    const int live = countsFitArray() ? liveCount() : 0;
+    for (int i = 0; i < live; ++i) {
+        Particle& p = arrays.particleArray[static_cast<std::size_t>(i)];
+        const double r = p.distanceFromCentre();
+        bool chosen = false;
+        if (which == 23) {
+            // The neighbour search marks its grains with a green of 4, out of display range.
+            chosen = p.colour(0) == 0.0 && p.colour(1) == 4.0 && p.colour(2) == 0.0;
+        } else if (which == 24) {
+            chosen = shellRadius - shellWidth / 2 < r && r < shellRadius + shellWidth / 2;
+        }
+        if (chosen) p.setDistanceFromCentre(r + shift);
+    }
+}
+
+void askDeadProperty(int entry) {
+    switch (entry) {
+        case 13:
+            // The time step divides by the mass, and no grain weighs nothing or less.
+            dead.deadMassFraction = askReal(
+                "Please enter mass as a fraction of average particle mass: ",
+                [](double f) { return f > 0; }, "The mass must be above 0.");
+            break;
+        case 14:
+            dead.deadRadiusFraction =
+                askReal("Please enter radius as a fraction of average particle radius: ");
+            break;
+        case 15:
+            dead.deadChargeFraction =
+                askReal("Please enter charge as a fraction of average particle charge: ");
+            break;
+        case 16:
+            params.deadSpeedFraction =
+                askReal("Please enter speed as a fraction of Rapar travelled in 1 time step: ");
+            break;
+        default:
+            break;
+    }
+}
+
+void askPhiScanAngles() {
+    // The scan limits are pi/2 +- pi/x around the +y axis, where the reserve waits; x = 0 has
+    // no angle, so it is asked again.
+    std::ostream& out = console::out();
+    const auto readDivisor = [](const std::string& prompt) {
+        return console::readRealWhere([](double x) { return x != 0; },
+                                      "The angle is PI/x, so x must not be 0.", prompt + "\n");
+    };
+    const std::string maxPrompt =
+        "Please enter (x) where Max Phi Angle will be set to (PI/2)+(PI/x): ";
+    out << '\n' << maxPrompt << '\n' << std::flush;
+    dead.phiMax = pi / 2 + pi / readDivisor(maxPrompt);
+
+    const std::string minPrompt =
+        "Please enter (x) where Min Phi Angle will be set to (PI/2)-(PI/x): ";
+    out << '\n' << minPrompt << '\n' << std::flush;
+    const double x = readDivisor(minPrompt);
+    out << '\n';
+    dead.phiMin = pi / 2 - pi / x;
+    dead.firingPhi = dead.phiMin;
+}
+
+}  // namespace qv

@@ -1,0 +1,122 @@
+#include "view/highlight.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "sim/state.h"
+#include "view/view_state.h"
+
+namespace qv {
+namespace {
+
+// Slice bounds far beyond any apparatus: the solid view shows every grain.
+constexpr double kNoSlice = 9999999.0;
+
+// The highlight colour: a green of 4 is out of display range (it shows as full green), which
+// makes it a mark no other colour of the program carries.
+constexpr double kHighlightGreen = 4.0;
+
+// The prompt on its own line, an integer answer, a line end.
+int askInt(const std::string& prompt) {
+    std::ostream& out = console::out();
+    out << prompt << '\n' << std::flush;
+    const int v = console::readInt(prompt + "\n");
+    out << '\n';
+    return v;
+}
+
+struct Place {
+    int slot = -1;
+    double distance = 0;
+};
+
+}  // namespace
+
+void askSlice() {
+    std::ostream& out = console::out();
+    console::clearScreen();
+    const std::string widthPrompt =
+        "Please select a width (fraction of Rapar) for slice section(N.B. 0 will reset)";
+    out << widthPrompt << '\n' << std::flush;
+    const double w = console::readReal(widthPrompt + "\n");
+    out << '\n';
+    if (w != 0) {
+        const std::string centrePrompt = "Please select Z axis value  for centre of slice";
+        out << centrePrompt << '\n' << std::flush;
+        const double c = console::readReal(centrePrompt + "\n");
+        out << '\n';
+        // Width and centre are fractions of Rapar.
+        view.sliceMax = (c + w / 2) * params.apparatusRadius;
+        view.sliceMin = (c - w / 2) * params.apparatusRadius;
+    } else {
+        view.sliceMax = kNoSlice;
+        view.sliceMin = -kNoSlice;
+    }
+    out << "Thank you" << '\n' << '\n' << std::flush;
+}
+
+void highlightNeighbours() {
+    std::ostream& out = console::out();
+    const int all = params.numParticles;
+    // Only slots that exist take part, whatever the counts say.
+    const int slots = std::min<std::size_t>(static_cast<std::size_t>(std::max(all, 0)),
+                                            arrays.particleArray.size());
+    std::vector<Particle>& array = arrays.particleArray;
+
+    console::clearScreen();
+    out << '\n' << "Would you like to reset all colours (y or n)?" << '\n' << std::flush;
+    const char answer = console::readChar();
+    out << '\n';
+    if (answer == 'y') {
+        // Waiting dead particles keep their colour, which is what marks them.
+        const int live = std::min(liveCount(), slots);
+        for (int i = 0; i < live; ++i) array[static_cast<std::size_t>(i)].setColour(0, 0, 0);
+    }
+
+    const std::string max = "(Max:" + std::to_string(all) + ") ";
+    int p = askInt("Please enter a particle number " + max +
+                   "(Current: " + std::to_string(view.highlightedParticle + 1) + ") : ");
+    // A negative number is the way out, at the first prompt as at its repetitions.
+    if (p < 0) return;
+    while (p > all) {
+        p = askInt("Sorry Invalid Choice : Please enter a particle number " + max + ": ");
+        if (p < 0) return;
+    }
+    int n = askInt("Please enter how many neighbours you wish to see " + max + ": ");
+    while (n < 0 || n > all) {
+        n = askInt("Sorry Invalid Choice : Please enter how many neighbours you wish to see " +
+                   max + ": ");
+    }
+
+    // Particle numbers count from 1; 0 stands for the centre of the apparatus.
+    const Particle* reference = nullptr;
+    if (p >= 1) {
+        if (p > slots) return;
+        reference = &array[static_cast<std::size_t>(p - 1)];
+    }
+
+    // The n + 1 nearest slots within 5 Rapar, kept sorted by decreasing distance so that
+    // place 0 holds the one to drop next. An equal distance never displaces a kept slot, so
+    // of equally near slots the one met first stays.
+    const std::size_t m = static_cast<std::size_t>(n) + 1;
+    std::vector<Place> places(m, Place{-1, 5 * params.apparatusRadius});
+    for (int i = 0; i < slots; ++i) {
+        const Particle& q = array[static_cast<std::size_t>(i)];
+        const double d = reference != nullptr ? reference->distanceTo(q) : q.distanceFromCentre();
+        if (!(d < places[0].distance)) continue;
+        std::size_t j = 0;
+        while (j < m - 1 && d < places[j + 1].distance) ++j;
+        for (std::size_t k = 0; k < j; ++k) places[k] = places[k + 1];
+        places[j] = Place{i, d};
+    }
+    for (const Place& place : places) {
+        if (place.slot >= 0)
+            array[static_cast<std::size_t>(place.slot)].setColour(0, kHighlightGreen, 0);
+    }
+}
+
+}  // namespace qv
