@@ -440,8 +440,9 @@ bool loadFramesOnce() {
         params.framesToCalculate = answer;
     }
 
+    // The records to fill must be exactly the file's slots, from the cursor on.
     if (arrays.particleCursor > arrays.particleArray.size() ||
-        arrays.particleArray.size() - arrays.particleCursor < static_cast<std::size_t>(h.slots))
+        arrays.particleArray.size() - arrays.particleCursor != static_cast<std::size_t>(h.slots))
         allocateParticles(h.slots);
     if (!readProperties(reader, h.slots, problem)) {
         reportProblem(name, problem);
@@ -453,6 +454,8 @@ bool loadFramesOnce() {
     const std::uint64_t fit = reader.bytesLeft() / (kMinFrameLineBytes * h.slots);
     const std::uint64_t capacity =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(endFrame), fit);
+    // A file loaded before is given up first, so two stores are never held at once.
+    std::vector<double>().swap(arrays.frameStore);
     std::vector<double> store;
     try {
         store.reserve(capacity * h.slots * 3);

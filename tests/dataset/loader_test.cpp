@@ -170,6 +170,24 @@ TEST(LoaderPlay, SetFrameFromStoreCopiesOnlyPositionsAndIgnoresFramesOutOfRange)
     }
 }
 
+TEST(LoaderPlay, RecordsAreSizedToTheFileAndAnEmptyStoreIsNeverRead) {
+    test::resetProgramState();
+    test::TempDir dir;
+    allocateParticles(2);
+    setFrameFromStore(1);  // nothing loaded yet
+    EXPECT_EQ(arrays.particleArray[0].position(0), 0.0);
+    DataSet d;
+    d.write("run");
+    test::ScriptedConsole console("run\n1\n0\n");
+    openDataSetForReading();
+    params.runMode = 2;
+    allocateParticles(1);  // too few records for the file
+    loadAllFrames();
+    ASSERT_EQ(arrays.particleArray.size(), 3u);
+    EXPECT_TRUE(cursorAtEnd());
+    EXPECT_EQ(arrays.particleArray[2].mass(), stored(d.mass(2)));
+}
+
 TEST(LoaderPlay, DefaultRenderSizeReportsItsFramesAndLoadsThemAll) {
     test::resetProgramState();
     test::TempDir dir;
