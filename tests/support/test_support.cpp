@@ -8,6 +8,7 @@
 
 #include "analysis/tracker.h"
 #include "console/console.h"
+#include "dataset/loader.h"
 #include "dataset/writer.h"
 #include "sim/state.h"
 #include "view/view_state.h"
@@ -20,6 +21,7 @@ void resetProgramState() {
     arrays = Arrays{};
     tracker = TrackerState{};
     view = ViewState{};
+    loaderSettings = LoaderSettings{};
     if (dataSetStream.is_open()) dataSetStream.close();
     dataSetStream.clear();
     console::useStandardStreams();

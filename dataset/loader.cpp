@@ -1,0 +1,760 @@
+#include "dataset/loader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/console.h"
+#include "setup/configuration.h"
+#include "sim/cooling.h"
+#include "sim/state.h"
+
+namespace qv {
+namespace {
+
+constexpr int kPlay = 2;
+
+constexpr int kHeaderFields = 9;
+constexpr int kPropertyFields = 7;
+constexpr int kFrameFields = 5;
+
+// The shortest lines the format allows, line end included: one character per field and one
+// blank between fields. They bound how much a file of a given size can really hold.
+constexpr std::uint64_t kMinPropertyLineBytes = 14;
+constexpr std::uint64_t kMinFrameLineBytes = 10;
+
+// No line of a data set comes near this length; a longer one means the file is something else.
+constexpr std::size_t kMaxLineBytes = 1 << 16;
+constexpr std::size_t kReadChunk = 1 << 20;
+
+// What is wrong with a file, and on which line (counted from 1).
+struct Problem {
+    long long line = 0;
+    std::string what;
+};
+
+// Reads a file line by line through a large buffer, far faster than formatted stream input.
+class LineReader {
+  public:
+    enum class Status { Line, CutShort, End, TooLong };
+
+    // Only regular files count: a directory or a device is no data set.
+    bool open(const std::string& path) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) return false;
+        size_ = std::filesystem::file_size(path, ec);
+        if (ec) return false;
+        file_.reset(std::fopen(path.c_str(), "rb"));
+        if (!file_) return false;
+        buffer_.resize(kReadChunk + kMaxLineBytes);
+        return true;
+    }
+
+    // The next line, without its line end (LF or CRLF). CutShort is a last line without a line
+    // end: the write that made it was interrupted, so its last field may be truncated.
+    Status next(std::string_view& line) {
+        for (;;) {
+            const char* begin = buffer_.data() + pos_;
+            const std::size_t available = end_ - pos_;
+            const void* lf = available > 0 ? std::memchr(begin, '\n', available) : nullptr;
+            if (lf != nullptr) {
+                const std::size_t length = static_cast<const char*>(lf) - begin;
+                line = trimCarriageReturn(std::string_view(begin, length));
+                pos_ += length + 1;
+                consumed_ += length + 1;
+                ++lineNumber_;
+                return Status::Line;
+            }
+            if (atEof_) {
+                if (available == 0) return Status::End;
+                line = trimCarriageReturn(std::string_view(begin, available));
+                pos_ = end_;
+                consumed_ += available;
+                ++lineNumber_;
+                return Status::CutShort;
+            }
+            if (available >= kMaxLineBytes) {
+                ++lineNumber_;
+                return Status::TooLong;
+            }
+            std::memmove(buffer_.data(), begin, available);
+            pos_ = 0;
+            end_ = available;
+            const std::size_t got =
+                std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
+            if (got == 0) atEof_ = true;  // a read error ends the file just the same
+            end_ += got;
+        }
+    }
+
+    long long lineNumber() const { return lineNumber_; }
+    std::uint64_t bytesLeft() const { return size_ > consumed_ ? size_ - consumed_ : 0; }
+
+  private:
+    static std::string_view trimCarriageReturn(std::string_view s) {
+        if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
+        return s;
+    }
+
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool atEof_ = false;
+    std::uint64_t size_ = 0;
+    std::uint64_t consumed_ = 0;
+    long long lineNumber_ = 0;
+};
+
+// Splits at runs of blanks and returns the number of fields; it counts on past `max`, so that a
+// line with too many fields is seen as such.
+int splitFields(std::string_view line, std::string_view* fields, int max) {
+    int count = 0;
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    for (;;) {
+        while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i == n) return count;
+        const std::size_t start = i;
+        while (i < n && line[i] != ' ' && line[i] != '\t') ++i;
+        if (count < max) fields[count] = line.substr(start, i - start);
+        ++count;
+    }
+}
+
+// The whole field must be the number; inf, nan and out-of-range values are no positions.
+bool parseReal(std::string_view s, double& value) {
+    const char* first = s.data();
+    const char* last = first + s.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && end == last && std::isfinite(value);
+}
+
+bool parseInt(std::string_view s, int& value) {
+    const char* first = s.data();
+    const char* last = first + s.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && end == last;
+}
+
+std::string quoted(std::string_view s) {
+    constexpr std::size_t kShown = 40;
+    std::string q = "\"";
+    q += s.substr(0, kShown);
+    if (s.size() > kShown) q += "...";
+    return q + "\"";
+}
+
+constexpr const char* kTooLong = "the line is far too long for a data set";
+
+struct Header {
+    int slots = 0;
+    int endFrame = 0;
+    double apparatusRadius = 0;
+    double timeStep = 0;
+    double debyeSphereCount = 0;
+    int writeFreq = 0;
+    double dustPlasmaFrequency = 0;
+    double interparticleDistance = 0;
+    int deadParticles = 0;
+};
+
+bool readHeader(LineReader& reader, Header& h, Problem& problem) {
+    static constexpr const char* kNames[kHeaderFields] = {"number of slots",
+                                                          "EndFrame",
+                                                          "Rapar",
+                                                          "time step",
+                                                          "Debye sphere count",
+                                                          "write frequency",
+                                                          "dust plasma frequency",
+                                                          "interparticle distance",
+                                                          "number of dead particles"};
+    std::string_view line;
+    const LineReader::Status status = reader.next(line);
+    problem.line = 1;
+    if (status == LineReader::Status::End) {
+        problem.what = "the file is empty";
+        return false;
+    }
+    if (status == LineReader::Status::TooLong) {
+        problem.what = kTooLong;
+        return false;
+    }
+    if (status == LineReader::Status::CutShort) {
+        problem.what = "the header line is cut short (the file ends inside it)";
+        return false;
+    }
+    std::string_view f[kHeaderFields];
+    const int count = splitFields(line, f, kHeaderFields);
+    if (count != kHeaderFields) {
+        problem.what = "the header has " + std::to_string(count) + " fields where 9 belong";
+        return false;
+    }
+    int* const ints[kHeaderFields] = {&h.slots,     &h.endFrame, nullptr, nullptr,         nullptr,
+                                      &h.writeFreq, nullptr,     nullptr, &h.deadParticles};
+    double* const reals[kHeaderFields] = {nullptr,
+                                          nullptr,
+                                          &h.apparatusRadius,
+                                          &h.timeStep,
+                                          &h.debyeSphereCount,
+                                          nullptr,
+                                          &h.dustPlasmaFrequency,
+                                          &h.interparticleDistance,
+                                          nullptr};
+    for (int i = 0; i < kHeaderFields; ++i) {
+        const bool whole = ints[i] != nullptr;
+        if (whole ? parseInt(f[i], *ints[i]) : parseReal(f[i], *reals[i])) continue;
+        problem.what = "header field " + std::to_string(i + 1) + " (" + kNames[i] + ") is " +
+                       quoted(f[i]) + ", not " + (whole ? "a whole number" : "a number");
+        return false;
+    }
+    auto fail = [&](const std::string& what) {
+        problem.what = what;
+        return false;
+    };
+    if (h.slots < 1)
+        return fail("the number of slots is " + std::to_string(h.slots) + "; at least 1 is needed");
+    if (h.endFrame < 1)
+        return fail("EndFrame is " + std::to_string(h.endFrame) + "; at least 1 is needed");
+    if (h.writeFreq < 1)
+        return fail("the write frequency is " + std::to_string(h.writeFreq) +
+                    "; at least 1 is needed");
+    if (static_cast<long long>(h.endFrame) * h.writeFreq > INT_MAX)
+        return fail("EndFrame times the write frequency is more frames than a run can count");
+    // Every run has a positive Rapar, time step, Debye sphere count and grain spacing; the
+    // number density and the velocities divide by them.
+    if (!(h.apparatusRadius > 0)) return fail("Rapar must be above 0");
+    if (!(h.timeStep > 0)) return fail("the time step must be above 0");
+    if (!(h.debyeSphereCount > 0)) return fail("the Debye sphere count must be above 0");
+    if (!(h.interparticleDistance > 0)) return fail("the interparticle distance must be above 0");
+    if (h.deadParticles < 0 || h.deadParticles > h.slots)
+        return fail("the number of dead particles is " + std::to_string(h.deadParticles) +
+                    ", outside 0 to " + std::to_string(h.slots));
+    // Before anyone allocates for the slots: the file must be long enough to hold their
+    // property lines at all.
+    const std::uint64_t needed = static_cast<std::uint64_t>(h.slots) * kMinPropertyLineBytes;
+    if (reader.bytesLeft() < needed)
+        return fail("the header promises " + std::to_string(h.slots) +
+                    " slots, but the file is far too short to hold their property lines");
+    return true;
+}
+
+void reportProblem(const std::string& name, const Problem& problem) {
+    console::out() << '\n'
+                   << "Error in data set file " << name << ", line " << problem.line << ": "
+                   << problem.what << '\n'
+                   << "Please choose another file" << '\n'
+                   << std::flush;
+}
+
+int askEndFrame(int reported) {
+    std::ostream& out = console::out();
+    const std::string prompt =
+        "For unfinished file please manually enter new EndFrame number (Reported EndFrame: " +
+        std::to_string(reported) + ") - enter 0 to leave: \n";
+    out << '\n' << prompt << std::flush;
+    const int answer = console::readIntWhere(
+        [](int v) { return v >= 0; },
+        "EndFrame cannot be negative: enter 0 to keep it or the number of complete frames", prompt);
+    out << '\n';
+    return answer;
+}
+
+// Percentage of the frames read, overwritten in place on one console line.
+class Progress {
+  public:
+    Progress(long long frames, long long linesPerFrame)
+        : frames_(frames), shown_(frames * linesPerFrame >= loaderSettings.progressMinLines) {
+        if (shown_) console::out() << "Loading frames:   0%" << std::flush;
+    }
+    ~Progress() {
+        if (shown_) console::out() << '\n' << std::flush;
+    }
+    void frameDone(long long done) {
+        if (!shown_) return;
+        const int percent = static_cast<int>(done * 100 / frames_);
+        if (percent == last_) return;
+        last_ = percent;
+        char text[8];
+        std::snprintf(text, sizeof text, "%3d%%", percent);
+        console::out() << "\b\b\b\b" << text << std::flush;
+    }
+
+  private:
+    long long frames_;
+    bool shown_;
+    int last_ = 0;
+};
+
+bool readProperties(LineReader& reader, int slots, Problem& problem) {
+    Particle* record = arrays.particleArray.data() + arrays.particleCursor;
+    std::string_view line;
+    std::string_view f[kPropertyFields];
+    for (int s = 0; s < slots; ++s) {
+        const LineReader::Status status = reader.next(line);
+        if (status == LineReader::Status::End || status == LineReader::Status::CutShort) {
+            problem = {reader.lineNumber() + (status == LineReader::Status::End ? 1 : 0),
+                       "the file ends in the property block after " + std::to_string(s) + " of " +
+                           std::to_string(slots) + " slots"};
+            return false;
+        }
+        problem.line = reader.lineNumber();
+        if (status == LineReader::Status::TooLong) {
+            problem.what = kTooLong;
+            return false;
+        }
+        const int count = splitFields(line, f, kPropertyFields);
+        if (count != kPropertyFields) {
+            problem.what = "a property line has 7 fields, this one " + std::to_string(count);
+            return false;
+        }
+        int slot = 0;
+        if (!parseInt(f[0], slot) || slot != s + 1) {
+            problem.what =
+                "slot number " + quoted(f[0]) + " where " + std::to_string(s + 1) + " belongs";
+            return false;
+        }
+        double v[6];
+        for (int i = 0; i < 6; ++i) {
+            if (!parseReal(f[i + 1], v[i])) {
+                problem.what = "property field " + std::to_string(i + 2) + " is " +
+                               quoted(f[i + 1]) + ", not a number";
+                return false;
+            }
+        }
+        Particle& p = record[s];
+        p.setColour(v[0], v[1], v[2]);
+        p.setMass(v[3]);
+        p.setCharge(v[4]);
+        p.setRadius(v[5]);
+        ++arrays.particleCursor;
+    }
+    return true;
+}
+
+// Reads up to `endFrame` frames into `store`. Returns the number of complete frames, or -1 when
+// a line breaks the format. A file that simply ends early is not broken: its complete frames
+// count, a frame cut off midway does not.
+long long readFrames(LineReader& reader, int slots, int endFrame, std::vector<double>& store,
+                     Problem& problem) {
+    const std::size_t frameLength = static_cast<std::size_t>(slots) * 3;
+    Progress progress(endFrame, slots);
+    std::string_view line;
+    std::string_view f[kFrameFields];
+    for (long long frame = 0; frame < endFrame; ++frame) {
+        store.resize(store.size() + frameLength);
+        double* out = store.data() + store.size() - frameLength;
+        for (int s = 0; s < slots; ++s, out += 3) {
+            const LineReader::Status status = reader.next(line);
+            if (status == LineReader::Status::End || status == LineReader::Status::CutShort) {
+                store.resize(store.size() - frameLength);
+                return frame;
+            }
+            problem.line = reader.lineNumber();
+            if (status == LineReader::Status::TooLong) {
+                problem.what = kTooLong;
+                return -1;
+            }
+            const int count = splitFields(line, f, kFrameFields);
+            if (count != kFrameFields) {
+                problem.what = "a frame line has 5 fields, this one " + std::to_string(count);
+                return -1;
+            }
+            int frameNumber = 0;
+            int slot = 0;
+            if (!parseInt(f[0], frameNumber)) {
+                problem.what = "the frame number " + quoted(f[0]) + " is not a whole number";
+                return -1;
+            }
+            // A line lost or doubled would shift every later position onto the wrong grain.
+            if (!parseInt(f[1], slot) || slot != s + 1) {
+                problem.what =
+                    "slot number " + quoted(f[1]) + " where " + std::to_string(s + 1) + " belongs";
+                return -1;
+            }
+            for (int axis = 0; axis < 3; ++axis) {
+                if (!parseReal(f[2 + axis], out[axis])) {
+                    problem.what = "position field " + std::to_string(3 + axis) + " is " +
+                                   quoted(f[2 + axis]) + ", not a number";
+                    return -1;
+                }
+            }
+        }
+        progress.frameDone(frame + 1);
+    }
+    return endFrame;
+}
+
+// One attempt at the whole file named `baseName`: header into the globals, the EndFrame prompt,
+// property block into the records, every frame into `frameStore`. On a broken file it says
+// what and where, and returns false; the globals are then to be read again from another file.
+bool loadFramesOnce() {
+    std::ostream& out = console::out();
+    const std::string& name = params.baseName;
+    LineReader reader;
+    if (!reader.open(name)) {
+        out << "Error: Unable to open file" << '\n' << "Please choose another file" << '\n';
+        return false;
+    }
+    Header h;
+    Problem problem;
+    if (!readHeader(reader, h, problem)) {
+        reportProblem(name, problem);
+        return false;
+    }
+    params.numParticles = h.slots;
+    params.apparatusRadius = h.apparatusRadius;
+    params.timeStep = h.timeStep;
+    params.debyeSphereCount = h.debyeSphereCount;
+    params.writeFreq = h.writeFreq;
+    params.dustPlasmaFrequency = h.dustPlasmaFrequency;
+    params.interparticleDistance = h.interparticleDistance;
+    params.numDeadParticles = h.deadParticles;
+    // Unfired dead particles wait at 1.5 Rapar on the y axis.
+    params.deadParkY = 1.5 * h.apparatusRadius;
+    params.numberDensity = (h.slots - h.deadParticles) / (h.apparatusRadius * h.apparatusRadius *
+                                                          h.apparatusRadius * h.debyeSphereCount);
+    // In a replay every slot is drawn as a grain.
+    if (params.runMode == kPlay) params.numDeadParticles = 0;
+
+    int endFrame = h.endFrame;
+    const int answer = askEndFrame(endFrame);
+    if (answer > 0) {
+        endFrame = answer;
+        params.framesToCalculate = answer;
+    }
+
+    // The records to fill must be exactly the file's slots, from the cursor on.
+    if (arrays.particleCursor > arrays.particleArray.size() ||
+        arrays.particleArray.size() - arrays.particleCursor != static_cast<std::size_t>(h.slots))
+        allocateParticles(h.slots);
+    if (!readProperties(reader, h.slots, problem)) {
+        reportProblem(name, problem);
+        return false;
+    }
+    reportAverages();
+
+    // Never reserve more frames than the rest of the file can hold, whatever EndFrame says.
+    const std::uint64_t fit = reader.bytesLeft() / (kMinFrameLineBytes * h.slots);
+    const std::uint64_t capacity =
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(endFrame), fit);
+    // A file loaded before is given up first, so two stores are never held at once.
+    std::vector<double>().swap(arrays.frameStore);
+    std::vector<double> store;
+    try {
+        store.reserve(capacity * h.slots * 3);
+    } catch (const std::bad_alloc&) {
+        reportProblem(name, {1, "its " + std::to_string(capacity) + " frames of " +
+                                    std::to_string(h.slots) + " slots do not fit in memory"});
+        return false;
+    } catch (const std::length_error&) {
+        reportProblem(name, {1, "its frames do not fit in memory"});
+        return false;
+    }
+    const long long frames = readFrames(reader, h.slots, endFrame, store, problem);
+    if (frames < 0) {
+        reportProblem(name, problem);
+        return false;
+    }
+    if (frames == 0) {
+        reportProblem(name, {reader.lineNumber() + 1, "the file holds no complete stored frame"});
+        return false;
+    }
+    if (frames < endFrame) {
+        out << '\n'
+            << "The file " << name << " ends after " << frames
+            << " complete stored frames, not the " << endFrame
+            << " of its EndFrame (an unfinished render): " << frames << " frames are loaded" << '\n'
+            << '\n';
+        params.framesToCalculate = static_cast<int>(frames);
+        store.shrink_to_fit();
+    }
+    arrays.frameStore = std::move(store);
+    return true;
+}
+
+long long storedFrameCount() {
+    if (params.numParticles < 1) return 0;
+    return static_cast<long long>(arrays.frameStore.size() /
+                                  (static_cast<std::size_t>(params.numParticles) * 3));
+}
+
+// The frame to continue from: within 1 to `maxFrame`, and late enough that a stored frame comes
+// before it, since the velocities are the difference of the two.
+int askContinueFrame(int maxFrame) {
+    std::ostream& out = console::out();
+    const std::string prompt =
+        "Please select the frame you wish to load Max(" + std::to_string(maxFrame) + ")  : \n";
+    out << '\n' << prompt << std::flush;
+    const int writeFreq = params.writeFreq;
+    for (;;) {
+        const int n = console::readInt(prompt);
+        if (n >= 1 && n <= maxFrame && n / writeFreq >= 2) return n;
+        out << '\n' << "Error please pick another value" << '\n';
+        if (n >= 1 && n <= maxFrame)
+            out << "Frame " << n << " is stored frame " << n / writeFreq
+                << ", which has no stored frame before it for the velocities: pick a frame from "
+                << 2 * writeFreq << " to " << maxFrame << '\n';
+        out << std::flush;
+    }
+}
+
+void announceFrame(int storedFrame) {
+    console::out() << '\n'
+                   << "Taking into account the write frequency frame " << storedFrame
+                   << " will be loaded." << '\n'
+                   << '\n'
+                   << "Please wait while the file is loaded... " << '\n'
+                   << '\n'
+                   << std::flush;
+}
+
+// Positions of stored frame q; velocities from the frame before it, writeFreq steps earlier.
+void restoreFrame(int storedFrame) {
+    const std::size_t frameLength = static_cast<std::size_t>(params.numParticles) * 3;
+    const double* now = arrays.frameStore.data() + (storedFrame - 1) * frameLength;
+    const double* before = now - frameLength;
+    const double interval = params.writeFreq * params.timeStep;
+    for (int s = 0; s < params.numParticles; ++s) {
+        Particle& p = arrays.particleArray[s];
+        for (int axis = 0; axis < 3; ++axis) {
+            p.setPosition(axis, now[3 * s + axis]);
+            p.setVelocity(axis, (now[3 * s + axis] - before[3 * s + axis]) / interval);
+        }
+    }
+}
+
+// Unfired dead particles all wait at the same y, the last slot among them; their count shows
+// whether the header's dead particle number still holds.
+void checkDeadParticles() {
+    std::ostream& out = console::out();
+    const int slots = params.numParticles;
+    const double parkedY = arrays.particleArray[slots - 1].position(1);
+    int waiting = 0;
+    for (int s = 0; s < slots; ++s)
+        if (arrays.particleArray[s].position(1) == parkedY) ++waiting;
+    if (waiting == params.numDeadParticles) return;
+
+    const int headerCount = params.numDeadParticles;
+    out << '\n'
+        << "Number of deadparticles in header file (" << headerCount
+        << ") does not match estimated (" << waiting << ")." << '\n';
+    const std::string prompt = "Please enter the number of dead particles you wish to use: \n";
+    out << prompt << std::flush;
+    // At least one live grain must stay: its properties are the ones the others take on.
+    params.numDeadParticles = console::readIntWhere(
+        [slots](int v) { return v >= 0 && v < slots; },
+        "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+    out << '\n';
+    if (params.numDeadParticles == headerCount) return;
+
+    // The cloud keeps its grain spacing, so the apparatus grows or shrinks with the live count.
+    const int live = slots - params.numDeadParticles;
+    out << "Old Aparatus Radius: " << params.apparatusRadius << '\n';
+    params.apparatusRadius =
+        std::cbrt(3.0 * (live + 1) / (4.0 * pi)) * params.interparticleDistance;
+    out << "New Aparatus Radius: " << params.apparatusRadius << " : Check value " << parkedY / 1.5
+        << '\n';
+    out << "Old number density: " << params.numberDensity << '\n';
+    const double r = params.apparatusRadius;
+    params.numberDensity = live / (r * r * r * params.debyeSphereCount);
+    out << "New number density: " << params.numberDensity << '\n'
+        << '\n'
+        << "All particles will be set to particle 0's properties" << '\n'
+        << "This is to ensure system stability - to avoid this please load a master file" << '\n'
+        << '\n'
+        << std::flush;
+    params.deadParkY = 1.5 * params.apparatusRadius;
+    const Particle& first = arrays.particleArray[0];
+    const double mass = first.mass();
+    const double charge = first.charge();
+    for (int s = 0; s < live; ++s) {
+        Particle& p = arrays.particleArray[s];
+        p.setCharge(charge);
+        p.setMass(mass);
+        p.setColour(0, 0, 0);
+    }
+}
+
+void offerTemperatureChange() {
+    std::ostream& out = console::out();
+    out << '\n';
+    if (params.framesToCalculate == 2)
+        out << "The file you chose to load appears to be a Master File, would you like change the "
+               "temperature y/n";
+    else
+        out << "Would you like change the temperature y/n";
+    out << '\n' << std::flush;
+    if (console::readChar() != 'y') return;
+    const int live = liveCount();
+    double speedSum = 0;
+    for (int s = 0; s < live; ++s) speedSum += arrays.particleArray[s].speed();
+    const double meanSpeed = live > 0 ? speedSum / live : 0.0;
+    params.temperatureRatio = arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
+    changeTemperature();
+}
+
+int askPositiveInt(const std::string& text, int max, const std::string& refusal) {
+    const std::string prompt = text + "\n";
+    console::out() << prompt << std::flush;
+    const int v =
+        console::readIntWhere([max](int x) { return x >= 1 && x <= max; }, refusal, prompt);
+    console::out() << '\n';
+    return v;
+}
+
+void askContinuation() {
+    std::ostream& out = console::out();
+    out << '\n';
+    params.framesToCalculate =
+        askPositiveInt("Please select the number of frames you wish to generate", INT_MAX,
+                       "Please enter at least 1 frame");
+    // A write interval longer than the run would store no frame at all.
+    params.writeFreq = askPositiveInt(
+        "Please enter how often particle position data should be output(4)",
+        params.framesToCalculate,
+        "Please enter a value from 1 to " + std::to_string(params.framesToCalculate));
+    params.analysisFreq =
+        askPositiveInt("Please enter how often the analysis file should be written(100)", INT_MAX,
+                       "Please enter a value of at least 1");
+    const std::string prompt = "Multiply step length by(1.0)\n";
+    out << prompt << std::flush;
+    const double factor = console::readRealWhere(
+        [](double m) { return m > 0 && std::isfinite(m); },
+        "The time step must stay above 0: please enter a factor above 0", prompt);
+    out << '\n';
+    params.timeStep *= factor;
+    params.numWrittenFrames = params.framesToCalculate / params.writeFreq;
+    params.framesToCalculate = params.numWrittenFrames * params.writeFreq;
+}
+
+}  // namespace
+
+void openDataSetForReading() {
+    std::ostream& out = console::out();
+    const std::string question =
+        "If you wish to play this file press 1 otherwise press 2 to choose another file\n";
+    for (;;) {
+        out << '\n' << "Please enter the filename you wish to play" << '\n' << std::flush;
+        params.baseName = console::readWord();
+        out << '\n' << "Loading " << params.baseName << '\n' << '\n';
+        LineReader reader;
+        if (!reader.open(params.baseName)) {
+            out << '\n' << "Error in opening file please re-enter file name" << '\n';
+            continue;
+        }
+        Header h;
+        Problem problem;
+        if (!readHeader(reader, h, problem)) {
+            reportProblem(params.baseName, problem);
+            continue;
+        }
+        params.numParticles = h.slots;
+        params.framesToCalculate = h.endFrame;
+        params.apparatusRadius = h.apparatusRadius;
+        params.timeStep = h.timeStep;
+        params.debyeSphereCount = h.debyeSphereCount;
+        params.writeFreq = h.writeFreq;
+        out << '\n'
+            << "Loading File..." << '\n'
+            << "File Contains: "
+            << "Particles: " << params.numParticles
+            << " || Frames: " << params.framesToCalculate * params.writeFreq << '\n'
+            << '\n'
+            << "Write Freq: " << params.writeFreq << " || Timestep: " << params.timeStep << '\n'
+            << '\n'
+            << question << std::flush;
+        params.runMode = console::readInt(question);
+        if (params.runMode == 1) return;
+    }
+}
+
+void loadAllFrames() {
+    // A broken file sends the user back to the file name; the run mode chosen before stays.
+    while (!loadFramesOnce()) {
+        const int mode = params.runMode;
+        openDataSetForReading();
+        params.runMode = mode;
+        allocateParticles(params.numParticles);
+    }
+}
+
+void setFrameFromStore(int frame) {
+    if (frame < 1 || frame > storedFrameCount()) return;
+    const std::size_t slots =
+        std::min(static_cast<std::size_t>(params.numParticles), arrays.particleArray.size());
+    const double* source =
+        arrays.frameStore.data() + static_cast<std::size_t>(frame - 1) * params.numParticles * 3;
+    for (std::size_t s = 0; s < slots; ++s, source += 3) {
+        Particle& p = arrays.particleArray[s];
+        p.pos[0] = source[0];
+        p.pos[1] = source[1];
+        p.pos[2] = source[2];
+    }
+}
+
+void loadAndContinue() {
+    std::ostream& out = console::out();
+    int storedFrame = 0;
+    for (;;) {
+        openDataSetForReading();
+        allocateParticles(params.numParticles);
+        arrays.forceArray.assign(static_cast<std::size_t>(params.numParticles) * 3, 0.0);
+        const int endFrame = params.framesToCalculate;
+        params.numWrittenFrames = endFrame;
+        params.framesToCalculate = endFrame * params.writeFreq;
+        if (endFrame < 2) {
+            out << '\n'
+                << "The file " << params.baseName
+                << " stores a single frame; continuing needs two, the frame and the one before "
+                   "it for the velocities"
+                << '\n'
+                << "Please choose another file" << '\n';
+            continue;
+        }
+        storedFrame = askContinueFrame(params.framesToCalculate) / params.writeFreq;
+        announceFrame(storedFrame);
+        if (!loadFramesOnce()) continue;
+        // The EndFrame prompt or an unfinished file may have left fewer frames than chosen.
+        const long long stored = storedFrameCount();
+        if (stored < 2) {
+            out << '\n'
+                << "Only " << stored << " frame of " << params.baseName
+                << " was loaded; continuing needs two" << '\n'
+                << "Please choose another file" << '\n';
+            continue;
+        }
+        if (storedFrame > stored) {
+            const long long maxFrame = std::min<long long>(stored * params.writeFreq, INT_MAX);
+            out << '\n'
+                << "Stored frame " << storedFrame << " is beyond the " << stored
+                << " frames loaded: pick a frame from " << 2 * params.writeFreq << " to "
+                << maxFrame << '\n';
+            storedFrame = askContinueFrame(static_cast<int>(maxFrame)) / params.writeFreq;
+            announceFrame(storedFrame);
+        }
+        break;
+    }
+    restoreFrame(storedFrame);
+    checkDeadParticles();
+    offerTemperatureChange();
+    askContinuation();
+}
+
+}  // namespace qv
