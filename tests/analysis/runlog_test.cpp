@@ -110,7 +110,7 @@ TEST(RunLog, SecondRunWithTheSameNameAppendsBelowTheFirst) {
 TEST(RunLog, DetectorRowGivesAnglesThenPosition) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "d";
+    params.baseName = std::string(1, 'd');
     Particle escaped;
     escaped.setPosition(0, -200);
     escaped.setColour(1.0, 0.0, 0.5);
@@ -131,7 +131,7 @@ void particlesWithSpeeds(int n) {
 TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSample) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "s";
+    params.baseName = std::string(1, 's');
     params.speedDistributionOn = 1;
     params.analysisFreq = 100;
     particlesWithSpeeds(3);
@@ -149,7 +149,7 @@ TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSample) {
 TEST(RunLog, SpeedTableLeftAloneBeyondItsEndOrWhenOff) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "s";
+    params.baseName = std::string(1, 's');
     params.speedDistributionOn = 1;
     params.analysisFreq = 100;
     particlesWithSpeeds(3);

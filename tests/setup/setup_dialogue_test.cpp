@@ -218,6 +218,9 @@ TEST_F(SetUpDialogue, PlayOpensTheLoaderAndStartsPaused) {
     params.numParticles = 3;
     params.numDeadParticles = 0;
     params.framesToCalculate = 4;
+    // The loader refuses a header whose lengths or Debye sphere count are not above 0.
+    params.debyeSphereCount = 1.5e5;
+    params.interparticleDistance = 33.5;
     arrays.particleArray.assign(3, Particle{});
     dataSetStream = openForWrite("play");
     writeDataSetHeader(2, 4);

@@ -67,7 +67,7 @@ struct DensityFile {
 TEST(SpeedDensity, EdgeCellsAndGrainsOutsideTheGrid) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "e";
+    params.baseName = std::string(1, 'e');
     params.apparatusRadius = 10;
     params.currentFrame = 7;
     const double r = 10;
@@ -98,7 +98,7 @@ TEST(SpeedDensity, EdgeCellsAndGrainsOutsideTheGrid) {
 TEST(SpeedDensity, ColumnSumsSpeedsAndDeadParticlesAreLeftOut) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "c";
+    params.baseName = std::string(1, 'c');
     params.apparatusRadius = 30;  // cells of width 1
     params.currentFrame = 300;
     Particle dead = grain(0.5, 0.5, 0.5, 9, 0, 0);
@@ -119,7 +119,7 @@ TEST(SpeedDensity, ColumnSumsSpeedsAndDeadParticlesAreLeftOut) {
 TEST(SpeedDensity, HeaderOnceThenOneBlockPerCall) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "h";
+    params.baseName = std::string(1, 'h');
     params.apparatusRadius = 30;
     const std::vector<Particle> ps = {grain(0, 0, 0, 1, 0, 0)};
     params.currentFrame = 1;
@@ -161,7 +161,7 @@ TEST(SpeedDensity, HeaderOnceThenOneBlockPerCall) {
 }
 
 void speedTableRun(int particles, int frames, int analysisFreq) {
-    params.baseName = "m";
+    params.baseName = std::string(1, 'm');
     params.speedDistributionOn = 1;
     params.numParticles = particles;
     params.framesToCalculate = frames;
