@@ -143,6 +143,17 @@ TEST(ParameterScreen, NinthLineGivesTheProbeChargeInMeanGrainCharges) {
               clearText() + kEightLines + "Probe Charge in average dust charge : 2.5\n" + "\n");
 }
 
+TEST(ParameterScreen, ProbeInSlotZeroOrOutsideTheArrayGivesNoNinthLine) {
+    test::resetProgramState();
+    setListedValues();
+    arrays.particleArray.resize(2);
+    arrays.particleArray[0].setCharge(-25000);
+    dead.probeIndex = 0;  // the listing counts a probe only from slot 1 on
+    EXPECT_EQ(parametersOutput(), clearText() + kEightLines + "\n");
+    dead.probeIndex = 7;
+    EXPECT_EQ(parametersOutput(), clearText() + kEightLines + "\n");
+}
+
 TEST(ParameterScreen, ShowsTheCurrentSelectionAndShellView) {
     test::resetProgramState();
     setListedValues();
