@@ -2,6 +2,7 @@
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -29,9 +30,24 @@ bool displayAvailable() {
     return true;
 }
 
+// A render steps on every idle call but redraws at most about 20 times a second: software
+// rendering of a few hundred spheres costs far more than a step, and would otherwise set the
+// pace of the simulation. The pause after a redraw is also never shorter than twice the redraw
+// itself, so a slow or busy machine still leaves the simulation two thirds of the wall time.
+// Replay and crystal viewing redraw every frame they show.
+constexpr double kMinSecondsBetweenRedraws = 1.0 / 20.0;
+
+bool redrawDue() {
+    constexpr int kRender = 1;
+    if (qv::params.runMode != kRender) return true;
+    const double pause = std::max(kMinSecondsBetweenRedraws, 2 * qv::lastRedrawSeconds());
+    return qv::secondsSinceRedrawEnded() >= pause;
+}
+
 void idleStep() {
     if (qv::idleFrame() == qv::FrameOutcome::RenderComplete) qv::console::exitProgram(0);
-    qv::setUpLights();
+    // Lights first, then the redisplay request that setUpLights ends with.
+    if (redrawDue()) qv::setUpLights();
 }
 
 void atExit() {

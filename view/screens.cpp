@@ -79,7 +79,8 @@ void showParameters() {
         << " : Cooling (1=yes) : " << params.coolingState << '\n';
     out << "Inter-particle distance : " << params.interparticleDistance
         << "   :  N : " << params.debyeSphereCount << '\n';
-    if (dead.probeIndex > 0) {
+    // A probe slot outside the array (no particles loaded) has no charge to show.
+    if (dead.probeIndex > 0 && dead.probeIndex < static_cast<int>(arrays.particleArray.size())) {
         out << "Probe Charge in average dust charge : "
             << arrays.particleArray[dead.probeIndex].charge() / params.grainCharge << '\n';
     }

@@ -1,0 +1,376 @@
+// Key commands: they change program state and call the subsystems, and never draw, so they run
+// the same without a window.
+#include "view/keys.h"
+
+// Only the key codes come from GLUT; nothing here calls into it.
+#include <GL/freeglut_std.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <ostream>
+#include <string>
+#include <thread>
+
+#include "analysis/structure.h"
+#include "analysis/tracker.h"
+#include "console/console.h"
+#include "sim/cooling.h"
+#include "sim/dead_particles.h"
+#include "sim/state.h"
+#include "view/highlight.h"
+#include "view/screens.h"
+#include "view/view_state.h"
+
+namespace qv {
+namespace {
+
+constexpr int kReplay = 2;
+constexpr double kAngleStep = pi / 180;  // one degree
+constexpr double kTargetDistance = 50;
+constexpr float kCameraStep = 10;
+
+// Gives the replay a moment before the next frame, so a held key does not flicker.
+void shortPause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+void turnTarget(double dPhi, double dTheta) {
+    view.targetPhi += dPhi;
+    view.targetTheta += dTheta;
+    placeCameraTarget(view.targetPhi, view.targetTheta, view.cameraEye, view.cameraTarget);
+}
+
+void resetView() {
+    const ViewState initial{};
+    view.targetPhi = 0;
+    view.targetTheta = 0;
+    for (int i = 0; i < 3; ++i) {
+        view.cameraTarget[i] = initial.cameraTarget[i];
+        view.cameraEye[i] = initial.cameraEye[i];
+    }
+    view.sceneRotX = 0;
+    view.sceneRotY = 0;
+    params.playStep = 1;
+    view.savedPlayStep = 1;
+}
+
+void togglePause() {
+    if (params.playStep == 0) {
+        params.playStep = view.savedPlayStep;
+    } else {
+        view.savedPlayStep = std::abs(params.playStep);
+        params.playStep = 0;
+    }
+    shortPause();
+}
+
+void rewind() {
+    if (params.playStep != 0) view.savedPlayStep = std::abs(params.playStep);
+    params.playStep = -view.savedPlayStep;
+    shortPause();
+}
+
+bool slotExists(int slot) {
+    return slot >= 0 && slot < static_cast<int>(arrays.particleArray.size());
+}
+
+// Space and backspace walk the selection over every slot, dead particles included; the grain
+// left behind is painted black whatever colour it had.
+void moveSelection(int step) {
+    const int n = params.numParticles;
+    if (n <= 0 || !slotExists(n - 1)) return;
+    int& selected = view.highlightedParticle;
+    if (slotExists(selected)) arrays.particleArray[selected].setColour(0, 0, 0);
+    selected += step;
+    if (selected >= n || selected < 0) selected = step > 0 ? 0 : n - 1;
+    arrays.particleArray[selected].setColour(0, 1, 0);
+}
+
+void toggleSmartCooling() {
+    std::ostream& out = console::out();
+    params.coolingState = -params.coolingState;
+    if (params.coolingState < 0) {
+        out << '\n' << "Smart cooling is off" << '\n' << '\n' << std::flush;
+        params.coolingState = -1;
+    } else if (params.coolingState > 0) {
+        const std::string prompt = "Please enter target ccple: \n";
+        out << '\n' << prompt << std::flush;
+        // The thermostat divides by the target, so only a positive one can be steered to.
+        params.ccpleTarget =
+            console::readRealWhere([](double v) { return std::isfinite(v) && v > 0; },
+                                   "The target ccple must be a number above 0.", prompt);
+        out << '\n' << '\n' << "Smart cooling is on" << '\n' << '\n' << std::flush;
+    }
+}
+
+void resetDead() {
+    resetDeadParticles();
+    console::out() << '\n'
+                   << "Dead particles reset, total number of deadparticles is: "
+                   << params.numDeadParticles << '\n'
+                   << '\n'
+                   << std::flush;
+}
+
+void toggleVelocityTracking() {
+    params.velocityTrackingOn = -params.velocityTrackingOn;
+    console::out() << '\n'
+                   << "Tracking velocity (1 is on): " << params.velocityTrackingOn << '\n'
+                   << '\n'
+                   << std::flush;
+}
+
+void commandKey(unsigned char key) {
+    const double rapar = params.apparatusRadius;
+    switch (key) {
+        case 'p':
+            if (params.runMode == kReplay) togglePause();
+            break;
+        case 'r':
+            if (params.runMode == kReplay) rewind();
+            break;
+        case 'g':
+            if (params.runMode == kReplay) jumpToFrame();
+            break;
+        case 'w':
+            turnTarget(kAngleStep, 0);
+            break;
+        case 's':
+            turnTarget(-kAngleStep, 0);
+            break;
+        case 'a':
+            turnTarget(0, kAngleStep);
+            break;
+        case 'd':
+            turnTarget(0, -kAngleStep);
+            break;
+        case 'R':
+            resetView();
+            break;
+        case 'i':
+            view.sceneRotX += 1;
+            break;
+        case 'k':
+            view.sceneRotX -= 1;
+            break;
+        case 'l':
+            view.sceneRotY += 1;
+            break;
+        case 'j':
+            view.sceneRotY -= 1;
+            break;
+        case ' ':
+            moveSelection(1);
+            break;
+        case 8:
+            moveSelection(-1);
+            break;
+        case '+':
+            view.shellViewRadius += rapar / 40;
+            break;
+        case '-':
+            view.shellViewRadius -= rapar / 40;
+            if (view.shellViewRadius < 0) view.shellViewRadius = 0;
+            break;
+        case '>':
+            view.shellViewWidth += rapar / 400;
+            break;
+        case '<':
+            view.shellViewWidth -= rapar / 400;
+            if (view.shellViewWidth < 0) view.shellViewWidth = 0;
+            break;
+        case 'C':
+            toggleSmartCooling();
+            break;
+        case 'f':
+            params.autoFiringOn = -params.autoFiringOn;
+            if (params.autoFiringOn > 0) askCcpleTarget();
+            break;
+        case 'F':
+            resetDead();
+            break;
+        case 'q':
+            if (askTrackedParticle()) tracker.trackedCount += 1;
+            break;
+        case 'Q':
+            toggleVelocityTracking();
+            break;
+        default:
+            break;
+    }
+}
+
+// The probe is immovable, so the digit keys place it and set its charge by hand.
+void probeKey(unsigned char key) {
+    if (dead.probeIndex < 0 || !slotExists(dead.probeIndex)) return;
+    Particle& probe = arrays.particleArray[dead.probeIndex];
+    const double move = 0.01 * params.apparatusRadius;
+    // The mean grain charge is negative: subtracting it raises the probe's charge.
+    const double unitCharge = params.grainCharge;
+    switch (key) {
+        case '0':
+            probe.setCharge(0);
+            break;
+        case '1':
+            probe.setCharge(probe.charge() - unitCharge);
+            break;
+        case '7':
+            probe.setCharge(probe.charge() + unitCharge);
+            break;
+        case '5':
+            for (int i = 0; i < 3; ++i) probe.setPosition(i, 0.01);
+            break;
+        case '4':
+            probe.pos[0] -= move;
+            break;
+        case '6':
+            probe.pos[0] += move;
+            break;
+        case '3':
+            probe.pos[1] -= move;
+            break;
+        case '9':
+            probe.pos[1] += move;
+            break;
+        case '2':
+            probe.pos[2] -= move;
+            break;
+        case '8':
+            probe.pos[2] += move;
+            break;
+        default:
+            break;
+    }
+}
+
+void switchMessage(int& value, const char* off, const char* on) {
+    value = -value;
+    console::out() << '\n' << (value < 0 ? off : on) << '\n' << '\n' << std::flush;
+}
+
+// The eye and the target move together, so the viewing direction stays.
+void moveCamera(int axis, float delta) {
+    view.cameraEye[axis] += delta;
+    view.cameraTarget[axis] += delta;
+}
+
+void fireByHand() {
+    // At most one shot per frame; the automatic firing shares the same frame mark.
+    if (params.lastFireFrame == params.currentFrame) return;
+    // The grain covers the fraction deadSpeedFraction of Rapar in one time step.
+    fireDeadParticle(params.apparatusRadius * params.deadSpeedFraction / params.timeStep);
+    params.lastFireFrame = params.currentFrame;
+}
+
+}  // namespace
+
+void placeCameraTarget(double& phi, double theta, const float eye[3], float target[3]) {
+    if (phi > 2 * pi) {
+        phi -= 2 * pi;
+    } else if (phi < -2 * pi) {
+        phi += 2 * pi;
+    }
+    const double direction[3] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
+                                 -std::cos(phi)};
+    for (int i = 0; i < 3; ++i) {
+        target[i] = static_cast<float>(eye[i] + kTargetDistance * direction[i]);
+    }
+}
+
+void keyboardHandler(unsigned char key, int /*x*/, int /*y*/) {
+    commandKey(key);
+    // Every key also reaches the probe controls, whatever the command table did with it.
+    probeKey(key);
+}
+
+void specialKeyHandler(int key, int /*x*/, int /*y*/) {
+    switch (key) {
+        case GLUT_KEY_F1:
+            showHelp();
+            break;
+        case GLUT_KEY_F2:
+            for (float& c : view.cameraTarget) c = 0;
+            break;
+        case GLUT_KEY_F3:
+            params.slowMotionDelay += 10;
+            break;
+        case GLUT_KEY_F4:
+            params.slowMotionDelay -= 10;
+            if (params.slowMotionDelay < 0) params.slowMotionDelay = 0;
+            break;
+        case GLUT_KEY_F5:
+            computeShellStructure(particles(), params.numParticles);
+            computePairCorrelation(particles(), params.numParticles);
+            break;
+        case GLUT_KEY_F6:
+            changeTemperature();
+            break;
+        case GLUT_KEY_F7:
+            askSlice();
+            break;
+        case GLUT_KEY_F8:
+            highlightNeighbours();
+            break;
+        case GLUT_KEY_F9:
+            switchMessage(params.apparatusFieldOn, "E-Field is off", "E-Field is on");
+            break;
+        case GLUT_KEY_F10:
+            switchMessage(params.pairInteractionOn, "Particle-Particle is off",
+                          "Particle-Particle is on");
+            break;
+        case GLUT_KEY_F11:
+            switchMessage(view.equalMagnification, "Equal magnification is off",
+                          "Equal magnification is on");
+            break;
+        case GLUT_KEY_F12:
+            showParameters();
+            break;
+        case GLUT_KEY_LEFT:
+            moveCamera(0, -kCameraStep);
+            break;
+        case GLUT_KEY_UP:
+            moveCamera(1, kCameraStep);
+            break;
+        case GLUT_KEY_RIGHT:
+            moveCamera(0, kCameraStep);
+            break;
+        case GLUT_KEY_DOWN:
+            moveCamera(1, -kCameraStep);
+            break;
+        case GLUT_KEY_PAGE_UP:
+            moveCamera(2, -kCameraStep);
+            break;
+        case GLUT_KEY_PAGE_DOWN:
+            moveCamera(2, kCameraStep);
+            break;
+        case GLUT_KEY_HOME:
+            params.playStep += 1;
+            break;
+        case GLUT_KEY_END:
+            params.playStep -= 1;
+            break;
+        case GLUT_KEY_INSERT:
+            fireByHand();
+            break;
+        default:
+            break;
+    }
+}
+
+void jumpToFrame() {
+    const int last = params.framesToCalculate;
+    // No stored frame to go to: a prompt that no answer can satisfy would never end.
+    if (last < 1) return;
+    std::ostream& out = console::out();
+    const std::string tail = "(Max:" + std::to_string(last) + ") : ";
+    console::clearScreen();
+    out << "Please enter the frame you wish to jump to " << tail << std::flush;
+    // A refused answer gets its line end, then the "Sorry" form of the prompt.
+    params.currentFrame = console::readIntWhere(
+        [last](int frame) { return frame >= 1 && frame <= last; }, "",
+        "Sorry Invalid Choice : Please enter the frame you wish to jump to " + tail);
+    out << '\n' << "Thank you" << '\n' << '\n' << std::flush;
+}
+
+}  // namespace qv

@@ -1,0 +1,215 @@
+#include "view/render.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "sim/state.h"
+#include "view/keys.h"
+#include "view/view_state.h"
+
+namespace qv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// End and length of the last redraw; the render paces its redraws by them. The epoch start makes
+// the first redraw due at once.
+Clock::time_point lastRedrawEnd{};
+double lastRedrawLength = 0;
+
+// Scales of one scene: grain radii, and positions (equal to the radius scale when equal
+// magnification is on, so distances and radii share one scale).
+struct SceneScales {
+    double radius;
+    double position;
+};
+
+SceneScales sceneScales() {
+    SceneScales s{};
+    s.radius = view.particleSizeScale / params.grainRadius;
+    s.position =
+        view.equalMagnification == -1 ? view.apparatusSizeScale / params.apparatusRadius : s.radius;
+    return s;
+}
+
+// Slots that may be drawn: the live ones, never beyond the array that actually exists.
+int drawableCount() {
+    const int live = liveCount();
+    const int stored = static_cast<int>(arrays.particleArray.size());
+    return std::max(0, std::min(live, stored));
+}
+
+void translateTo(const Particle& p, double positionScale) {
+    glTranslatef(static_cast<float>(p.pos[0] * positionScale),
+                 static_cast<float>(p.pos[1] * positionScale),
+                 static_cast<float>(p.pos[2] * positionScale));
+}
+
+void drawGrains(const SceneScales& scales, int count) {
+    const int mode = view.dustDrawMode;
+    const int res = view.sphereResolution;
+    // The menu lowers the resolution without a bound; GLUT cannot build a sphere of no slices.
+    if (res < 1) return;
+    if (mode != 4 && mode != 5 && mode != 7) return;
+    const double shellInner = view.shellViewRadius - view.shellViewWidth / 2;
+    const double shellOuter = view.shellViewRadius + view.shellViewWidth / 2;
+    for (int i = 0; i < count; ++i) {
+        const Particle& p = arrays.particleArray[i];
+        if (mode == 5 && !(view.sliceMin < p.pos[2] && p.pos[2] < view.sliceMax)) continue;
+        if (mode == 7) {
+            const double r = p.distanceFromCentre();
+            if (!(shellInner < r && r < shellOuter)) continue;
+        }
+        glPushMatrix();
+        translateTo(p, scales.position);
+        // The colour is emitted, so marked grains (dead, selected, highlighted) stand out.
+        const GLfloat emission[4] = {static_cast<GLfloat>(p.rgb[0]), static_cast<GLfloat>(p.rgb[1]),
+                                     static_cast<GLfloat>(p.rgb[2]), 1.0f};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+        const double radius = p.rad * scales.radius;
+        if (mode == 4) {
+            glutWireSphere(radius, res, res);
+        } else {
+            glutSolidSphere(radius, res, res);
+        }
+        glPopMatrix();
+    }
+}
+
+void drawApparatus(double drawnRadius) {
+    const int res = view.sphereResolution;
+    if (res < 1) return;
+    if (view.apparatusDrawMode == 2) {
+        glutWireSphere(drawnRadius, 3 * res, 3 * res);
+    } else if (view.apparatusDrawMode == 3) {
+        glutSolidSphere(drawnRadius, 5 * res, 5 * res);
+    }
+}
+
+void drawNumbers(const SceneScales& scales, int count) {
+    for (int i = 0; i < count; ++i) {
+        const Particle& p = arrays.particleArray[i];
+        glPushMatrix();
+        translateTo(p, scales.position);
+        // At the upper right of the sphere.
+        const auto rr = static_cast<float>(p.rad * scales.radius);
+        drawBitmapLabel(rr, rr, 0, GLUT_BITMAP_TIMES_ROMAN_10, std::to_string(i + 1));
+        glPopMatrix();
+    }
+}
+
+void drawScreenTexts(double d) {
+    const auto at = static_cast<float>(1.1 * d);
+    if (view.screenTextMode > 0) {
+        drawLabelledValue(at, at, 0, "Gamma ", params.ccple);
+        drawLabelledValue(at, -at, 0, "Periods ", params.simTime * params.dustPlasmaFrequency);
+    }
+    const int probe = dead.probeIndex;
+    if ((view.screenTextMode == 2 || view.screenTextMode == -2) && probe >= 0 &&
+        probe < static_cast<int>(arrays.particleArray.size())) {
+        drawLabelledValue(-at, at, 0, "Probe Charge ",
+                          arrays.particleArray[probe].charge() / params.grainCharge);
+    }
+}
+
+}  // namespace
+
+std::string truncatedValueText(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    const double whole = std::trunc(value);
+    if (whole >= INT_MIN && whole <= INT_MAX) return std::to_string(static_cast<int>(whole));
+    // Beyond an int the whole number is still written out, digit for digit.
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.0f", whole);
+    return buffer;
+}
+
+double secondsSinceRedrawEnded() {
+    return std::chrono::duration<double>(Clock::now() - lastRedrawEnd).count();
+}
+
+double lastRedrawSeconds() {
+    return lastRedrawLength;
+}
+
+void display() {
+    const Clock::time_point start = Clock::now();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(view.cameraEye[0], view.cameraEye[1], view.cameraEye[2], view.cameraTarget[0],
+              view.cameraTarget[1], view.cameraTarget[2], 0.0, 1.0, 0.0);
+    // Keys take effect from the first redraw on.
+    glutSpecialFunc(specialKeyHandler);
+    glutKeyboardFunc(keyboardHandler);
+    glRotatef(view.sceneRotX, 1, 0, 0);
+    glRotatef(view.sceneRotY, 0, 1, 0);
+    drawScene();
+    glutSwapBuffers();
+    lastRedrawEnd = Clock::now();
+    lastRedrawLength = std::chrono::duration<double>(lastRedrawEnd - start).count();
+}
+
+void reshape(int width, int height) {
+    if (height == 0) height = 1;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glViewport(0, 0, width, height);
+    gluPerspective(60, static_cast<float>(width) / static_cast<float>(height), 0.1, 8192);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void setUpLights() {
+    const GLfloat ambient[4] = {0, 0, 0, 1};
+    const GLfloat diffuse[4] = {1, 1, 1, 1};
+    // w = 0: a directional light, turned with the camera and rotations of the last redraw.
+    const GLfloat position[4] = {200, 200, 200, 0};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    const GLfloat modelAmbient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, modelAmbient);
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+    glEnable(GL_LIGHT0);
+    glutPostRedisplay();
+}
+
+void drawScene() {
+    const SceneScales scales = sceneScales();
+    const double apparatusOnScreen = scales.position * params.apparatusRadius;
+    const int count = drawableCount();
+
+    drawGrains(scales, count);
+    const GLfloat noEmission[4] = {0, 0, 0, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, noEmission);
+    drawApparatus(apparatusOnScreen);
+    if (view.numberDisplayOn > 0) drawNumbers(scales, count);
+    drawScreenTexts(apparatusOnScreen);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+}
+
+void drawBitmapLabel(float x, float y, float z, void* font, const std::string& text) {
+    glRasterPos3f(x, y, z);
+    for (const char c : text) glutBitmapCharacter(font, static_cast<unsigned char>(c));
+}
+
+void drawLabelledValue(float x, float y, float z, std::string label, double value) {
+    glPushMatrix();
+    glRasterPos3f(x, y, z);
+    const std::string text = label + truncatedValueText(value);
+    for (const char c : text) {
+        glutBitmapCharacter(GLUT_BITMAP_TIMES_ROMAN_24, static_cast<unsigned char>(c));
+    }
+    glPopMatrix();
+}
+
+}  // namespace qv
