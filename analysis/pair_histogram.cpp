@@ -18,6 +18,12 @@ std::vector<std::int64_t> pairHistogramReference(const Particle* particles, int 
     return counts;
 }
 
+namespace {
+
+constexpr int minParallelGrains = 128;
+
+}  // namespace
+
 std::vector<std::int64_t> pairHistogramParallel(const Particle* particles, int n, double binWidth,
                                                 int bins) {
     std::vector<std::int64_t> counts(std::max(bins, 0), 0);
@@ -32,7 +38,8 @@ std::vector<std::int64_t> pairHistogramParallel(const Particle* particles, int n
     }
     const double limit = bins;
 
-#pragma omp parallel
+    // Waking the thread team costs more than a small cloud's few thousand pairs.
+#pragma omp parallel if (n >= minParallelGrains)
     {
         // Slot `bins` collects the pairs beyond the last bin, so the loop has no branch.
         std::vector<std::int64_t> local(bins + 1, 0);

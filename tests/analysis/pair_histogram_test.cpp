@@ -1,0 +1,85 @@
+#include "analysis/pair_histogram.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "sim/particle.h"
+
+namespace qv {
+namespace {
+
+Particle at(double x, double y, double z) {
+    Particle p;
+    p.pos[0] = x;
+    p.pos[1] = y;
+    p.pos[2] = z;
+    return p;
+}
+
+std::vector<Particle> randomGrains(int n, double spread, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-spread, spread);
+    std::vector<Particle> grains;
+    for (int i = 0; i < n; ++i) grains.push_back(at(u(rng), u(rng), u(rng)));
+    return grains;
+}
+
+TEST(PairHistogram, ParallelCountsEqualTheReferenceExactly) {
+    // A cube wider than the binned range, so that some pairs are dropped as well.
+    const auto grains = randomGrains(400, 6.0, 7);
+    for (int sampleCount : {1, 7, 30, 1000}) {
+        const double w = 2 * 5.0 / sampleCount;
+        const int bins = sampleCount + 1;
+        const auto reference = pairHistogramReference(grains.data(), 400, w, bins);
+        const auto parallel = pairHistogramParallel(grains.data(), 400, w, bins);
+        EXPECT_EQ(reference, parallel) << "sampleCount " << sampleCount;
+    }
+}
+
+TEST(PairHistogram, EachPairCountsTwiceInTheBinOfItsDistance) {
+    // Bin width 0.25 is exact in binary, so these distances sit exactly on or near bin edges.
+    const std::vector<Particle> grains = {at(0, 0, 0), at(0.5, 0, 0), at(0, 7.74, 0),
+                                          at(0, 0, 7.75)};
+    // From the centre grain: 0.5 (bin 2, on its lower edge), 7.74 (bin 30, the last) and
+    // 7.75 (= 31 w, dropped); every pair among the three outer grains is beyond 31 w.
+    std::vector<std::int64_t> expected(31, 0);
+    expected[2] = 2;
+    expected[30] = 2;
+    for (auto kernel : {pairHistogramReference, pairHistogramParallel}) {
+        const auto counts = kernel(grains.data(), 4, 0.25, 31);
+        EXPECT_EQ(counts, expected);
+    }
+}
+
+TEST(PairHistogram, DegenerateInputGivesZeroCounts) {
+    const std::vector<Particle> one = {at(1, 2, 3)};
+    const std::vector<std::int64_t> zeros(31, 0);
+    for (auto kernel : {pairHistogramReference, pairHistogramParallel}) {
+        EXPECT_EQ(kernel(nullptr, 0, 0.2, 31), zeros);
+        EXPECT_EQ(kernel(one.data(), 1, 0.2, 31), zeros);
+        const auto grains = randomGrains(20, 1.0, 3);
+        EXPECT_EQ(kernel(grains.data(), 20, 0.0, 31), zeros);
+        EXPECT_EQ(kernel(grains.data(), 20, -0.2, 31), zeros);
+        EXPECT_TRUE(kernel(grains.data(), 20, 0.2, 0).empty());
+    }
+}
+
+TEST(PairHistogram, GrainsWithoutAPositionAreNeverBinned) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<Particle> grains = {at(0, 0, 0), at(0.3, 0, 0), at(nan, 0, 0), at(inf, 0, 0)};
+    for (auto kernel : {pairHistogramReference, pairHistogramParallel}) {
+        const auto counts = kernel(grains.data(), 4, 0.2, 31);
+        std::int64_t total = 0;
+        for (auto c : counts) total += c;
+        EXPECT_EQ(total, 2);
+        EXPECT_EQ(counts[1], 2);
+    }
+}
+
+}  // namespace
+}  // namespace qv
