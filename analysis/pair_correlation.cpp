@@ -28,7 +28,7 @@ int askSampleCount() {
         console::readIntWhere([](int s) { return s >= 1 && s <= maxSampleCount; },
                               "The number of samples must be a whole number from 1 to 100000.",
                               "Enter number of samples along Rapar");
-    out << '\n' << "Calculating..." << '\n' << '\n';
+    out << '\n' << "Calculating..." << '\n' << '\n' << std::flush;
     return samples;
 }
 
@@ -82,7 +82,7 @@ void computePairCorrelation(const Particle* particles, int n) {
         }
         previousSlope = (g[k] - g[k - 1]) / w;
     }
-    if (interactive) console::out() << '\n';
+    if (interactive) console::out() << '\n' << std::flush;
     file << '\t' << "CCPLE:" << '\t' << params.ccpleAverage << '\t'
          << "Target:" << params.ccpleTarget << '\n';
 

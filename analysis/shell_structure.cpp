@@ -88,14 +88,15 @@ void computeShellStructure(const Particle* particles, int n) {
     file.close();
 
     if (params.shellOutput2D > 0) {
-        for (int k = 1; k < bins; ++k)
+        for (int k = 1; k < bins; ++k) {
             count[k] = ratioOrZero(count[k], static_cast<double>(k) * k * v);
+        }
         count[0] = 0;
         writeRadialProfile(time, bins, params.baseName + "ShellStructure.xls", count.data(), 0,
                            nmax, w / rapar);
     }
 
-    if (interactive) console::out() << "Finished shell calculation" << '\n' << '\n';
+    if (interactive) console::out() << "Finished shell calculation" << '\n' << '\n' << std::flush;
 }
 
 }  // namespace qv
