@@ -91,33 +91,28 @@ TEST_F(Tracker, InvalidNumbersAreAskedAgainWithTheMaximum) {
 }
 
 TEST_F(Tracker, RowsHoldTimeTemperatureAndEightFieldsPerTrackedSlot) {
+    writeTrackerRow();  // nothing tracked yet: no file
+    EXPECT_FALSE(std::filesystem::exists("run7Tracker.xls"));
     pressQ("1\n");
     pressQ("3\n");
+    pressQ("1\n");  // the same grain twice gives two identical groups
     writeTrackerRow();
     writeTrackerRow();
     const auto lines = splitLines(trackerFile());
     ASSERT_EQ(lines.size(), 3u);
     // Grain 1: r 2 on the z axis (theta 0, phi 0), speed 5. Grain 3: r sqrt 2 in the x-y plane.
+    const std::string first = "1\t2\t0\t0\t0\t0\t2\t5\t";
     const std::string row =
-        "1\t0.5\t1\t2\t0\t0\t0\t0\t2\t5\t3\t1.41421\t1.5708\t0.785398\t1\t1\t0\t1\t";
+        "1\t0.5\t" + first + "3\t1.41421\t1.5708\t0.785398\t1\t1\t0\t1\t" + first;
     EXPECT_EQ(lines[1], row);
     EXPECT_EQ(lines[2], row);
-    EXPECT_EQ(tabCount(lines[0]), 2u + 8 * 100);
-    EXPECT_EQ(tabCount(lines[1]), 2u + 8 * 2);
+    EXPECT_EQ(tabCount(lines[1]), 2u + 8 * 3);
 }
 
-TEST_F(Tracker, SameParticleTwiceGivesTwoIdenticalGroups) {
-    pressQ("2\n");
-    pressQ("2\n");
-    writeTrackerRow();
-    const auto lines = splitLines(trackerFile());
-    ASSERT_EQ(lines.size(), 2u);
-    // Grain 2 sits at rest in the centre: polar angle 0 there.
-    EXPECT_EQ(lines[1], "1\t0.5\t2\t0\t0\t0\t0\t0\t0\t0\t2\t0\t0\t0\t0\t0\t0\t0\t");
-}
-
-TEST_F(Tracker, NoRowBeforeTheFirstChoice) {
-    writeTrackerRow();
+TEST_F(Tracker, WithoutParticlesNothingIsAsked) {
+    params.numParticles = 0;
+    EXPECT_EQ(pressQ(""), "\nThere are no particles to track.\n\n");
+    EXPECT_EQ(tracker.trackedCount, 0);
     EXPECT_FALSE(std::filesystem::exists("run7Tracker.xls"));
 }
 
@@ -137,30 +132,6 @@ TEST_F(Tracker, FullSlotsRefuseAndChangeNothing) {
     writeTrackerRow();
     const auto lines = splitLines(trackerFile());
     EXPECT_EQ(tabCount(lines.back()), 2u + 8 * 100);
-}
-
-TEST_F(Tracker, WithoutParticlesNothingIsAsked) {
-    params.numParticles = 0;
-    EXPECT_EQ(pressQ(""), "\nThere are no particles to track.\n\n");
-    EXPECT_EQ(tracker.trackedCount, 0);
-    EXPECT_FALSE(std::filesystem::exists("run7Tracker.xls"));
-}
-
-TEST_F(Tracker, EndOfInputAtThePromptEndsTheProgramInsteadOfLooping) {
-    test::ScriptedConsole console("0\n");
-    EXPECT_THROW(askTrackedParticle(), test::ProgramExit);
-    EXPECT_EQ(tracker.trackedParticles[0], -1);
-}
-
-TEST_F(Tracker, ReusedNameGetsASecondHeaderBelowTheOldRows) {
-    pressQ("1\n");
-    writeTrackerRow();
-    tracker = TrackerState{};  // a second run under the same name
-    pressQ("1\n");
-    const auto lines = splitLines(trackerFile());
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], lines[2]);
-    EXPECT_EQ(lines[0].substr(0, 26), "Time In Periods\tTempratio\t");
 }
 
 }  // namespace
