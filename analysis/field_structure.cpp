@@ -1,0 +1,88 @@
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+
+#include "analysis/structure.h"
+#include "console/console.h"
+#include "sim/state.h"
+
+namespace qv {
+namespace {
+
+constexpr int shellCount = 30;
+constexpr int pointCount = shellCount + 1;  // grid points 0 .. 30, the last on the wall
+
+double ratioOrZero(double numerator, double denominator) {
+    return denominator != 0 ? numerator / denominator : 0.0;
+}
+
+// The largest magnitude of a profile, 1 when it is zero everywhere so that the "2D" cells are 0.
+double largestMagnitude(const std::array<double, pointCount>& values) {
+    double largest = 0;
+    for (double v : values) {
+        if (std::fabs(v) > largest) largest = std::fabs(v);
+    }
+    return largest == 0 ? 1.0 : largest;
+}
+
+}  // namespace
+
+void computeFieldStructure(const Particle* particles, int n) {
+    const double rapar = params.apparatusRadius;
+    const double w = rapar / shellCount;
+
+    std::array<double, shellCount> shellCharge{};
+    for (int i = 0; i < n; ++i) {
+        const double shell = std::floor(particles[i].distanceFromCentre() / w);
+        // Grains at the wall or beyond (dead particles in flight) are outside the background.
+        if (shell < shellCount) shellCharge[static_cast<int>(shell)] += particles[i].charge();
+    }
+
+    // Net charge inside r_k: the grains of the inner shells and the part of the uniformly charged
+    // background sphere (carrying -totalCharge) that lies inside r_k. Gauss gives the field, with
+    // the Coulomb divisor 3 ND of the normalised units.
+    const double total = params.totalCharge;
+    const double coulombDivisor = 3 * params.debyeSphereCount;
+    std::array<double, pointCount> netCharge{};
+    std::array<double, pointCount> field{};
+    double enclosed = 0;
+    for (int k = 1; k < shellCount; ++k) {
+        const double fraction = k * w / rapar;
+        netCharge[k] = enclosed + shellCharge[k - 1] - total * (fraction * fraction * fraction);
+        enclosed += shellCharge[k - 1];
+    }
+    enclosed += shellCharge[shellCount - 1];
+    netCharge[shellCount] = enclosed - total;
+    for (int k = 1; k < pointCount; ++k) {
+        const double r = k * w;
+        field[k] = ratioOrZero(netCharge[k], r * r * coulombDivisor);
+    }
+
+    // Potential zero at the wall, integrated inwards by the trapezoidal rule.
+    std::array<double, pointCount> potential{};
+    for (int k = shellCount - 1; k >= 0; --k) {
+        potential[k] = potential[k + 1] + (field[k] + field[k + 1]) / 2 * w;
+    }
+
+    std::ofstream file = openForAppend(params.baseName + "EFieldStruct.xls");
+    const double time = params.simTime * params.dustPlasmaFrequency;
+    // The net charge in units of the mean grain charge's magnitude (grainCharge is negative).
+    const double chargeUnit = -params.grainCharge;
+    for (int k = 0; k < pointCount; ++k) {
+        file << time << '\t' << k * w / rapar << '\t' << ratioOrZero(netCharge[k], chargeUnit)
+             << '\t' << field[k] << '\t' << potential[k] << '\t' << params.ccple << '\n';
+    }
+
+    const double step = w / rapar;
+    if (params.potentialOutput2D > 0) {
+        writeRadialProfile(time, pointCount, params.baseName + "Potential.xls", potential.data(), 0,
+                           largestMagnitude(potential), step);
+    }
+    if (params.efieldOutput2D > 0) {
+        writeRadialProfile(time, pointCount, params.baseName + "EField.xls", field.data(), 0,
+                           largestMagnitude(field), step);
+    }
+}
+
+}  // namespace qv

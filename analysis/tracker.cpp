@@ -1,0 +1,92 @@
+#include "analysis/tracker.h"
+
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include "console/console.h"
+#include "sim/state.h"
+
+namespace qv {
+namespace {
+
+constexpr int slotCount = static_cast<int>(TrackerState{}.trackedParticles.size());
+
+std::string trackerFileName() {
+    return params.baseName + "Tracker.xls";
+}
+
+void writeTrackerHeader() {
+    std::ofstream file = openForAppend(trackerFileName());
+    file << "Time In Periods" << '\t' << "Tempratio" << '\t';
+    // Always every group, however many particles end up tracked.
+    for (int slot = 0; slot < slotCount; ++slot) {
+        file << "Particle No" << '\t' << "R" << '\t' << "Theta" << '\t' << "Phi" << '\t' << "x"
+             << '\t' << "y" << '\t' << "z" << '\t' << "v" << '\t';
+    }
+    file << '\n';
+}
+
+// A slot follows an array index, whatever record the time step has moved into it since.
+bool slotInUse(int slot) {
+    const int index = tracker.trackedParticles[slot];
+    return index >= 0 && index < static_cast<int>(arrays.particleArray.size());
+}
+
+}  // namespace
+
+bool askTrackedParticle() {
+    std::ostream& out = console::out();
+    if (tracker.trackedCount >= slotCount) {
+        out << '\n'
+            << "No more particles can be tracked: all " << slotCount << " tracker slots are in use."
+            << '\n'
+            << '\n'
+            << std::flush;
+        return false;
+    }
+    if (params.numParticles <= 0) {
+        out << '\n' << "There are no particles to track." << '\n' << '\n' << std::flush;
+        return false;
+    }
+    if (tracker.trackedCount == 0) tracker.trackedParticles.fill(-1);
+
+    const std::string prompt = "Please enter particle number: \n";
+    out << '\n' << prompt << std::flush;
+    int number = console::readInt(prompt);
+    out << '\n';
+    // Particle numbers count from 1; dead particles in reserve can be tracked too.
+    while (number > params.numParticles || number <= 0) {
+        const std::string again = "Sorry Invalid Choice : Please enter a particle number (Max:" +
+                                  std::to_string(params.numParticles) + ") : \n";
+        out << again << std::flush;
+        number = console::readInt(again);
+        out << '\n';
+    }
+    tracker.trackedParticles[tracker.trackedCount] = number - 1;
+
+    // The key handler counts the slot after this returns, so 0 still means the first choice.
+    if (tracker.trackedCount == 0) writeTrackerHeader();
+    return true;
+}
+
+void writeTrackerRow() {
+    // Before the first choice the slots are not even cleared to "free".
+    if (tracker.trackedCount <= 0) return;
+    std::ofstream file = openForAppend(trackerFileName());
+    if (slotInUse(0)) {
+        file << params.simTime * params.dustPlasmaFrequency << '\t' << params.temperatureRatio
+             << '\t';
+    }
+    for (int slot = 0; slot < slotCount; ++slot) {
+        if (!slotInUse(slot)) continue;
+        const int index = tracker.trackedParticles[slot];
+        const Particle& p = arrays.particleArray[index];
+        file << index + 1 << '\t' << p.distanceFromCentre() << '\t' << p.polarAngle() << '\t'
+             << p.azimuth() << '\t' << p.pos[0] << '\t' << p.pos[1] << '\t' << p.pos[2] << '\t'
+             << p.speed() << '\t';
+    }
+    file << '\n';
+}
+
+}  // namespace qv
