@@ -3,10 +3,12 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <locale>
+#include <thread>
 
 #include "app/loop.h"
 #include "console/console.h"
@@ -24,10 +26,16 @@ bool displayAvailable() {
     if (headless != nullptr && std::strcmp(headless, "1") == 0) return false;
     const char* name = std::getenv("DISPLAY");
     if (name == nullptr || *name == '\0') return false;
-    Display* d = XOpenDisplay(name);
-    if (d == nullptr) return false;
-    XCloseDisplay(d);
-    return true;
+    // A busy X server can refuse a connection now and then; try a few times before going on
+    // without a window.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (Display* d = XOpenDisplay(name)) {
+            XCloseDisplay(d);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return false;
 }
 
 // A render steps on every idle call but redraws at most about 20 times a second: software
