@@ -10,6 +10,7 @@
 #include "console/console.h"
 #include "dataset/writer.h"
 #include "sim/state.h"
+#include "sim/timestep.h"
 #include "view/view_state.h"
 
 namespace qv::test {
@@ -19,6 +20,7 @@ void resetProgramState() {
     dead = DeadParticleSettings{};
     arrays = Arrays{};
     tracker = TrackerState{};
+    stepOutputs = StepOutputs{};
     view = ViewState{};
     if (dataSetStream.is_open()) dataSetStream.close();
     dataSetStream.clear();

@@ -1,0 +1,306 @@
+#include "sim/kernels.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "sim/collisions.h"
+
+namespace qv {
+namespace {
+
+// Below this many particles a step is too short to be worth waking a second thread.
+constexpr int kParallelMinimum = 128;
+// The vector test for overlaps compares squared distances; it lets through a sliver more than the
+// exact test so that rounding never hides a touching pair, and the exact test decides.
+constexpr double kOverlapSlack = 1.0 + 1e-9;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// Apparatus field, thermostat and the per-grain sums of particle p (force points at its x, y, z).
+void particleTerms(const Particle& p, const ForceModel& model, double* force, EnergySums& sums) {
+    const double nd = model.debyeSphereCount;
+    const double bigR = model.apparatusRadius;
+    const double bigQ = model.totalCharge;
+    const double r = p.distanceFromCentre();
+
+    // The sphere holds the charge -Q spread evenly: Gauss gives a field growing linearly inside
+    // and falling as 1/r^2 outside.
+    const double g =
+        r >= bigR ? -bigQ / (3.0 * nd * r * r) : -bigQ * r / (3.0 * nd * bigR * bigR * bigR);
+    const double radialForce = p.q * g;
+    // The interior form of the potential serves at every r.
+    const double potential =
+        p.q * (-bigQ / (2.0 * bigR * nd)) * (1.0 - (r / bigR) * (r / bigR) / 3.0);
+
+    const bool dead = p.isDeadParticle();
+    // The force is set per step so that one step changes the velocity by the fraction 0.01 e; a
+    // zero step has no such force.
+    const bool cooling = model.thermostat && !dead && model.timeStep != 0.0;
+    for (int c = 0; c < 3; ++c) {
+        // At the very centre the field vanishes and has no direction.
+        if (model.apparatusField && r > 0.0) force[c] += p.pos[c] * radialForce / r;
+        if (cooling) {
+            const double w =
+                p.vel[c] * p.m * (model.thermostatError / 0.01 * 0.0001) / model.timeStep;
+            if (model.thermostatHeats) {
+                force[c] += w;
+            } else {
+                force[c] -= w;
+            }
+        }
+    }
+
+    if (dead) return;
+    if (model.samplingFrame || model.temperatureFrame) {
+        const double s = p.speed();
+        sums.speedSum += s;
+        sums.kineticEnergy += 0.5 * p.m * s * s;
+        if (model.samplingFrame) sums.apparatusEnergy += potential;
+    }
+}
+
+// One row of the pair sweep: particle p against every q > p. Forces go to the thread's own
+// accumulators (Newton's third law: q gets the opposite of what p gets); the return value is
+// the sum of q_p q_q / (3 ND d) over the row. Two particles in the same place have no direction
+// between them and add nothing.
+template <bool Forces, bool Energy>
+double pairRow(int p, int n, double coulomb, const double* __restrict x, const double* __restrict y,
+               const double* __restrict z, const double* __restrict q, double* __restrict fx,
+               double* __restrict fy, double* __restrict fz) {
+    const double xp = x[p];
+    const double yp = y[p];
+    const double zp = z[p];
+    const double qp = q[p] * coulomb;
+    double sx = 0, sy = 0, sz = 0, energy = 0;
+#pragma omp simd reduction(+ : sx, sy, sz, energy)
+    for (int j = p + 1; j < n; ++j) {
+        const double dx = x[j] - xp;
+        const double dy = y[j] - yp;
+        const double dz = z[j] - zp;
+        const double d2 = dx * dx + dy * dy + dz * dz;
+        // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
+        const double inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
+        const double pairPotential = qp * q[j] * inverse;
+        if constexpr (Forces) {
+            const double s = pairPotential * inverse * inverse;
+            fx[j] += s * dx;
+            fy[j] += s * dy;
+            fz[j] += s * dz;
+            sx += s * dx;
+            sy += s * dy;
+            sz += s * dz;
+        }
+        if constexpr (Energy) energy += pairPotential;
+    }
+    if constexpr (Forces) {
+        fx[p] -= sx;
+        fy[p] -= sy;
+        fz[p] -= sz;
+    }
+    return energy;
+}
+
+// Adds the pair forces to `force` when asked for; returns the row energies summed over threads.
+template <bool Forces, bool Energy>
+double pairSweep(KernelWorkspace& ws, int n, double coulomb, double* force) {
+    const int maxThreads = omp_get_max_threads();
+    ws.reserveThreads(maxThreads, n);
+    const int stride = ws.stride;
+    int used = 1;
+    // Rows are dealt out in turn, which balances the triangle of pairs; each thread owns its row
+    // set and its accumulators, so the sums do not depend on timing.
+#pragma omp parallel if (n >= kParallelMinimum) num_threads(maxThreads)
+    {
+        const int t = omp_get_thread_num();
+        const int threads = omp_get_num_threads();
+        if (t == 0) used = threads;
+        double* fx = ws.threadForce.data() + 3 * static_cast<std::size_t>(stride) * t;
+        double* fy = fx + stride;
+        double* fz = fy + stride;
+        if constexpr (Forces) std::fill(fx, fx + 3 * stride, 0.0);
+        double energy = 0;
+        for (int p = t; p < n; p += threads)
+            energy += pairRow<Forces, Energy>(p, n, coulomb, ws.x.data(), ws.y.data(), ws.z.data(),
+                                              ws.q.data(), fx, fy, fz);
+        ws.threadEnergy[t] = energy;
+    }
+    if constexpr (Forces) {
+        const double* base = ws.threadForce.data();
+#pragma omp parallel for if (n >= kParallelMinimum) num_threads(maxThreads) schedule(static)
+        for (int i = 0; i < n; ++i) {
+            // Always thread 0 first, then 1, ...: the same order on every run.
+            for (int t = 0; t < used; ++t) {
+                const double* fx = base + 3 * static_cast<std::size_t>(stride) * t;
+                force[3 * i] += fx[i];
+                force[3 * i + 1] += fx[stride + i];
+                force[3 * i + 2] += fx[2 * stride + i];
+            }
+        }
+    }
+    double energy = 0;
+    for (int t = 0; t < used; ++t) energy += ws.threadEnergy[t];
+    return energy;
+}
+
+// Pairs of row p whose spheres may overlap, in q order. The vector loop only counts candidates;
+// overlaps are rare, so a row that has one is then scanned one pair at a time.
+void overlapRow(int p, int n, const KernelWorkspace& ws, std::vector<ParticlePair>& out) {
+    const double* __restrict x = ws.x.data();
+    const double* __restrict y = ws.y.data();
+    const double* __restrict z = ws.z.data();
+    const double* __restrict rad = ws.rad.data();
+    const double xp = x[p];
+    const double yp = y[p];
+    const double zp = z[p];
+    const double rp = rad[p];
+    auto candidate = [&](int j) {
+        const double dx = x[j] - xp;
+        const double dy = y[j] - yp;
+        const double dz = z[j] - zp;
+        const double b = rp + rad[j];
+        return b * b * kOverlapSlack >= dx * dx + dy * dy + dz * dz;
+    };
+    int hits = 0;
+#pragma omp simd reduction(+ : hits)
+    for (int j = p + 1; j < n; ++j) hits += candidate(j) ? 1 : 0;
+    if (hits == 0) return;
+    for (int j = p + 1; j < n; ++j)
+        if (candidate(j)) out.emplace_back(p, j);
+}
+
+}  // namespace
+
+int overlapPassReference(Particle* particles, int n, std::vector<ParticlePair>* collided) {
+    int collisions = 0;
+    for (int p = 0; p < n; ++p) {
+        for (int q = p + 1; q < n; ++q) {
+            if (particles[p].radius() + particles[q].radius() >
+                particles[p].distanceTo(particles[q])) {
+                collide(particles[p], particles[q]);
+                ++collisions;
+                if (collided) collided->emplace_back(p, q);
+            }
+        }
+    }
+    return collisions;
+}
+
+EnergySums forcePassReference(const Particle* particles, int n, const ForceModel& model,
+                              double* force) {
+    EnergySums sums;
+    const double nd = model.debyeSphereCount;
+    double unit[3];  // from p towards q, reused for every pair
+    for (int p = 0; p < n; ++p) {
+        const Particle& a = particles[p];
+        for (int q = p + 1; q < n; ++q) {
+            const Particle& b = particles[q];
+            const double d = a.directionTo(b, unit);
+            if (!(d > 0.0)) continue;  // the same place: no direction, no finite energy
+            const double f = a.q * b.q / (d * d * 3.0 * nd);
+            if (model.samplingFrame) sums.pairEnergy += 2.0 * f * d;
+            if (model.pairForces) {
+                // Like charges push apart.
+                for (int c = 0; c < 3; ++c) {
+                    force[3 * p + c] -= f * unit[c];
+                    force[3 * q + c] += f * unit[c];
+                }
+            }
+        }
+        particleTerms(a, model, force + 3 * p, sums);
+    }
+    return sums;
+}
+
+void integrate(Particle* particles, int n, const double* force, double dt) {
+    for (int p = 0; p < n; ++p) {
+        Particle& a = particles[p];
+        const bool massive = a.m != 0.0;
+        for (int c = 0; c < 3; ++c) {
+            if (massive) a.vel[c] += force[3 * p + c] / a.m * dt;
+            a.pos[c] += dt * a.vel[c];
+        }
+    }
+}
+
+void KernelWorkspace::load(const Particle* particles, int n) {
+    count = n;
+    for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(n);
+    for (int i = 0; i < n; ++i) {
+        const Particle& p = particles[i];
+        x[i] = p.pos[0];
+        y[i] = p.pos[1];
+        z[i] = p.pos[2];
+        q[i] = p.q;
+        rad[i] = p.rad;
+    }
+}
+
+void KernelWorkspace::reserveThreads(int threads, int n) {
+    constexpr int perLine = 64 / sizeof(double);
+    stride = (n + perLine - 1) / perLine * perLine;
+    threadForce.resize(3 * static_cast<std::size_t>(stride) * threads);
+    threadEnergy.resize(threads);
+    threadPairs.resize(threads);
+}
+
+int overlapPassFast(Particle* particles, int n, KernelWorkspace& ws,
+                    std::vector<ParticlePair>* collided) {
+    if (n < 2) return 0;
+    ws.load(particles, n);
+    const int maxThreads = omp_get_max_threads();
+    ws.reserveThreads(maxThreads, n);
+    int used = 1;
+#pragma omp parallel if (n >= kParallelMinimum) num_threads(maxThreads)
+    {
+        const int t = omp_get_thread_num();
+        const int threads = omp_get_num_threads();
+        if (t == 0) used = threads;
+        std::vector<ParticlePair>& out = ws.threadPairs[t];
+        out.clear();
+        for (int p = t; p < n; p += threads) overlapRow(p, n, ws, out);
+    }
+
+    // Collisions change velocities only, never the positions the test reads, so the pairs found
+    // in parallel are exactly those the sequential pass would meet; handle them in its order.
+    ws.candidates.clear();
+    for (int t = 0; t < used; ++t)
+        ws.candidates.insert(ws.candidates.end(), ws.threadPairs[t].begin(),
+                             ws.threadPairs[t].end());
+    std::sort(ws.candidates.begin(), ws.candidates.end());
+    int collisions = 0;
+    for (const auto& [p, q] : ws.candidates) {
+        if (!(particles[p].radius() + particles[q].radius() >
+              particles[p].distanceTo(particles[q])))
+            continue;
+        collide(particles[p], particles[q]);
+        ++collisions;
+        if (collided) collided->emplace_back(p, q);
+    }
+    return collisions;
+}
+
+EnergySums forcePassFast(const Particle* particles, int n, const ForceModel& model, double* force,
+                         KernelWorkspace& ws) {
+    EnergySums sums;
+    if (n <= 0) return sums;
+    if (model.pairForces || model.samplingFrame) {
+        ws.load(particles, n);
+        const double coulomb = 1.0 / (3.0 * model.debyeSphereCount);
+        double energy = 0;
+        if (model.pairForces && model.samplingFrame) {
+            energy = pairSweep<true, true>(ws, n, coulomb, force);
+        } else if (model.pairForces) {
+            pairSweep<true, false>(ws, n, coulomb, force);
+        } else {
+            energy = pairSweep<false, true>(ws, n, coulomb, force);
+        }
+        // Every unordered pair counts twice, as in the reference.
+        if (model.samplingFrame) sums.pairEnergy = 2.0 * energy;
+    }
+    for (int p = 0; p < n; ++p) particleTerms(particles[p], model, force + 3 * p, sums);
+    return sums;
+}
+
+}  // namespace qv
