@@ -102,16 +102,21 @@ double pairRow(int p, int n, double coulomb, const double* __restrict x, const d
     return energy;
 }
 
+int threadCount(const KernelWorkspace& ws) {
+    return ws.threads > 0 ? ws.threads : omp_get_max_threads();
+}
+
 // Adds the pair forces to `force` when asked for; returns the row energies summed over threads.
 template <bool Forces, bool Energy>
 double pairSweep(KernelWorkspace& ws, int n, double coulomb, double* force) {
-    const int maxThreads = omp_get_max_threads();
-    ws.reserveThreads(maxThreads, n);
+    const int team = threadCount(ws);
+    ws.reserveThreads(team, n);
     const int stride = ws.stride;
     int used = 1;
     // Rows are dealt out in turn, which balances the triangle of pairs; each thread owns its row
-    // set and its accumulators, so the sums do not depend on timing.
-#pragma omp parallel if (n >= kParallelMinimum) num_threads(maxThreads)
+    // set and its accumulators, and the accumulators are added in thread order, so the sums do
+    // not depend on timing.
+#pragma omp parallel if (n >= kParallelMinimum) num_threads(team)
     {
         const int t = omp_get_thread_num();
         const int threads = omp_get_num_threads();
@@ -125,17 +130,17 @@ double pairSweep(KernelWorkspace& ws, int n, double coulomb, double* force) {
             energy += pairRow<Forces, Energy>(p, n, coulomb, ws.x.data(), ws.y.data(), ws.z.data(),
                                               ws.q.data(), fx, fy, fz);
         ws.threadEnergy[t] = energy;
-    }
-    if constexpr (Forces) {
-        const double* base = ws.threadForce.data();
-#pragma omp parallel for if (n >= kParallelMinimum) num_threads(maxThreads) schedule(static)
-        for (int i = 0; i < n; ++i) {
-            // Always thread 0 first, then 1, ...: the same order on every run.
-            for (int t = 0; t < used; ++t) {
-                const double* fx = base + 3 * static_cast<std::size_t>(stride) * t;
-                force[3 * i] += fx[i];
-                force[3 * i + 1] += fx[stride + i];
-                force[3 * i + 2] += fx[2 * stride + i];
+        if constexpr (Forces) {
+            const double* base = ws.threadForce.data();
+#pragma omp barrier
+#pragma omp for schedule(static)
+            for (int i = 0; i < n; ++i) {
+                for (int u = 0; u < threads; ++u) {
+                    const double* own = base + 3 * static_cast<std::size_t>(stride) * u;
+                    force[3 * i] += own[i];
+                    force[3 * i + 1] += own[stride + i];
+                    force[3 * i + 2] += own[2 * stride + i];
+                }
             }
         }
     }
@@ -237,22 +242,22 @@ void KernelWorkspace::load(const Particle* particles, int n) {
     }
 }
 
-void KernelWorkspace::reserveThreads(int threads, int n) {
+void KernelWorkspace::reserveThreads(int team, int n) {
     constexpr int perLine = 64 / sizeof(double);
     stride = (n + perLine - 1) / perLine * perLine;
-    threadForce.resize(3 * static_cast<std::size_t>(stride) * threads);
-    threadEnergy.resize(threads);
-    threadPairs.resize(threads);
+    threadForce.resize(3 * static_cast<std::size_t>(stride) * team);
+    threadEnergy.resize(team);
+    threadPairs.resize(team);
 }
 
 int overlapPassFast(Particle* particles, int n, KernelWorkspace& ws,
                     std::vector<ParticlePair>* collided) {
     if (n < 2) return 0;
     ws.load(particles, n);
-    const int maxThreads = omp_get_max_threads();
-    ws.reserveThreads(maxThreads, n);
+    const int team = threadCount(ws);
+    ws.reserveThreads(team, n);
     int used = 1;
-#pragma omp parallel if (n >= kParallelMinimum) num_threads(maxThreads)
+#pragma omp parallel if (n >= kParallelMinimum) num_threads(team)
     {
         const int t = omp_get_thread_num();
         const int threads = omp_get_num_threads();

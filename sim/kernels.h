@@ -72,9 +72,10 @@ class KernelWorkspace {
 
     // Copies positions, charges and radii of the first n particles into contiguous arrays.
     void load(const Particle* particles, int n);
-    // Per-thread force accumulators and pair lists for `threads` threads of n particles.
-    void reserveThreads(int threads, int n);
+    // Per-thread force accumulators and pair lists for a team of threads and n particles.
+    void reserveThreads(int team, int n);
 
+    int threads = 0;  // threads of the pair loops; 0 takes OpenMP's default
     int count = 0;
     int stride = 0;  // n rounded up to whole cache lines
     Buffer x, y, z, q, rad;
