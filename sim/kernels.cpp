@@ -61,25 +61,40 @@ void particleTerms(const Particle& p, const ForceModel& model, double* force, En
     }
 }
 
+int threadCount(const KernelWorkspace& ws) {
+    return ws.threads > 0 ? ws.threads : omp_get_max_threads();
+}
+
 // One row of the pair sweep: particle p against every q > p. Forces go to the thread's own
-// accumulators (Newton's third law: q gets the opposite of what p gets); the return value is
-// the sum of q_p q_q / (3 ND d) over the row. Two particles in the same place have no direction
-// between them and add nothing.
+// accumulators (Newton's third law: q gets the opposite of what p gets); the energy of the row,
+// the sum of q_p q_q / (3 ND d), is added to `energy`. Two particles in the same place have no
+// direction between them and add nothing. The overlap test rides along for free, since the loop
+// waits on its square root and division anyway; overlaps are rare, so a row that has one is
+// scanned again one pair at a time to list them.
 template <bool Forces, bool Energy>
-double pairRow(int p, int n, double coulomb, const double* __restrict x, const double* __restrict y,
-               const double* __restrict z, const double* __restrict q, double* __restrict fx,
-               double* __restrict fy, double* __restrict fz) {
+void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __restrict fx,
+             double* __restrict fy, double* __restrict fz, double& energy,
+             std::vector<ParticlePair>& overlaps) {
+    const double* __restrict x = ws.x.data();
+    const double* __restrict y = ws.y.data();
+    const double* __restrict z = ws.z.data();
+    const double* __restrict q = ws.q.data();
+    const double* __restrict rad = ws.rad.data();
     const double xp = x[p];
     const double yp = y[p];
     const double zp = z[p];
     const double qp = q[p] * coulomb;
-    double sx = 0, sy = 0, sz = 0, energy = 0;
-#pragma omp simd reduction(+ : sx, sy, sz, energy)
+    const double rp = rad[p];
+    double sx = 0, sy = 0, sz = 0, rowEnergy = 0;
+    double closest = -kInfinity;  // largest overlap measure b^2 - d^2 of the row
+#pragma omp simd reduction(+ : sx, sy, sz, rowEnergy) reduction(max : closest)
     for (int j = p + 1; j < n; ++j) {
         const double dx = x[j] - xp;
         const double dy = y[j] - yp;
         const double dz = z[j] - zp;
         const double d2 = dx * dx + dy * dy + dz * dz;
+        const double b = rp + rad[j];
+        closest = std::max(closest, b * b * kOverlapSlack - d2);
         // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
         const double inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
         const double pairPotential = qp * q[j] * inverse;
@@ -92,30 +107,32 @@ double pairRow(int p, int n, double coulomb, const double* __restrict x, const d
             sy += s * dy;
             sz += s * dz;
         }
-        if constexpr (Energy) energy += pairPotential;
+        if constexpr (Energy) rowEnergy += pairPotential;
     }
     if constexpr (Forces) {
         fx[p] -= sx;
         fy[p] -= sy;
         fz[p] -= sz;
     }
-    return energy;
+    energy += rowEnergy;
+    if (!(closest >= 0.0)) return;
+    for (int j = p + 1; j < n; ++j) {
+        const double dx = x[j] - xp;
+        const double dy = y[j] - yp;
+        const double dz = z[j] - zp;
+        const double b = rp + rad[j];
+        if (b * b * kOverlapSlack >= dx * dx + dy * dy + dz * dz) overlaps.emplace_back(p, j);
+    }
 }
 
-int threadCount(const KernelWorkspace& ws) {
-    return ws.threads > 0 ? ws.threads : omp_get_max_threads();
-}
-
-// Adds the pair forces to `force` when asked for; returns the row energies summed over threads.
 template <bool Forces, bool Energy>
-double pairSweep(KernelWorkspace& ws, int n, double coulomb, double* force) {
+void sweepRows(int n, double coulomb, KernelWorkspace& ws) {
     const int team = threadCount(ws);
     ws.reserveThreads(team, n);
     const int stride = ws.stride;
     int used = 1;
     // Rows are dealt out in turn, which balances the triangle of pairs; each thread owns its row
-    // set and its accumulators, and the accumulators are added in thread order, so the sums do
-    // not depend on timing.
+    // set and its accumulators, so nothing depends on timing.
 #pragma omp parallel if (n >= kParallelMinimum) num_threads(team)
     {
         const int t = omp_get_thread_num();
@@ -125,54 +142,20 @@ double pairSweep(KernelWorkspace& ws, int n, double coulomb, double* force) {
         double* fy = fx + stride;
         double* fz = fy + stride;
         if constexpr (Forces) std::fill(fx, fx + 3 * stride, 0.0);
+        std::vector<ParticlePair>& overlaps = ws.threadPairs[t];
+        overlaps.clear();
         double energy = 0;
         for (int p = t; p < n; p += threads)
-            energy += pairRow<Forces, Energy>(p, n, coulomb, ws.x.data(), ws.y.data(), ws.z.data(),
-                                              ws.q.data(), fx, fy, fz);
+            pairRow<Forces, Energy>(p, n, coulomb, ws, fx, fy, fz, energy, overlaps);
         ws.threadEnergy[t] = energy;
-        if constexpr (Forces) {
-            const double* base = ws.threadForce.data();
-#pragma omp barrier
-#pragma omp for schedule(static)
-            for (int i = 0; i < n; ++i) {
-                for (int u = 0; u < threads; ++u) {
-                    const double* own = base + 3 * static_cast<std::size_t>(stride) * u;
-                    force[3 * i] += own[i];
-                    force[3 * i + 1] += own[stride + i];
-                    force[3 * i + 2] += own[2 * stride + i];
-                }
-            }
-        }
     }
-    double energy = 0;
-    for (int t = 0; t < used; ++t) energy += ws.threadEnergy[t];
-    return energy;
-}
+    ws.sweptThreads = used;
 
-// Pairs of row p whose spheres may overlap, in q order. The vector loop only counts candidates;
-// overlaps are rare, so a row that has one is then scanned one pair at a time.
-void overlapRow(int p, int n, const KernelWorkspace& ws, std::vector<ParticlePair>& out) {
-    const double* __restrict x = ws.x.data();
-    const double* __restrict y = ws.y.data();
-    const double* __restrict z = ws.z.data();
-    const double* __restrict rad = ws.rad.data();
-    const double xp = x[p];
-    const double yp = y[p];
-    const double zp = z[p];
-    const double rp = rad[p];
-    auto candidate = [&](int j) {
-        const double dx = x[j] - xp;
-        const double dy = y[j] - yp;
-        const double dz = z[j] - zp;
-        const double b = rp + rad[j];
-        return b * b * kOverlapSlack >= dx * dx + dy * dy + dz * dz;
-    };
-    int hits = 0;
-#pragma omp simd reduction(+ : hits)
-    for (int j = p + 1; j < n; ++j) hits += candidate(j) ? 1 : 0;
-    if (hits == 0) return;
-    for (int j = p + 1; j < n; ++j)
-        if (candidate(j)) out.emplace_back(p, j);
+    ws.candidates.clear();
+    for (int t = 0; t < used; ++t)
+        ws.candidates.insert(ws.candidates.end(), ws.threadPairs[t].begin(),
+                             ws.threadPairs[t].end());
+    std::sort(ws.candidates.begin(), ws.candidates.end());
 }
 
 }  // namespace
@@ -230,7 +213,6 @@ void integrate(Particle* particles, int n, const double* force, double dt) {
 }
 
 void KernelWorkspace::load(const Particle* particles, int n) {
-    count = n;
     for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(n);
     for (int i = 0; i < n; ++i) {
         const Particle& p = particles[i];
@@ -250,30 +232,28 @@ void KernelWorkspace::reserveThreads(int team, int n) {
     threadPairs.resize(team);
 }
 
-int overlapPassFast(Particle* particles, int n, KernelWorkspace& ws,
-                    std::vector<ParticlePair>* collided) {
-    if (n < 2) return 0;
+void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep, KernelWorkspace& ws) {
+    n = std::max(n, 0);
     ws.load(particles, n);
-    const int team = threadCount(ws);
-    ws.reserveThreads(team, n);
-    int used = 1;
-#pragma omp parallel if (n >= kParallelMinimum) num_threads(team)
-    {
-        const int t = omp_get_thread_num();
-        const int threads = omp_get_num_threads();
-        if (t == 0) used = threads;
-        std::vector<ParticlePair>& out = ws.threadPairs[t];
-        out.clear();
-        for (int p = t; p < n; p += threads) overlapRow(p, n, ws, out);
+    ws.sweptForces = sweep.forces;
+    ws.sweptEnergy = sweep.energy;
+    const double coulomb = 1.0 / (3.0 * sweep.debyeSphereCount);
+    if (sweep.forces && sweep.energy) {
+        sweepRows<true, true>(n, coulomb, ws);
+    } else if (sweep.forces) {
+        sweepRows<true, false>(n, coulomb, ws);
+    } else if (sweep.energy) {
+        sweepRows<false, true>(n, coulomb, ws);
+    } else {
+        sweepRows<false, false>(n, coulomb, ws);
     }
+}
 
+int collideSweptPairs(Particle* particles, KernelWorkspace& ws,
+                      std::vector<ParticlePair>* collided) {
     // Collisions change velocities only, never the positions the test reads, so the pairs found
-    // in parallel are exactly those the sequential pass would meet; handle them in its order.
-    ws.candidates.clear();
-    for (int t = 0; t < used; ++t)
-        ws.candidates.insert(ws.candidates.end(), ws.threadPairs[t].begin(),
-                             ws.threadPairs[t].end());
-    std::sort(ws.candidates.begin(), ws.candidates.end());
+    // in parallel are exactly those the sequential pass would meet; the candidates are in its
+    // order, and its own test decides.
     int collisions = 0;
     for (const auto& [p, q] : ws.candidates) {
         if (!(particles[p].radius() + particles[q].radius() >
@@ -286,26 +266,41 @@ int overlapPassFast(Particle* particles, int n, KernelWorkspace& ws,
     return collisions;
 }
 
-EnergySums forcePassFast(const Particle* particles, int n, const ForceModel& model, double* force,
-                         KernelWorkspace& ws) {
+EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& model, double* force,
+                          const KernelWorkspace& ws) {
     EnergySums sums;
-    if (n <= 0) return sums;
-    if (model.pairForces || model.samplingFrame) {
-        ws.load(particles, n);
-        const double coulomb = 1.0 / (3.0 * model.debyeSphereCount);
-        double energy = 0;
-        if (model.pairForces && model.samplingFrame) {
-            energy = pairSweep<true, true>(ws, n, coulomb, force);
-        } else if (model.pairForces) {
-            pairSweep<true, false>(ws, n, coulomb, force);
-        } else {
-            energy = pairSweep<false, true>(ws, n, coulomb, force);
+    if (ws.sweptForces) {
+        // Thread 0 first, then 1, ...: the same order on every run.
+        const int stride = ws.stride;
+        for (int t = 0; t < ws.sweptThreads; ++t) {
+            const double* fx = ws.threadForce.data() + 3 * static_cast<std::size_t>(stride) * t;
+            for (int i = 0; i < n; ++i) {
+                force[3 * i] += fx[i];
+                force[3 * i + 1] += fx[stride + i];
+                force[3 * i + 2] += fx[2 * stride + i];
+            }
         }
+    }
+    if (ws.sweptEnergy) {
+        double energy = 0;
+        for (int t = 0; t < ws.sweptThreads; ++t) energy += ws.threadEnergy[t];
         // Every unordered pair counts twice, as in the reference.
-        if (model.samplingFrame) sums.pairEnergy = 2.0 * energy;
+        sums.pairEnergy = 2.0 * energy;
     }
     for (int p = 0; p < n; ++p) particleTerms(particles[p], model, force + 3 * p, sums);
     return sums;
+}
+
+int overlapPassFast(Particle* particles, int n, KernelWorkspace& ws,
+                    std::vector<ParticlePair>* collided) {
+    sweepPairsFast(particles, n, PairSweep{}, ws);
+    return collideSweptPairs(particles, ws, collided);
+}
+
+EnergySums forcePassFast(const Particle* particles, int n, const ForceModel& model, double* force,
+                         KernelWorkspace& ws) {
+    sweepPairsFast(particles, n, pairSweepFor(model), ws);
+    return addSweptForces(particles, n, model, force, ws);
 }
 
 }  // namespace qv

@@ -76,8 +76,12 @@ class KernelWorkspace {
     void reserveThreads(int team, int n);
 
     int threads = 0;  // threads of the pair loops; 0 takes OpenMP's default
-    int count = 0;
-    int stride = 0;  // n rounded up to whole cache lines
+    int stride = 0;   // n rounded up to whole cache lines
+    // What the last sweep left: per-thread forces and energies of `sweptThreads` threads, and
+    // the candidate overlapping pairs in order.
+    bool sweptForces = false;
+    bool sweptEnergy = false;
+    int sweptThreads = 0;
     Buffer x, y, z, q, rad;
     Buffer threadForce;  // per thread: fx, fy, fz, each `stride` long
     std::vector<double> threadEnergy;
@@ -85,6 +89,32 @@ class KernelWorkspace {
     std::vector<ParticlePair> candidates;
 };
 
+// What a sweep over the pairs computes besides the overlaps.
+struct PairSweep {
+    bool forces = false;          // pair forces into the workspace's accumulators
+    bool energy = false;          // the pair energy
+    double debyeSphereCount = 1;  // ND of the Coulomb factor 1 / (3 ND)
+};
+inline PairSweep pairSweepFor(const ForceModel& model) {
+    return {model.pairForces, model.samplingFrame, model.debyeSphereCount};
+}
+
+// The fast kernels share one sweep over all pairs. It reads positions, charges and radii only:
+// it lists the pairs that may overlap and, when asked, sums the pair forces and energy, all in
+// the workspace. Since collisions change velocities only, one sweep after the last change of
+// positions serves both the overlap pass and the force pass of a step.
+void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep,
+                    KernelWorkspace& workspace);
+// The overlap pass from the last sweep: collides the overlapping pairs in order p ascending,
+// q ascending, exactly as overlapPassReference does.
+int collideSweptPairs(Particle* particles, KernelWorkspace& workspace,
+                      std::vector<ParticlePair>* collided = nullptr);
+// The force pass from the last sweep: adds its pair forces and the apparatus and thermostat
+// forces to force, and returns the sums the model asks for (the pair energy if swept).
+EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& model, double* force,
+                          const KernelWorkspace& workspace);
+
+// Each pass on its own, with a sweep of its own.
 int overlapPassFast(Particle* particles, int n, KernelWorkspace& workspace,
                     std::vector<ParticlePair>* collided = nullptr);
 EnergySums forcePassFast(const Particle* particles, int n, const ForceModel& model, double* force,

@@ -68,8 +68,23 @@ int boundaryPass(Particle* particles, int live) {
     return live;
 }
 
-void overlapPass(Particle* particles, int live) {
-    overlapPassFast(particles, live, workspace());
+bool isSamplingFrame() {
+    return params.currentFrame == 1 || isMultiple(params.currentFrame, params.analysisFreq);
+}
+
+// From the boundary pass to the integration nothing moves a particle (collisions change only
+// velocities), so one sweep over all pairs finds both what the overlap pass tests and the pair
+// forces and energy the force pass adds.
+void sweepPairs(const Particle* particles, int live) {
+    PairSweep sweep;
+    sweep.forces = params.pairInteractionOn == 1;
+    sweep.energy = isSamplingFrame();
+    sweep.debyeSphereCount = params.debyeSphereCount;
+    sweepPairsFast(particles, live, sweep, workspace());
+}
+
+void overlapPass(Particle* particles) {
+    collideSweptPairs(particles, workspace());
 }
 
 // Clears the energy sums and lets the thermostat see whether the averaged coupling is within
@@ -88,15 +103,15 @@ double resetEnergiesAndUpdateCoolingState() {
 }
 
 Frame classifyFrame() {
-    const int frame = params.currentFrame;
-    if (frame == 1 || isMultiple(frame, params.analysisFreq)) return Frame::Sampling;
+    if (isSamplingFrame()) return Frame::Sampling;
     // While the thermostat acts it needs a fresh coupling every frame.
-    if (params.coolingState == 1 || isMultiple(frame, params.coolingSampleFreq))
+    if (params.coolingState == 1 || isMultiple(params.currentFrame, params.coolingSampleFreq))
         return Frame::Temperature;
     return Frame::Plain;
 }
 
-// Sums pair, apparatus and thermostat forces into forceArray; returns the speed sum of the grains.
+// Adds the swept pair forces and the apparatus and thermostat forces to forceArray; returns the
+// speed sum of the grains.
 double forcePass(const Particle* particles, int live, double coolingError, Frame frame) {
     ForceModel model;
     model.debyeSphereCount = params.debyeSphereCount;
@@ -111,7 +126,7 @@ double forcePass(const Particle* particles, int live, double coolingError, Frame
     model.samplingFrame = frame == Frame::Sampling;
     model.temperatureFrame = frame == Frame::Temperature;
     const EnergySums sums =
-        forcePassFast(particles, live, model, arrays.forceArray.data(), workspace());
+        addSweptForces(particles, live, model, arrays.forceArray.data(), workspace());
     params.kineticEnergy = sums.kineticEnergy;
     params.pairEnergy = sums.pairEnergy;
     params.apparatusEnergy = sums.apparatusEnergy;
@@ -155,6 +170,7 @@ void frameOutputs(const Particle* particles, int live, Frame frame) {
 // Phases of one step, in order:
 //   1. clear the force accumulator;
 //   2. boundary pass: escaped dead particles back to the reserve, grains bounced off the wall;
+//      then one sweep over all pairs, whose results serve phases 3 and 5;
 //   3. overlap pass: hard-sphere collisions;
 //   4. energy sums cleared, thermostat state from the averaged coupling;
 //   5. force pass: pair forces, apparatus field, thermostat, energy and speed sums;
@@ -166,7 +182,8 @@ void timeStepOnce(Particle* particles, int liveCount) {
     int live = std::max(liveCount, 0);
     clearForces(live);
     live = boundaryPass(particles, live);
-    overlapPass(particles, live);
+    sweepPairs(particles, live);
+    overlapPass(particles);
     const double coolingError = resetEnergiesAndUpdateCoolingState();
     const Frame frame = classifyFrame();
     const double speedSum = forcePass(particles, live, coolingError, frame);
