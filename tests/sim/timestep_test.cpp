@@ -319,16 +319,6 @@ TEST_F(TimeStep, CoincidentGrainsAndAMasslessRecordStayFinite) {
     EXPECT_EQ(p[3].vel[2], 0.2) << "a record without mass drifts, unaccelerated";
 }
 
-TEST_F(TimeStep, GrainAtRestMovesForceOverMassTimesStepSquared) {
-    setUpParticles({{3, 0, 0}});
-    params.totalCharge = -300;
-    params.pairInteractionOn = -1;
-    // Force of the charged sphere at r = 3: q (-Q) r / (3 ND R^3).
-    const double force = -3.0 * 300 * 3 / (3 * 1 * 1000);
-    step();
-    EXPECT_NEAR(particles()[0].pos[0], 3 + force / 2 * 0.01, 1e-15);
-}
-
 TEST_F(TimeStep, ForceAccumulatorSmallerThanTheLiveCountIsGrown) {
     setUpParticles({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
     arrays.forceArray.clear();
