@@ -125,9 +125,16 @@ BENCHMARK(BM_TimeStepOnce)
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                seconds_[run.benchmark_name()] = run.real_accumulated_time / run.iterations;
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.iterations == 0) continue;
+            const double seconds = run.real_accumulated_time / run.iterations;
+            // With repetitions the median stands for the run.
+            if (run.run_type == Run::RT_Iteration) {
+                seconds_.emplace(run.run_name.str(), seconds);
+            } else if (run.aggregate_name == "median") {
+                seconds_[run.run_name.str()] = seconds;
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void printRatios() const {
