@@ -11,6 +11,7 @@
 #include "dataset/loader.h"
 #include "dataset/writer.h"
 #include "sim/state.h"
+#include "sim/timestep.h"
 #include "view/view_state.h"
 
 namespace qv::test {
@@ -20,6 +21,7 @@ void resetProgramState() {
     dead = DeadParticleSettings{};
     arrays = Arrays{};
     tracker = TrackerState{};
+    stepOutputs = StepOutputs{};
     view = ViewState{};
     loaderSettings = LoaderSettings{};
     if (dataSetStream.is_open()) dataSetStream.close();

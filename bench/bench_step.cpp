@@ -1,0 +1,171 @@
+// Time per step of the reference and the fast kernels (overlap pass, force pass, integration),
+// of each fast pass on its own and of the program's whole step, as unique pair interactions per
+// second. The ratio fast / reference is printed after the table, from the times of this run.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/kernels.h"
+#include "sim/state.h"
+#include "sim/timestep.h"
+#include "tests/sim/random_cloud.h"
+
+namespace {
+
+using qv::test::RandomCloud;
+
+constexpr unsigned kSeed = 2024;
+
+void countPairs(benchmark::State& state, int n) {
+    const double pairs = 0.5 * n * (n - 1.0);
+    state.counters["pairs/s"] =
+        benchmark::Counter(pairs * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void BM_StepReference(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    std::vector<double> force(3 * n);
+    for (auto _ : state) {
+        std::fill(force.begin(), force.end(), 0.0);
+        qv::overlapPassReference(cloud.particles.data(), n);
+        benchmark::DoNotOptimize(
+            qv::forcePassReference(cloud.particles.data(), n, cloud.model, force.data()));
+        qv::integrate(cloud.particles.data(), n, force.data(), cloud.model.timeStep);
+    }
+    countPairs(state, n);
+}
+
+void BM_StepFast(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    std::vector<double> force(3 * n);
+    qv::KernelWorkspace workspace;
+    for (auto _ : state) {
+        // As the program's step does it: one sweep over the pairs serves both passes.
+        std::fill(force.begin(), force.end(), 0.0);
+        qv::sweepPairsFast(cloud.particles.data(), n, qv::pairSweepFor(cloud.model), workspace);
+        qv::collideSweptPairs(cloud.particles.data(), workspace);
+        benchmark::DoNotOptimize(
+            qv::addSweptForces(cloud.particles.data(), n, cloud.model, force.data(), workspace));
+        qv::integrate(cloud.particles.data(), n, force.data(), cloud.model.timeStep);
+    }
+    countPairs(state, n);
+}
+
+// The two pair kernels of the fast step on their own.
+void BM_OverlapPassFast(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    qv::KernelWorkspace workspace;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(qv::overlapPassFast(cloud.particles.data(), n, workspace));
+    countPairs(state, n);
+}
+
+void BM_ForcePassFast(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    std::vector<double> force(3 * n);
+    qv::KernelWorkspace workspace;
+    for (auto _ : state) {
+        std::fill(force.begin(), force.end(), 0.0);
+        benchmark::DoNotOptimize(
+            qv::forcePassFast(cloud.particles.data(), n, cloud.model, force.data(), workspace));
+    }
+    countPairs(state, n);
+}
+
+// The program's own step on frames that sample nothing, its outputs silenced.
+void BM_TimeStepOnce(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    qv::params = qv::Parameters{};
+    qv::params.numParticles = n;
+    qv::params.numDeadParticles = 0;
+    qv::params.debyeSphereCount = cloud.model.debyeSphereCount;
+    qv::params.apparatusRadius = cloud.model.apparatusRadius;
+    qv::params.totalCharge = cloud.model.totalCharge;
+    qv::params.timeStep = cloud.model.timeStep;
+    qv::params.currentFrame = 2;
+    qv::params.analysisFreq = 1000000;
+    qv::params.coolingSampleFreq = 1000000;
+    qv::arrays.forceArray.assign(3 * n, 0.0);
+    qv::stepOutputs.printStatusLine = [] {};
+    for (auto _ : state) qv::timeStepOnce(cloud.particles.data(), n);
+    countPairs(state, n);
+    qv::stepOutputs = qv::StepOutputs{};
+}
+
+BENCHMARK(BM_StepReference)
+    ->Arg(276)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_StepFast)
+    ->Arg(276)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_OverlapPassFast)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ForcePassFast)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TimeStepOnce)
+    ->Arg(276)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Keeps the time per step of every run so that the ratio can be printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.iterations == 0) continue;
+            const double seconds = run.real_accumulated_time / run.iterations;
+            // With repetitions the median stands for the run.
+            if (run.run_type == Run::RT_Iteration) {
+                seconds_.emplace(run.run_name.str(), seconds);
+            } else if (run.aggregate_name == "median") {
+                seconds_[run.run_name.str()] = seconds;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void printRatios() const {
+        for (const int n : {276, 2000, 8000}) {
+            const auto reference = seconds_.find(runName("BM_StepReference", n));
+            const auto fast = seconds_.find(runName("BM_StepFast", n));
+            if (reference == seconds_.end() || fast == seconds_.end()) continue;
+            std::printf("fast/reference speed-up at N = %d: %.1f\n", n,
+                        reference->second / fast->second);
+        }
+    }
+
+  private:
+    static std::string runName(const char* benchmark, int n) {
+        std::string name = benchmark;
+        name += '/';
+        name += std::to_string(n);
+        name += "/real_time";
+        return name;
+    }
+    std::map<std::string, double> seconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
