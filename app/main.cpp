@@ -20,22 +20,21 @@
 
 namespace {
 
-// freeglut exits when it cannot open the display, so find out before initialising it.
-bool displayAvailable() {
+// freeglut exits when it cannot open the display, so find out before initialising it. The probe's
+// connection stays open until freeglut has its own: an X server left without clients resets
+// itself and refuses connections meanwhile.
+Display* probeDisplay() {
     const char* headless = std::getenv("QUORVEX_HEADLESS");
-    if (headless != nullptr && std::strcmp(headless, "1") == 0) return false;
+    if (headless != nullptr && std::strcmp(headless, "1") == 0) return nullptr;
     const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || *name == '\0') return false;
+    if (name == nullptr || *name == '\0') return nullptr;
     // A busy X server can refuse a connection now and then; try a few times before going on
     // without a window.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (Display* d = XOpenDisplay(name)) {
-            XCloseDisplay(d);
-            return true;
-        }
+        if (Display* d = XOpenDisplay(name)) return d;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    return false;
+    return nullptr;
 }
 
 // A render steps on every idle call but redraws at most about 20 times a second: software
@@ -85,9 +84,11 @@ void openWindow(int* argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::cout.imbue(std::locale::classic());
-    const bool window = displayAvailable();
+    Display* probe = probeDisplay();
+    const bool window = probe != nullptr;
     if (window) {
         openWindow(&argc, argv);
+        XCloseDisplay(probe);
     } else {
         std::cout << "No display available: Quorvex runs without a window." << std::endl;
     }
