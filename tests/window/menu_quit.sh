@@ -61,9 +61,10 @@ running() { kill -0 "$pid" 2> /dev/null; }
 
 cd "$work" || fail "cannot enter $work"
 
-# Run mode 4, the default render (10000 frames), without the automated functions, into a data
-# set called menuquit. Stdin ends after the set-up answers; nothing reads it later.
-printf '4\n0\nmenuquit\n' > answers.txt
+# A render of the default set's physics with far more frames than the test lasts, without the
+# automated functions, into a data set called menuquit; only Quit can end it in time. Stdin ends
+# after the set-up answers; nothing reads it later.
+printf '1\n0\nmenuquit\n13\n100\n276\n1000000\n300\n500\n10000\n25\n20\n1\n1.0\n0\n' > answers.txt
 "$bin" < answers.txt > out.txt 2> err.txt &
 pid=$!
 

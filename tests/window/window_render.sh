@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# A default render (run mode 4) in the window: the grains are drawn over the background, F9
+# A render with the default set's physics (276 grains, 300 K, ccple 500, charge 10000, stored
+# every 25 frames, analysed every 20) but 60000 frames, so that it is still running while the
+# keys are tried, in the window: the grains are drawn over the background, F9
 # switches the apparatus field off and on with its console messages, w turns the view and
 # Shift+R turns it back, and the render ends by itself with exit status 0 and the farewell
 # line. Prints how long the render took; with QUORVEX_MEASURE=1 it also times the same render
@@ -135,7 +137,7 @@ wait_for_exit() {
 # Every wait below stays inside this budget, well before the outer timeout ends the X server.
 budget_end=$((SECONDS + 560))
 
-printf '4\n0\nwindowrender\n' > answers
+printf '1\n0\nwindowrender\n13\n100\n276\n60000\n300\n500\n10000\n25\n20\n1\n1.0\n0\n' > answers
 start_with_window || fail "no window titled \"Quorvex v1.0\" within 30 s"
 eval "$(retry xdotool getwindowgeometry --shell "$wid" 2>/dev/null)"
 if [ -z "${WIDTH:-}" ] || [ -z "${HEIGHT:-}" ]; then fail "no geometry for window $wid"; fi
