@@ -1,0 +1,128 @@
+// Whole renders of small clouds through the real set-up, time step and outputs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "analysis/runlog.h"
+#include "app/loop.h"
+#include "setup/configuration.h"
+#include "setup/derived.h"
+#include "sim/dead_particles.h"
+#include "sim/state.h"
+#include "sim/timestep.h"
+#include "tests/support/test_support.h"
+
+namespace qv {
+namespace {
+
+// A cloud set up as a new render would be: derived quantities, random thermal placement, dead
+// particles parked, total charge summed as the data set header does.
+void setUpCloud(int liveGrains, int deadParticles, double coupling) {
+    params.baseName = "cloud";
+    params.randomSeed = 13;
+    params.numDeadParticles = deadParticles;
+    params.numParticles = liveGrains + deadParticles;
+    params.dustTemperature = 300;
+    params.ccple = coupling;
+    params.ccpleTarget = coupling;
+    params.grainCharge = -10000;
+    params.stepMultiplier = 1.0;
+    params.runMode = 1;
+    params.framesToCalculate = 1000000;
+    params.writeFreq = 1000000;
+    params.analysisFreq = 1000;
+    computeDerivedQuantities();
+    configureInitialParticles();
+    params.totalCharge = 0;
+    for (const Particle& p : arrays.particleArray) params.totalCharge += p.charge();
+}
+
+void step() {
+    timeStepOnce(particles(), liveCount());
+    params.simTime += params.timeStep;
+    params.currentFrame += 1;
+}
+
+// The thermostat steers the averaged coupling from the set-up's Gamma of 50 to a target of 150,
+// reaches it within the tolerance and holds it there.
+TEST(RenderPhysics, ThermostatBringsACloudToItsTargetCouplingAndHoldsIt) {
+    test::resetProgramState();
+    test::TempDir dir;
+    test::ScriptedConsole console("");
+    setUpCloud(200, 0, 50);
+    params.ccpleTarget = 150;
+    params.coolingState = 1;
+
+    int firstReached = -1;
+    int reachedAtTheEnd = 0;
+    double worstAtTheEnd = 0;
+    double meanAtTheEnd = 0;
+    const int steps = 6000;
+    const int tail = 2000;
+    for (int i = 0; i < steps; ++i) {
+        step();
+        ASSERT_TRUE(std::isfinite(params.ccple));
+        if (params.coolingState == 2 && firstReached < 0) firstReached = params.currentFrame;
+        if (i >= steps - tail) {
+            if (params.coolingState == 2) ++reachedAtTheEnd;
+            const double error = std::abs(params.ccpleAverage - 150) / 150;
+            worstAtTheEnd = std::max(worstAtTheEnd, error);
+            meanAtTheEnd += params.ccpleAverage / tail;
+        }
+    }
+    std::cerr << "reached at frame " << firstReached << ", at the target " << reachedAtTheEnd
+              << " of the last " << tail << " frames, mean " << meanAtTheEnd << ", worst "
+              << worstAtTheEnd << "\n";
+    ASSERT_GT(firstReached, 0) << "the target was never reached";
+    EXPECT_GT(reachedAtTheEnd, 0);
+    EXPECT_NEAR(meanAtTheEnd, 150, 150 * 0.01);
+}
+
+// A dead particle fired into the cloud flies through it, leaves, is logged by the Detector once
+// it is 5 Rapar out, and waits in the reserve again; live + waiting is all slots throughout.
+TEST(RenderPhysics, FiredGrainCrossesTheCloudAndReturnsToTheReserve) {
+    test::resetProgramState();
+    test::TempDir dir;
+    test::ScriptedConsole console("");
+    setUpCloud(40, 3, 500);
+    writeRunLogHeaders();
+    const int slots = params.numParticles;
+    fireDeadParticle(params.apparatusRadius * params.deadSpeedFraction / params.timeStep);
+    EXPECT_EQ(params.numDeadParticles, 2);
+    const Particle& fired = arrays.particleArray[40];
+    EXPECT_TRUE(fired.isDeadParticle());
+    EXPECT_LT(fired.velocity(1), 0);
+
+    int steps = 0;
+    while (params.numDeadParticles == 2 && steps < 2000) {
+        step();
+        ++steps;
+        ASSERT_EQ(liveCount() + params.numDeadParticles, slots);
+    }
+    EXPECT_EQ(params.numDeadParticles, 3) << "the fired grain never came back";
+    // 1.5 Rapar in, through the cloud, and 5 Rapar out, at 0.06 Rapar a step.
+    EXPECT_GT(steps, static_cast<int>((1.5 + 5 - 1) / 0.06));
+    const Particle& parked = arrays.particleArray[slots - 3];
+    EXPECT_TRUE(parked.isDeadParticle());
+    EXPECT_EQ(parked.position(1), params.deadParkY);
+    EXPECT_EQ(parked.speed(), 0.0);
+    for (int i = 0; i < liveCount(); ++i) EXPECT_FALSE(arrays.particleArray[i].isDeadParticle());
+
+    std::istringstream detector(test::readFile("cloudDetector.xls"));
+    std::string header, row, extra;
+    std::getline(detector, header);
+    ASSERT_TRUE(std::getline(detector, row));
+    EXPECT_FALSE(std::getline(detector, extra)) << "one escape, one row";
+    std::istringstream fields(row);
+    double phi, theta, x, y, z;
+    fields >> phi >> theta >> x >> y >> z;
+    EXPECT_GE(std::sqrt(x * x + y * y + z * z), 5 * params.apparatusRadius * (1 - 1e-5));
+    EXPECT_LT(y, 0);  // it left on the far side
+}
+
+}  // namespace
+}  // namespace qv
