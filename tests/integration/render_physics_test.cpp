@@ -1,9 +1,7 @@
 // Whole renders of small clouds through the real set-up, time step and outputs.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -59,7 +57,6 @@ TEST(RenderPhysics, ThermostatBringsACloudToItsTargetCouplingAndHoldsIt) {
 
     int firstReached = -1;
     int reachedAtTheEnd = 0;
-    double worstAtTheEnd = 0;
     double meanAtTheEnd = 0;
     const int steps = 6000;
     const int tail = 2000;
@@ -69,16 +66,13 @@ TEST(RenderPhysics, ThermostatBringsACloudToItsTargetCouplingAndHoldsIt) {
         if (params.coolingState == 2 && firstReached < 0) firstReached = params.currentFrame;
         if (i >= steps - tail) {
             if (params.coolingState == 2) ++reachedAtTheEnd;
-            const double error = std::abs(params.ccpleAverage - 150) / 150;
-            worstAtTheEnd = std::max(worstAtTheEnd, error);
             meanAtTheEnd += params.ccpleAverage / tail;
         }
     }
-    std::cerr << "reached at frame " << firstReached << ", at the target " << reachedAtTheEnd
-              << " of the last " << tail << " frames, mean " << meanAtTheEnd << ", worst "
-              << worstAtTheEnd << "\n";
     ASSERT_GT(firstReached, 0) << "the target was never reached";
-    EXPECT_GT(reachedAtTheEnd, 0);
+    // Two hundred grains still make a noisy Gamma: the state flips between 1 and 2 near the
+    // target, but the cloud stays there.
+    EXPECT_GT(reachedAtTheEnd, tail / 2);
     EXPECT_NEAR(meanAtTheEnd, 150, 150 * 0.01);
 }
 
