@@ -4,9 +4,13 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "analysis/runlog.h"
 #include "app/loop.h"
+#include "console/console.h"
+#include "dataset/loader.h"
+#include "dataset/writer.h"
 #include "setup/configuration.h"
 #include "setup/derived.h"
 #include "sim/dead_particles.h"
@@ -116,6 +120,63 @@ TEST(RenderPhysics, FiredGrainCrossesTheCloudAndReturnsToTheReserve) {
     fields >> phi >> theta >> x >> y >> z;
     EXPECT_GE(std::sqrt(x * x + y * y + z * z), 5 * params.apparatusRadius * (1 - 1e-5));
     EXPECT_LT(y, 0);  // it left on the far side
+}
+
+// What a render stores, play mode reads back: every position of every stored frame, to the six
+// significant digits the file keeps, and the properties of every slot.
+TEST(RenderPhysics, PlayModeLoadsEveryPositionTheRenderStored) {
+    test::resetProgramState();
+    test::TempDir dir;
+    {
+        test::ScriptedConsole console("");
+        setUpCloud(30, 2, 500);
+        params.framesToCalculate = 40;
+        params.writeFreq = 10;
+        params.numWrittenFrames = 4;
+        params.baseName = "trip";
+        dataSetStream = openForWrite("trip");
+        writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
+    }
+    const std::vector<Particle> properties = arrays.particleArray;
+    std::vector<std::vector<Particle>> stored;  // the state each write frame saw
+    {
+        test::ScriptedConsole console("");
+        while (true) {
+            const bool writes = params.currentFrame == 1 || params.currentFrame % 10 == 0;
+            if (writes && params.currentFrame <= params.framesToCalculate)
+                stored.push_back(arrays.particleArray);
+            if (idleFrame() != FrameOutcome::Continue) break;
+        }
+    }
+    ASSERT_EQ(stored.size(), 5u);  // frames 1, 10, 20, 30, 40; a reader loads the first four
+    const int slots = static_cast<int>(properties.size());
+
+    test::resetProgramState();
+    test::ScriptedConsole console("trip\n1\n0\n");
+    params.runMode = 2;
+    openDataSetForReading();
+    params.runMode = 2;
+    allocateParticles(params.numParticles);
+    loadAllFrames();
+    ASSERT_EQ(params.numParticles, slots);
+    ASSERT_EQ(params.framesToCalculate, 4);
+    for (int f = 1; f <= 4; ++f) {
+        setFrameFromStore(f);
+        for (int s = 0; s < slots; ++s) {
+            for (int c = 0; c < 3; ++c) {
+                const double written = stored[f - 1][s].position(c);
+                EXPECT_NEAR(arrays.particleArray[s].position(c), written, 5e-6 * std::abs(written))
+                    << "frame " << f << " slot " << s << " axis " << c;
+            }
+        }
+    }
+    for (int s = 0; s < slots; ++s) {
+        const Particle& p = arrays.particleArray[s];
+        EXPECT_EQ(p.isDeadParticle(), properties[s].isDeadParticle());
+        EXPECT_NEAR(p.mass(), properties[s].mass(), 5e-6 * properties[s].mass());
+        EXPECT_NEAR(p.charge(), properties[s].charge(), 5e-6 * std::abs(properties[s].charge()));
+        EXPECT_NEAR(p.radius(), properties[s].radius(), 5e-6 * properties[s].radius());
+    }
 }
 
 }  // namespace
