@@ -87,7 +87,7 @@ void computePairCorrelation(const Particle* particles, int n) {
          << "Target:" << params.ccpleTarget << '\n';
 
     // A replayed frame stands for writeFreq steps; the replay keeps no clock of its own.
-    if (params.runMode == 2) {
+    if (params.runMode == kPlay) {
         params.simTime = params.currentFrame * params.timeStep * params.writeFreq;
     }
     const double time = params.simTime * params.dustPlasmaFrequency;

@@ -71,7 +71,7 @@ void computeShellStructure(const Particle* particles, int n) {
 
     std::ofstream file = openForAppend(params.baseName + "ShellStructure.xls");
     // A replayed frame stands for writeFreq steps; the replay keeps no clock of its own.
-    if (params.runMode == 2) {
+    if (params.runMode == kPlay) {
         params.simTime = params.currentFrame * params.timeStep * params.writeFreq;
     }
     const double time = params.simTime * params.dustPlasmaFrequency;

@@ -13,10 +13,6 @@
 namespace qv {
 namespace {
 
-constexpr int kRender = 1;
-constexpr int kReplay = 2;
-constexpr int kCrystal = 6;
-
 void renderFrame() {
     // The frame stored is the state before this call's step.
     if (params.currentFrame % params.writeFreq == 0 || params.currentFrame == 1) writeFrame();
@@ -42,7 +38,7 @@ void replayFrame() {
 }  // namespace
 
 FrameOutcome idleFrame() {
-    if (params.currentFrame > params.framesToCalculate && params.runMode == kReplay) {
+    if (params.currentFrame > params.framesToCalculate && params.runMode == kPlay) {
         params.currentFrame = 1;
     } else if (params.currentFrame > params.framesToCalculate && params.runMode == kRender) {
         dataSetStream.close();
@@ -54,7 +50,7 @@ FrameOutcome idleFrame() {
 
     if (params.runMode == kRender) {
         renderFrame();
-    } else if (params.runMode == kReplay) {
+    } else if (params.runMode == kPlay) {
         replayFrame();
     } else if (params.runMode == kCrystal) {
         params.simTime += params.timeStep;

@@ -45,8 +45,7 @@ Display* probeDisplay() {
 constexpr double kMinSecondsBetweenRedraws = 1.0 / 20.0;
 
 bool redrawDue() {
-    constexpr int kRender = 1;
-    if (qv::params.runMode != kRender) return true;
+    if (qv::params.runMode != qv::kRender) return true;
     const double pause = std::max(kMinSecondsBetweenRedraws, 2 * qv::lastRedrawSeconds());
     return qv::secondsSinceRedrawEnded() >= pause;
 }

@@ -23,8 +23,6 @@
 namespace qv {
 namespace {
 
-constexpr int kPlay = 2;
-
 constexpr int kHeaderFields = 9;
 constexpr int kPropertyFields = 7;
 constexpr int kFrameFields = 5;
@@ -681,7 +679,7 @@ void openDataSetForReading() {
             << '\n'
             << question << std::flush;
         params.runMode = console::readInt(question);
-        if (params.runMode == 1) return;
+        if (params.runMode == kRender) return;
     }
 }
 

@@ -192,7 +192,7 @@ void configureInitialParticles() {
         p.setCharge(params.grainCharge);
     }
 
-    if (params.runMode == 6) buildCrystalLattice();
+    if (params.runMode == kCrystal) buildCrystalLattice();
     reportAverages();
     parkDeadParticles();
 

@@ -16,13 +16,6 @@
 namespace qv {
 namespace {
 
-constexpr int kRender = 1;
-constexpr int kPlay = 2;
-constexpr int kLoadAndContinue = 3;
-constexpr int kRenderDefaults = 4;
-constexpr int kOutputs2D = 5;
-constexpr int kCrystal = 6;
-
 const char* const kFileNamePrompt = "Please enter the filename you wish to render (No Spaces)\n";
 const char* const kAppendPrompt =
     "File exists... do you wish to continue and append to end of file? (y/n) \n";

@@ -11,6 +11,14 @@
 
 namespace qv {
 
+// The start-up menu's choices. After the set-up `params.runMode` holds kRender, kPlay or kCrystal.
+inline constexpr int kRender = 1;
+inline constexpr int kPlay = 2;
+inline constexpr int kLoadAndContinue = 3;
+inline constexpr int kRenderDefaults = 4;
+inline constexpr int kOutputs2D = 5;
+inline constexpr int kCrystal = 6;
+
 // Run parameters, switches, counters and derived quantities.
 struct Parameters {
     // Fixed plasma: 2 eV electrons at 1e15 per cubic metre.

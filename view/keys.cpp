@@ -25,7 +25,6 @@
 namespace qv {
 namespace {
 
-constexpr int kReplay = 2;
 constexpr double kAngleStep = pi / 180;  // one degree
 constexpr double kTargetDistance = 50;
 constexpr float kCameraStep = 10;
@@ -125,13 +124,13 @@ void commandKey(unsigned char key) {
     const double rapar = params.apparatusRadius;
     switch (key) {
         case 'p':
-            if (params.runMode == kReplay) togglePause();
+            if (params.runMode == kPlay) togglePause();
             break;
         case 'r':
-            if (params.runMode == kReplay) rewind();
+            if (params.runMode == kPlay) rewind();
             break;
         case 'g':
-            if (params.runMode == kReplay) jumpToFrame();
+            if (params.runMode == kPlay) jumpToFrame();
             break;
         case 'w':
             turnTarget(kAngleStep, 0);

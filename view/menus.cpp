@@ -28,7 +28,7 @@ int makeMenu(const Entry (&entries)[N]) {
 
 // A new render can be steered; a replay or a crystal view only looked at.
 bool runIsRender() {
-    return params.runMode == 1 || params.runMode == 4;
+    return params.runMode == kRender || params.runMode == kRenderDefaults;
 }
 
 void switchFullScreen() {
