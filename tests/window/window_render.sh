@@ -8,82 +8,13 @@
 # without a window. Brings its own X server.
 # Usage: window_render.sh <quorvex binary>
 set -u
-prog=$(realpath "$1")
-
-if [ -z "${QUORVEX_TEST_IN_XVFB:-}" ]; then
-    # A random first display number keeps back-to-back and parallel runs off each other's server.
-    exec env QUORVEX_TEST_IN_XVFB=1 timeout -k 10 590 \
-        xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x1024x24" bash "$0" "$prog"
-fi
+source "$(dirname "$0")/window_lib.bash" || exit 1
+in_own_x_server 590 "$@"
 
 farewell='Thank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)'
-work=$(mktemp -d)
-pid=""
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null; fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-cd "$work" || exit 1
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- console output (last lines):"
-    tail -n 20 out.txt 2>/dev/null
-    echo "--- errors (last lines):"
-    tail -n 20 err.txt 2>/dev/null
-    exit 1
-}
 
 now() { date +%s.%N; }
 seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
-
-wait_for_window() {
-    local deadline=$((SECONDS + $1)) id
-    while [ $SECONDS -lt $deadline ]; do
-        kill -0 "$pid" 2>/dev/null || return 1
-        # It fell back to running without a window: the display did not answer in time.
-        grep -q "No display available" out.txt 2>/dev/null && return 1
-        id=$(xdotool search --name '^Quorvex v1\.0$' 2>/dev/null | head -n 1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.2
-    done
-    return 1
-}
-
-# Starts the program on `answers` and waits for its window. A busy X server sometimes refuses a
-# new connection (EAGAIN), and the program then stops or runs without a window; only that case
-# is tried again.
-start_with_window() {
-    local try
-    for try in 1 2 3; do
-        start=$(now)
-        "$prog" < answers > out.txt 2> err.txt &
-        pid=$!
-        if wid=$(wait_for_window 30); then return 0; fi
-        grep -q -e "failed to open display" -e "No display available" out.txt err.txt ||
-            return 1
-        echo "the X server refused the program's connection (try $try), starting again"
-        kill -9 "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-        pid=""
-        sleep 1
-    done
-    return 1
-}
-
-# X clients of the test get the same second chances.
-retry() {
-    local try
-    for try in 1 2 3 4 5; do
-        "$@" && return 0
-        sleep 0.3
-    done
-    return 1
-}
 
 keys() { retry xdotool key --window "$wid" --delay 20 "$@" 2>/dev/null; }
 
@@ -112,33 +43,23 @@ balance() {
     echo $((100 * (left - right) / (left + right)))
 }
 
+# Waits at most $2 seconds for the text $1 in the console output.
 wait_for_text() {
     local deadline=$((SECONDS + $2))
     while [ $SECONDS -lt $deadline ]; do
         grep -qF -- "$1" out.txt && return 0
-        kill -0 "$pid" 2>/dev/null || return 1
+        running || return 1
         sleep 0.2
     done
     return 1
-}
-
-wait_for_exit() {
-    local deadline=$((SECONDS + $1))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.5
-    done
-    wait "$pid"
-    status=$?
-    pid=""
-    return 0
 }
 
 # Every wait below stays inside this budget, well before the outer timeout ends the X server.
 budget_end=$((SECONDS + 560))
 
 printf '1\n0\nwindowrender\n13\n100\n276\n60000\n300\n500\n10000\n25\n20\n1\n1.0\n0\n' > answers
-start_with_window || fail "no window titled \"Quorvex v1.0\" within 30 s"
+start=$(now)
+start_with_window 30
 eval "$(retry xdotool getwindowgeometry --shell "$wid" 2>/dev/null)"
 if [ -z "${WIDTH:-}" ] || [ -z "${HEIGHT:-}" ]; then fail "no geometry for window $wid"; fi
 
@@ -146,7 +67,7 @@ if [ -z "${WIDTH:-}" ] || [ -z "${HEIGHT:-}" ]; then fail "no geometry for windo
 lit=0
 deadline=$((SECONDS + 120))
 while [ $SECONDS -lt $deadline ]; do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended before drawing any grains"
+    running || fail "the program ended before drawing any grains"
     shoot first.png && lit=$(lit_pixels first.png)
     lit=${lit:-0}
     [ "$lit" -ge 1000 ] && break
@@ -174,7 +95,7 @@ shoot turned.png
 keys R
 sleep 2
 shoot reset.png
-kill -0 "$pid" 2>/dev/null || fail "the program ended during the view keys"
+running || fail "the program ended during the view keys"
 b0=$(balance before.png)
 b1=$(balance turned.png)
 b2=$(balance reset.png)
