@@ -13,12 +13,12 @@
 namespace qv {
 namespace {
 
-std::vector<int> storedFrameNumbers(const std::string& text) {
-    // Frame lines have five fields; the header nine, property lines seven.
+// The frame number of every first-slot line of a data set file (frame lines have five fields, the
+// header nine, property lines seven).
+std::vector<int> storedFrameNumbers(const std::string& fileName) {
     std::vector<int> frames;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
+    std::istringstream lines(test::readFile(fileName));
+    for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::vector<std::string> f;
         for (std::string w; fields >> w;) f.push_back(w);
@@ -27,116 +27,81 @@ std::vector<int> storedFrameNumbers(const std::string& text) {
     return frames;
 }
 
-// A render of 8 frames stored every 4 writes frames 1, 4 and 8, steps eight times and ends on
-// the ninth call with the master file written.
-TEST(MainLoop, RenderWritesFramesOneFourEightAndEndsOnTheNinthCall) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole io("");
-    params.runMode = 1;
-    params.framesToCalculate = 8;
-    params.writeFreq = 4;
-    params.analysisFreq = 100;
-    params.numParticles = 2;
-    params.numDeadParticles = 0;
-    params.timeStep = 0.5;
-    params.baseName = "loop";
-    params.apparatusFieldOn = -1;
-    params.pairInteractionOn = -1;
-    params.wallOn = -1;
-    params.debyeSphereCount = 1;
-    params.interparticleDistance = 1;
-    params.grainCharge = -1;
-    params.grainMass = 1;
-    arrays.particleArray.assign(2, Particle{});
-    arrays.forceArray.assign(6, 0.0);
-    for (int i = 0; i < 2; ++i) {
-        Particle& p = arrays.particleArray[i];
-        p.setMass(1);
-        p.setCharge(-1);
-        p.setRadius(0.01);
-        p.setPosition(0, i * 10.0);
-        p.setVelocity(1, 1.0);
+// A render of 8 frames stored every 4, two grains with every force off, step 0.5; the data set
+// stream writes to "loop".
+class MainLoop : public ::testing::Test {
+  protected:
+    MainLoop() {
+        params.runMode = 1;
+        params.framesToCalculate = 8;
+        params.writeFreq = 4;
+        params.numParticles = 2;
+        params.numDeadParticles = 0;
+        params.timeStep = 0.5;
+        params.baseName = "loop";
+        params.apparatusFieldOn = -1;
+        params.pairInteractionOn = -1;
+        params.wallOn = -1;
+        arrays.particleArray = {{{0, 0, 0}, {0, 1, 0}, {}, 1, -1, 0.01},
+                                {{10, 0, 0}, {0, 1, 0}, {}, 1, -1, 0.01}};
     }
+    struct Reset {
+        Reset() { test::resetProgramState(); }
+    } reset_;  // first, before the console is scripted
+    test::TempDir dir_;
+    test::ScriptedConsole io_{""};
+};
+
+TEST_F(MainLoop, RenderWritesFramesOneFourEightAndEndsOnTheNinthCall) {
     dataSetStream.open("loop");
-    int calls = 0;
-    while (idleFrame() == FrameOutcome::Continue) {
-        ++calls;
-        ASSERT_LE(calls, 8);
-    }
-    EXPECT_EQ(calls, 8);
+    for (int call = 1; call <= 8; ++call) ASSERT_EQ(idleFrame(), FrameOutcome::Continue) << call;
+    EXPECT_EQ(idleFrame(), FrameOutcome::RenderComplete);
     EXPECT_EQ(params.currentFrame, 2);  // the master file's last frame number
     EXPECT_DOUBLE_EQ(params.simTime, 8 * 0.5);
-    EXPECT_EQ(storedFrameNumbers(test::readFile("loop")), (std::vector<int>{1, 4, 8}));
-    EXPECT_EQ(storedFrameNumbers(test::readFile("loopMasterFile")), (std::vector<int>{1, 2}));
+    EXPECT_EQ(storedFrameNumbers("loop"), (std::vector<int>{1, 4, 8}));
+    EXPECT_EQ(storedFrameNumbers("loopMasterFile"), (std::vector<int>{1, 2}));
     EXPECT_FALSE(dataSetStream.is_open());
 }
 
-TEST(MainLoop, PausedRenderStepsButKeepsItsFrame) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole io("");
-    params.runMode = 1;
-    params.framesToCalculate = 8;
-    params.writeFreq = 4;
-    params.numParticles = 0;
-    params.numDeadParticles = 0;
+TEST_F(MainLoop, PausedRenderStepsAndRewritesItsFrameOnEveryCall) {
+    dataSetStream.open("loop");
     params.currentFrame = 4;
     params.playStep = 0;
-    params.timeStep = 2;
-    params.baseName = "paused";
-    dataSetStream.open("paused");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(idleFrame(), FrameOutcome::Continue);
+    dataSetStream.close();
     EXPECT_EQ(params.currentFrame, 4);
-    EXPECT_DOUBLE_EQ(params.simTime, 6);
+    EXPECT_DOUBLE_EQ(params.simTime, 1.5);
+    EXPECT_EQ(storedFrameNumbers("loop"), (std::vector<int>{4, 4, 4}));
+    EXPECT_DOUBLE_EQ(arrays.particleArray[0].pos[1], 1.5);  // three steps at speed 1
 }
 
-TEST(MainLoop, ReplayWrapsAtBothEnds) {
-    test::resetProgramState();
-    test::ScriptedConsole io("");
+TEST_F(MainLoop, ReplayShowsTheFrameInPlaceAndWrapsAtBothEnds) {
     params.runMode = 2;
-    params.framesToCalculate = 5;
-    params.writeFreq = 4;
     params.timeStep = 0.25;
-    params.currentFrame = 6;  // one past the last stored frame
-    params.playStep = 1;
-    idleFrame();
-    EXPECT_EQ(params.currentFrame, 2);  // frame 1 shown, then advanced
-    EXPECT_DOUBLE_EQ(params.simTime, 1 * 4 * 0.25);
-
-    params.currentFrame = 0;
-    params.playStep = -1;
-    idleFrame();
-    EXPECT_EQ(params.currentFrame, 4);  // wrapped to 5, shown, stepped back
-    EXPECT_DOUBLE_EQ(params.simTime, 5 * 4 * 0.25);
+    const struct {
+        int frame, playStep, shown, next;
+    } cases[] = {{9, 1, 1, 2}, {0, -1, 8, 7}, {7, 0, 7, 7}};
+    for (const auto& c : cases) {
+        io_.clearOutput();
+        params.currentFrame = c.frame;
+        params.playStep = c.playStep;
+        EXPECT_EQ(idleFrame(), FrameOutcome::Continue);
+        // Each stored frame stands for writeFreq = 4 steps.
+        EXPECT_EQ(io_.output(),
+                  std::string(28, '\b') + "Frame number " + std::to_string(4 * c.shown) + " loaded")
+            << "from frame " << c.frame;
+        EXPECT_DOUBLE_EQ(params.simTime, c.shown * 4 * 0.25) << "from frame " << c.frame;
+        EXPECT_EQ(params.currentFrame, c.next) << "from frame " << c.frame;
+    }
 }
 
-TEST(MainLoop, ReplayPrintsTheFrameInPlace) {
-    test::resetProgramState();
-    test::ScriptedConsole io("");
-    params.runMode = 2;
-    params.framesToCalculate = 10;
-    params.writeFreq = 4;
-    params.timeStep = 0.5;
-    params.currentFrame = 7;
-    params.playStep = 0;
-    idleFrame();
-    EXPECT_EQ(io.output(), std::string(28, '\b') + "Frame number 28 loaded");
-    EXPECT_DOUBLE_EQ(params.simTime, 28 * 0.5);
-    EXPECT_EQ(params.currentFrame, 7);
-}
-
-TEST(MainLoop, CrystalViewingOnlyAdvancesTheClock) {
-    test::resetProgramState();
+TEST_F(MainLoop, CrystalViewingOnlyAdvancesTheClock) {
     params.runMode = 6;
     params.framesToCalculate = 10000;
     params.timeStep = 0.1;
-    arrays.particleArray.assign(1, Particle{});
-    arrays.particleArray[0].setPosition(0, 3);
-    arrays.particleArray[0].setVelocity(0, 1);
     for (int i = 0; i < 10; ++i) idleFrame();
     EXPECT_NEAR(params.simTime, 1.0, 1e-12);
-    EXPECT_EQ(arrays.particleArray[0].position(0), 3);
+    EXPECT_EQ(arrays.particleArray[0].pos[1], 0);
     EXPECT_EQ(params.currentFrame, 11);
 }
 
