@@ -1,3 +1,4 @@
+// The slice and neighbour dialogues: the bounds, the marked grains and the prompts.
 #include "view/highlight.h"
 
 #include <gtest/gtest.h>
@@ -28,16 +29,17 @@ Particle& slot(int i) {
     return arrays.particleArray.at(static_cast<std::size_t>(i));
 }
 
-// Live grains at the given positions, then `waiting` dead particles parked at (0, 15, 0).
-void makeCloud(const std::vector<std::vector<double>>& positions, int waiting) {
+// Live grains at the given positions (x, y, z after each other), then `waiting` dead particles
+// parked at (0, 15, 0).
+void makeCloud(const std::vector<double>& positions, int waiting) {
     params.apparatusRadius = kRapar;
     params.deadParkY = 1.5 * kRapar;
-    const int live = static_cast<int>(positions.size());
+    const int live = static_cast<int>(positions.size() / 3);
     params.numParticles = live + waiting;
     params.numDeadParticles = waiting;
     arrays.particleArray.assign(static_cast<std::size_t>(live + waiting), Particle{});
     for (int i = 0; i < live; ++i) {
-        for (int c = 0; c < 3; ++c) slot(i).setPosition(c, positions[i][c]);
+        for (int c = 0; c < 3; ++c) slot(i).setPosition(c, positions[3 * i + c]);
     }
     for (int i = live; i < live + waiting; ++i) {
         slot(i).setColour(deadColourRed, deadColourGreen, deadColourBlue);
@@ -54,130 +56,108 @@ std::set<int> highlighted() {
     return s;
 }
 
-std::string particlePrompt(int max, int current) {
-    return "Please enter a particle number (Max:" + std::to_string(max) +
-           ") (Current: " + std::to_string(current) + ") : \n";
+// A prompt of the neighbour dialogue with the line end after its answer; the "Sorry" form
+// repeats it after a refused answer.
+const std::string kParticle = "a particle number",
+                  kNeighbours = "how many neighbours you wish to see";
+std::string prompt(const std::string& what, int max, const std::string& current = "") {
+    return "Please enter " + what + " (Max:" + std::to_string(max) + ") " + current + ": \n\n";
 }
-std::string particleRetry(int max) {
-    return "Sorry Invalid Choice : Please enter a particle number (Max:" + std::to_string(max) +
-           ") : \n";
-}
-std::string neighbourPrompt(int max) {
-    return "Please enter how many neighbours you wish to see (Max:" + std::to_string(max) +
-           ") : \n";
-}
-std::string neighbourRetry(int max) {
-    return "Sorry Invalid Choice : Please enter how many neighbours you wish to see (Max:" +
-           std::to_string(max) + ") : \n";
+std::string sorry(const std::string& what, int max) {
+    return "Sorry Invalid Choice : " + prompt(what, max);
 }
 const std::string kResetQuestion = "\nWould you like to reset all colours (y or n)?\n\n";
 
-TEST(AskSlice, WidthZeroResetsAndAsksNothingMore) {
-    test::resetProgramState();
-    params.apparatusRadius = kRapar;
-    view.sliceMin = -3;
-    view.sliceMax = 2;
+TEST(AskSlice, WidthAndCentreAreFractionsOfRaparAndWidthZeroResets) {
+    const std::string width =
+        "Please select a width (fraction of Rapar) for slice section(N.B. 0 will reset)\n\n";
+    const std::string centre = "Please select Z axis value  for centre of slice\n\n";
+    struct Case {
+        const char* answers;
+        double min, max;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"0\n", -9999999.0, 9999999.0, width},
+        {"0.2\n0\n", -1, 1, width + centre},
+        {"0.2 0.5\n", 4, 6, width + centre},
+        {"-0.2\n0\n", 1, -1, width + centre},  // a negative width: an empty slab
+    };
     const std::string clear = clearText();
-    test::ScriptedConsole console("0\n");
-    askSlice();
-    EXPECT_EQ(view.sliceMin, -9999999.0);
-    EXPECT_EQ(view.sliceMax, 9999999.0);
-    EXPECT_EQ(console.output(),
-              clear +
-                  "Please select a width (fraction of Rapar) for slice section(N.B. 0 will "
-                  "reset)\n\nThank you\n\n");
+    for (const Case& c : cases) {
+        test::resetProgramState();
+        params.apparatusRadius = kRapar;
+        view.sliceMin = -3;
+        view.sliceMax = 2;
+        test::ScriptedConsole console(c.answers);
+        askSlice();
+        EXPECT_DOUBLE_EQ(view.sliceMin, c.min) << c.answers;
+        EXPECT_DOUBLE_EQ(view.sliceMax, c.max) << c.answers;
+        EXPECT_EQ(console.output(), clear + c.said + "Thank you\n\n") << c.answers;
+    }
 }
 
-TEST(AskSlice, WidthAndCentreAreFractionsOfRapar) {
-    test::resetProgramState();
-    params.apparatusRadius = kRapar;
+TEST(HighlightNeighbours, MarksTheNearestSlotsWithinFiveRaparAndAsksAgainOutOfRange) {
+    // Particle 0 is the centre: with no neighbours the grain nearest to it, slot 3.
+    const std::vector<double> scattered = {3, 0, 0, 0, -1, 0, 0, 0, 2, 0.5, 0.5, 0.5, 4, 4, 0};
+    const std::string atCentre = prompt(kParticle, 7, "(Current: 1) ") + prompt(kNeighbours, 7);
+    // Slot 4 at the origin, the others on the x axis at distinct distances from it.
+    const std::vector<double> line = {5, 0, 0, -1.5, 0, 0, 9,   0, 0, 0.5,  0, 0,
+                                      0, 0, 0, -3,   0, 0, 2.5, 0, 0, -0.7, 0, 0};
+    // From the centre slots 0, 1 and 3 lie at 2, slot 2 at 1: the slot met first wins a tie.
+    const std::vector<double> tie = {2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, -2};
+    const std::string outOfRange = prompt(kParticle, 3, "(Current: 1) ") + sorry(kParticle, 3) +
+                                   prompt(kNeighbours, 3) + sorry(kNeighbours, 3) +
+                                   sorry(kNeighbours, 3);
+    const std::vector<double> two = {1, 0, 0, 2, 0, 0};
+    const std::string second = prompt(kParticle, 3, "(Current: 2) ");
+    const std::string secondRetried = second + sorry(kParticle, 3) + sorry(kParticle, 3);
+    struct Case {
+        const char* name;
+        std::vector<double> at;
+        int waiting;
+        int selected;
+        const char* answers;
+        std::set<int> marked;
+        std::string said;  // after the reset question; not checked when empty
+    };
+    const Case cases[] = {
+        {"centre", scattered, 2, 0, "n 0 0\n", {3}, atCentre},
+        {"particle 5", line, 3, 0, "n\n5\n3\n", {4, 3, 7, 1}, ""},
+        // Grain 1 is nearer to the parked reserve at (0, 15, 0) than to grain 0.
+        {"reserve", {0, -5, 0, 0, 14, 0}, 2, 0, "n 2 1\n", {1, 2}, ""},
+        {"tie of one", tie, 0, 0, "n 0 1\n", {0, 2}, ""},
+        {"tie of two", tie, 0, 0, "n 0 2\n", {0, 1, 2}, ""},
+        {"5 Rapar", {0, 0, 0, 49.9, 0, 0, 50, 0, 0, 0, 0, 70}, 0, 0, "n 1 3\n", {0, 1}, ""},
+        {"all", {1, 0, 0, 2, 0, 0, 3, 0, 0}, 1, 0, "n 1 4\n", {0, 1, 2, 3}, ""},
+        {"out of range", {1, 0, 0, 2, 0, 0, 5, 0, 0}, 0, 0, "n 4 3 -1 4 1\n", {1, 2}, outOfRange},
+        // A negative particle number leaves without a change, at the first prompt as at a retry.
+        {"negative", two, 1, 1, "n -1\n", {}, second},
+        {"negative retry", two, 1, 1, "n 4 9 -2\n", {}, secondRetried},
+        {"no particles", {}, 0, 0, "y 0 0\n", {}, ""},
+    };
     const std::string clear = clearText();
-    test::ScriptedConsole console("0.2\n0\n");
-    askSlice();
-    EXPECT_DOUBLE_EQ(view.sliceMin, -0.1 * kRapar);
-    EXPECT_DOUBLE_EQ(view.sliceMax, 0.1 * kRapar);
-    EXPECT_EQ(console.output(),
-              clear +
-                  "Please select a width (fraction of Rapar) for slice section(N.B. 0 will "
-                  "reset)\n\nPlease select Z axis value  for centre of slice\n\nThank you\n\n");
-
-    test::ScriptedConsole offCentre("0.2 0.5\n");
-    askSlice();
-    EXPECT_DOUBLE_EQ(view.sliceMin, 0.4 * kRapar);
-    EXPECT_DOUBLE_EQ(view.sliceMax, 0.6 * kRapar);
-
-    // A negative width gives an empty slab: no z lies above the minimum and below the maximum.
-    test::ScriptedConsole negative("-0.2\n0\n");
-    askSlice();
-    EXPECT_GT(view.sliceMin, view.sliceMax);
-}
-
-TEST(HighlightNeighbours, CentreWithNoNeighboursMarksTheGrainNearestTheCentre) {
-    test::resetProgramState();
-    makeCloud({{3, 0, 0}, {0, -1, 0}, {0, 0, 2}, {0.5, 0.5, 0.5}, {4, 4, 0}}, 2);
-    const std::string clear = clearText();
-    test::ScriptedConsole console("n 0 0\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), std::set<int>{3});
-    EXPECT_EQ(console.output(),
-              clear + kResetQuestion + particlePrompt(7, 1) + "\n" + neighbourPrompt(7) + "\n");
-    EXPECT_EQ(view.highlightedParticle, 0);
-}
-
-TEST(HighlightNeighbours, ParticleFiveAndThreeNeighbours) {
-    test::resetProgramState();
-    // Slot 4 sits at the origin; the others lie on the x axis at distinct distances from it.
-    makeCloud({{5, 0, 0},
-               {-1.5, 0, 0},
-               {9, 0, 0},
-               {0.5, 0, 0},
-               {0, 0, 0},
-               {-3, 0, 0},
-               {2.5, 0, 0},
-               {-0.7, 0, 0}},
-              3);
-    test::ScriptedConsole console("n\n5\n3\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{4, 3, 7, 1}));
-}
-
-TEST(HighlightNeighbours, WaitingDeadParticlesTakePartInTheSearch) {
-    test::resetProgramState();
-    // Grain 1 is nearer to the parked reserve at (0, 15, 0) than to grain 0.
-    makeCloud({{0, -5, 0}, {0, 14, 0}}, 2);
-    test::ScriptedConsole console("n 2 1\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{1, 2}));
-}
-
-TEST(HighlightNeighbours, EqualDistancesKeepTheSlotMetFirst) {
-    test::resetProgramState();
-    // From the centre: slots 0, 1 and 3 at distance 2, slot 2 at 1.
-    makeCloud({{2, 0, 0}, {0, 2, 0}, {0, 0, 1}, {0, 0, -2}}, 0);
-    test::ScriptedConsole one("n 0 1\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{0, 2}));
-
-    test::ScriptedConsole two("y 0 2\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{0, 1, 2}));
-}
-
-TEST(HighlightNeighbours, OnlyGrainsWithinFiveRaparAreFound) {
-    test::resetProgramState();
-    makeCloud({{0, 0, 0}, {49.9, 0, 0}, {50, 0, 0}, {0, 0, 70}}, 0);
-    test::ScriptedConsole console("n 1 3\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{0, 1}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::resetProgramState();
+        makeCloud(c.at, c.waiting);
+        view.highlightedParticle = c.selected;
+        test::ScriptedConsole console(c.answers);
+        highlightNeighbours();
+        EXPECT_EQ(highlighted(), c.marked);
+        EXPECT_EQ(view.highlightedParticle, c.selected);
+        if (!c.said.empty()) {
+            EXPECT_EQ(console.output(), clear + kResetQuestion + c.said);
+        }
+    }
 }
 
 TEST(HighlightNeighbours, YesClearsLiveColoursAndNoKeepsEarlierHighlights) {
     test::resetProgramState();
-    makeCloud({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}, 2);
+    makeCloud({1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0}, 2);
     slot(0).setColour(0, 4, 0);
     slot(3).setColour(0, 1, 0);  // the space-key selection
     slot(2).setColour(0, 0, 1);  // a mass-group colour
-
     test::ScriptedConsole keep("n 2 0\n");
     highlightNeighbours();
     EXPECT_EQ(highlighted(), (std::set<int>{0, 1}));
@@ -185,58 +165,10 @@ TEST(HighlightNeighbours, YesClearsLiveColoursAndNoKeepsEarlierHighlights) {
     test::ScriptedConsole clear("y 3 0\n");
     highlightNeighbours();
     EXPECT_EQ(highlighted(), std::set<int>{2});
-    for (int i : {0, 1, 3}) {
-        EXPECT_EQ(slot(i).colour(0), 0.0);
-        EXPECT_EQ(slot(i).colour(1), 0.0);
-        EXPECT_EQ(slot(i).colour(2), 0.0);
-    }
+    for (int i : {0, 1, 3}) EXPECT_EQ(slot(i).rgb[0] + slot(i).rgb[1] + slot(i).rgb[2], 0) << i;
     // The waiting reserve keeps the dead colour, which is its mark.
     EXPECT_TRUE(slot(4).isDeadParticle());
     EXPECT_TRUE(slot(5).isDeadParticle());
-}
-
-TEST(HighlightNeighbours, ANegativeParticleNumberEndsTheDialogueAtEitherPrompt) {
-    test::resetProgramState();
-    makeCloud({{1, 0, 0}, {2, 0, 0}}, 1);
-    view.highlightedParticle = 1;
-    const std::string clear = clearText();
-
-    test::ScriptedConsole first("n -1\n");
-    highlightNeighbours();
-    EXPECT_TRUE(highlighted().empty());
-    EXPECT_EQ(first.output(), clear + kResetQuestion + particlePrompt(3, 2) + "\n");
-
-    test::ScriptedConsole retry("n 4 9 -2\n");
-    highlightNeighbours();
-    EXPECT_TRUE(highlighted().empty());
-    EXPECT_EQ(retry.output(), clear + kResetQuestion + particlePrompt(3, 2) + "\n" +
-                                  particleRetry(3) + "\n" + particleRetry(3) + "\n");
-}
-
-TEST(HighlightNeighbours, OutOfRangeAnswersAreAskedAgain) {
-    test::resetProgramState();
-    makeCloud({{1, 0, 0}, {2, 0, 0}, {5, 0, 0}}, 0);
-    const std::string clear = clearText();
-    test::ScriptedConsole console("n 4 3 -1 4 1\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{1, 2}));
-    EXPECT_EQ(console.output(), clear + kResetQuestion + particlePrompt(3, 1) + "\n" +
-                                    particleRetry(3) + "\n" + neighbourPrompt(3) + "\n" +
-                                    neighbourRetry(3) + "\n" + neighbourRetry(3) + "\n");
-}
-
-TEST(HighlightNeighbours, AllNeighboursAndAnEmptyArray) {
-    test::resetProgramState();
-    makeCloud({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, 1);
-    test::ScriptedConsole all("n 1 4\n");
-    highlightNeighbours();
-    EXPECT_EQ(highlighted(), (std::set<int>{0, 1, 2, 3}));
-
-    test::resetProgramState();
-    params.numDeadParticles = 0;
-    test::ScriptedConsole empty("y 0 0\n");
-    highlightNeighbours();
-    EXPECT_EQ(params.numParticles, 0);
 }
 
 }  // namespace
