@@ -15,10 +15,6 @@ namespace qv::test {
 struct RandomCloud {
     std::vector<Particle> particles;
     ForceModel model;  // pair forces and apparatus field on, nothing sampled, no thermostat
-    double grainMass = 0;
-    double grainCharge = 0;
-    double interparticleDistance = 0;
-    double dustPlasmaFrequency = 0;
 };
 
 inline RandomCloud makeRandomCloud(int n, unsigned seed) {
@@ -43,10 +39,6 @@ inline RandomCloud makeRandomCloud(int n, unsigned seed) {
         std::sqrt(boltzmannConstant * dustTemperature / (mass * electronMass)) / thermalSpeed;
 
     RandomCloud cloud;
-    cloud.grainMass = mass;
-    cloud.grainCharge = charge;
-    cloud.interparticleDistance = spacing;
-    cloud.dustPlasmaFrequency = std::sqrt(n / (bigR * bigR * bigR * nd) * charge * charge / mass);
     cloud.model.debyeSphereCount = nd;
     cloud.model.apparatusRadius = bigR;
     cloud.model.totalCharge = n * charge;
@@ -60,15 +52,9 @@ inline RandomCloud makeRandomCloud(int n, unsigned seed) {
     std::normal_distribution<double> thermal(0.0, sigma);
     cloud.particles.resize(n);
     for (Particle& p : cloud.particles) {
-        double x, y, z;
         do {
-            x = uniform(generator);
-            y = uniform(generator);
-            z = uniform(generator);
-        } while (x * x + y * y + z * z >= 1.0);
-        p.pos[0] = x * bigR;
-        p.pos[1] = y * bigR;
-        p.pos[2] = z * bigR;
+            for (double& x : p.pos) x = uniform(generator) * bigR;
+        } while (p.distanceFromCentre() >= bigR);
         for (double& v : p.vel) v = thermal(generator);
         p.m = mass;
         p.q = charge;

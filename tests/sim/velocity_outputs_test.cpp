@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,174 +52,102 @@ TEST(VelocityRows, OneRowPerFileWithSpeedAndComponents) {
     EXPECT_EQ(readFile("velzrun1"), "100\t0\t-1.5\t-2\t\n200\t0\t\n");
 }
 
-// Field of the speed density file for plane p (0 XY, 1 XZ, 2 YZ), grid row and column.
-struct DensityFile {
-    std::vector<std::vector<std::string>> lines;
-    explicit DensityFile(const std::string& text) {
-        for (const std::string& line : split(text, '\n')) lines.push_back(split(line, '\t'));
-    }
-    const std::string& cell(int block, int plane, int row, int column) const {
-        return lines.at(1 + 61 * block + row).at(64 * plane + 1 + column);
-    }
-};
-
-TEST(SpeedDensity, EdgeCellsAndGrainsOutsideTheGrid) {
+TEST(SpeedDensity, EdgeCellsColumnSumsHeaderOnceAndABlockPerCall) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = std::string(1, 'e');
-    params.apparatusRadius = 10;
-    params.currentFrame = 7;
-    const double r = 10;
-    const double w = 2 * r / 60;
-    const std::vector<Particle> ps = {
-        grain(-r, 0, 0, 1, 0, 0),             // x cell 0
-        grain(r - w / 2, 0, 0, 2, 0, 0),      // x cell 59
-        grain(r, 0, 0, 4, 0, 0),              // x cell 60, the layer outside
-        grain(r + 1.01 * w, 0, 0, 8, 0, 0),   // beyond the grid
-        grain(-r - 0.01 * w, 0, 0, 16, 0, 0)  // below the grid
-    };
-    writeSpeedDensity(ps.data(), static_cast<int>(ps.size()));
-    const DensityFile f(readFile("e2dveldensity.xls"));
-    ASSERT_EQ(f.lines.size(), 62u);
-    // y = 0 and z = 0 fall into cell 30.
-    EXPECT_EQ(f.cell(0, 0, 30, 0), "1");
-    EXPECT_EQ(f.cell(0, 0, 30, 59), "2");
-    EXPECT_EQ(f.cell(0, 0, 30, 60), "4");
-    EXPECT_EQ(f.cell(0, 1, 30, 60), "4");
-    EXPECT_EQ(f.cell(0, 2, 30, 30), "7");  // the three grains inside, seen along x
-    double total = 0;
-    for (int row = 0; row < 61; ++row) {
-        for (int col = 0; col < 61; ++col) total += std::stod(f.cell(0, 0, row, col));
-    }
-    EXPECT_EQ(total, 7.0);
-}
-
-TEST(SpeedDensity, ColumnSumsSpeedsAndDeadParticlesAreLeftOut) {
-    test::resetProgramState();
-    test::TempDir dir;
-    params.baseName = std::string(1, 'c');
+    params.baseName = "d";
     params.apparatusRadius = 30;  // cells of width 1
-    params.currentFrame = 300;
     Particle dead = grain(0.5, 0.5, 0.5, 9, 0, 0);
     dead.setColour(1.0, 0.0, 0.5);
-    const std::vector<Particle> ps = {grain(0.5, -9.5, -20.5, 0.1, 0, 0),
-                                      grain(0.5, -9.5, 12.5, 0, 0.3, 0), dead};
-    writeSpeedDensity(ps.data(), 3);
-    const DensityFile f(readFile("c2dveldensity.xls"));
-    // x cell 30, y cell 20, z cells 9 and 42.
-    EXPECT_EQ(f.cell(0, 0, 20, 30), "0.4");
-    EXPECT_EQ(f.cell(0, 1, 9, 30), "0.1");
-    EXPECT_EQ(f.cell(0, 1, 42, 30), "0.3");
-    EXPECT_EQ(f.cell(0, 2, 9, 20), "0.1");
-    EXPECT_EQ(f.cell(0, 2, 42, 20), "0.3");
-    EXPECT_EQ(f.cell(0, 0, 30, 30), "0") << "dead particle counted";
-}
-
-TEST(SpeedDensity, HeaderOnceThenOneBlockPerCall) {
-    test::resetProgramState();
-    test::TempDir dir;
-    params.baseName = std::string(1, 'h');
-    params.apparatusRadius = 30;
-    const std::vector<Particle> ps = {grain(0, 0, 0, 1, 0, 0)};
-    params.currentFrame = 1;
-    writeSpeedDensity(ps.data(), 1);
-    params.currentFrame = 100;
-    writeSpeedDensity(ps.data(), 1);
-    const std::string text = readFile("h2dveldensity.xls");
+    const std::vector<Particle> ps = {
+        grain(-30, 0, 0, 1, 0, 0),           // x cell 0
+        grain(29.5, 0, 0, 2, 0, 0),          // x cell 59
+        grain(30, 0, 0, 4, 0, 0),            // x cell 60, the layer outside
+        grain(31.01, 0, 0, 8, 0, 0),         // beyond the grid
+        grain(-30.01, 0, 0, 16, 0, 0),       // below the grid
+        grain(0.5, -9.5, -20.5, 0.1, 0, 0),  // x cell 30, y cell 20, z cell 9
+        grain(0.5, -9.5, 12.5, 0, 0.3, 0),   // z cell 42: same x-y column
+        dead};                               // left out
+    for (const int frame : {7, 100}) {
+        params.currentFrame = frame;
+        writeSpeedDensity(ps.data(), static_cast<int>(ps.size()));
+    }
+    const std::string text = readFile("d2dveldensity.xls");
     ASSERT_EQ(text.back(), '\n');
-    const DensityFile f(text);
-    ASSERT_EQ(f.lines.size(), 1u + 2 * 61);
+    std::vector<std::vector<std::string>> lines;
+    for (const std::string& line : split(text, '\n')) lines.push_back(split(line, '\t'));
+    ASSERT_EQ(lines.size(), 1u + 2 * 61);
 
-    const std::vector<std::string>& header = f.lines[0];
+    // Planes X/Y, X/Z and Y/Z side by side: a label, 61 cells, Count, and a blank column.
+    const std::vector<std::string>& header = lines[0];
     ASSERT_EQ(header.size(), 3u * 63 + 2);
-    EXPECT_EQ(header[0], "X/Y");
-    EXPECT_EQ(header[1], "-1");
-    EXPECT_EQ(header[2], "-0.966667");
-    EXPECT_EQ(header[31], "0");
-    EXPECT_EQ(header[61], "1");
-    EXPECT_EQ(header[62], "Count");
-    EXPECT_EQ(header[63], " ");
-    EXPECT_EQ(header[64], "X/Z");
-    EXPECT_EQ(header[128], "Y/Z");
-    EXPECT_EQ(header[190], "Count");
+    const std::pair<int, const char*> labels[] = {
+        {0, "X/Y"},    {1, "-1"}, {2, "-0.966667"}, {31, "0"},    {61, "1"},
+        {62, "Count"}, {63, " "}, {64, "X/Z"},      {128, "Y/Z"}, {190, "Count"}};
+    for (const auto& [at, label] : labels) EXPECT_EQ(header[at], label) << "header column " << at;
 
+    struct Cell {
+        int plane, row, column;
+        const char* value;
+    };
+    const Cell cells[] = {{0, 30, 0, "1"},    {0, 30, 59, "2"},   {0, 30, 60, "4"},
+                          {1, 30, 60, "4"},   {2, 30, 30, "7"},   {0, 20, 30, "0.4"},
+                          {1, 9, 30, "0.1"},  {1, 42, 30, "0.3"}, {2, 9, 20, "0.1"},
+                          {2, 42, 20, "0.3"}, {0, 30, 30, "0"}};
     for (int block = 0; block < 2; ++block) {
-        const std::string frame = block == 0 ? "1" : "100";
+        double total = 0;
         for (int row = 0; row < 61; ++row) {
-            const std::vector<std::string>& line = f.lines[1 + 61 * block + row];
+            const std::vector<std::string>& line = lines[1 + 61 * block + row];
             ASSERT_EQ(line.size(), 3u * 63 + 2);
             for (int plane = 0; plane < 3; ++plane) {
                 EXPECT_EQ(line[64 * plane], header[1 + row]) << "row label";
-                EXPECT_EQ(line[64 * plane + 62], frame) << "Count column";
+                EXPECT_EQ(line[64 * plane + 62], block == 0 ? "7" : "100") << "frame under Count";
             }
-            EXPECT_EQ(line[63], " ");
-            EXPECT_EQ(line[127], " ");
+            EXPECT_EQ(line[63] + line[127], "  ");
+            for (int col = 0; col < 61; ++col) total += std::stod(line[1 + col]);
         }
+        EXPECT_NEAR(total, 7.4, 1e-12) << "block " << block;
+        for (const Cell& c : cells)
+            EXPECT_EQ(lines[1 + 61 * block + c.row][64 * c.plane + 1 + c.column], c.value)
+                << "block " << block << " plane " << c.plane << " row " << c.row << " column "
+                << c.column;
     }
-    EXPECT_EQ(f.cell(1, 0, 30, 30), "1");
 }
 
-void speedTableRun(int particles, int frames, int analysisFreq) {
-    params.baseName = std::string(1, 'm');
-    params.speedDistributionOn = 1;
-    params.numParticles = particles;
-    params.framesToCalculate = frames;
-    params.analysisFreq = analysisFreq;
-    arrays.particleArray.assign(static_cast<std::size_t>(particles), Particle{});
-    arrays.forceArray.assign(static_cast<std::size_t>(3 * particles), 0.0);
-    arrays.frameStore.assign(30, 1.0);
-}
-
-TEST(Maxboltz, OneLinePerParticleOneColumnPerSampleAndFarewell) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
-    speedTableRun(2, 250, 100);
-    arrays.speedTable = {1, 2, 3, 4, 5, 6.25};
-    { openForWrite("mMaxboltz.xls") << "an older table\n"; }
-    writeMaxboltzAndFarewell();
-    EXPECT_EQ(readFile("mMaxboltz.xls"), "1\t3\t5\t\n2\t4\t6.25\t\n");
-    EXPECT_EQ(console.output(),
-              "\nThank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)\n");
-    EXPECT_EQ(arrays.particleArray.capacity(), 0u);
-    EXPECT_EQ(arrays.forceArray.capacity(), 0u);
-    EXPECT_EQ(arrays.speedTable.capacity(), 0u);
-    EXPECT_EQ(arrays.frameStore.capacity(), 0u);
-}
-
-TEST(Maxboltz, ElevenColumnsFor1000FramesAtAnalysisFrequency100) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
-    speedTableRun(3, 1000, 100);
-    arrays.speedTable.assign(33, 0.5);
-    writeMaxboltzAndFarewell();
-    const std::vector<std::string> lines = split(readFile("mMaxboltz.xls"), '\n');
-    ASSERT_EQ(lines.size(), 3u);
-    for (const std::string& line : lines) EXPECT_EQ(split(line, '\t').size(), 11u);
-}
-
-TEST(Maxboltz, SamplesOutsideTheTableAreWrittenAsZero) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
-    speedTableRun(2, 300, 100);
-    arrays.speedTable = {1, 2, 3, 4};  // smaller than the four samples the run plans
-    writeMaxboltzAndFarewell();
-    EXPECT_EQ(readFile("mMaxboltz.xls"), "1\t3\t0\t0\t\n2\t4\t0\t0\t\n");
-}
-
-TEST(Maxboltz, WithoutSpeedDistributionOnlyTheFarewell) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
-    speedTableRun(2, 250, 100);
-    params.speedDistributionOn = 0;
-    writeMaxboltzAndFarewell();
-    EXPECT_FALSE(std::filesystem::exists("mMaxboltz.xls"));
-    EXPECT_EQ(console.output(),
-              "\nThank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)\n");
-    EXPECT_TRUE(arrays.particleArray.empty());
+TEST(Maxboltz, OneLinePerParticleOneColumnPerPlannedSampleAndTheFarewell) {
+    std::string elevenColumns;
+    for (int i = 0; i < 11; ++i) elevenColumns += "0.5\t";
+    elevenColumns += "\n";
+    struct Case {
+        int particles, frames, speedDistribution;
+        std::vector<double> table;
+        std::string file;
+    };
+    const Case cases[] = {
+        {2, 250, 1, {1, 2, 3, 4, 5, 6.25}, "1\t3\t5\t\n2\t4\t6.25\t\n"},
+        {3, 1000, 1, std::vector<double>(33, 0.5), elevenColumns + elevenColumns + elevenColumns},
+        // A run ended early filled fewer samples than it planned: the rest are 0.
+        {2, 300, 1, {1, 2, 3, 4}, "1\t3\t0\t0\t\n2\t4\t0\t0\t\n"},
+        {2, 250, 0, {1, 2, 3, 4}, "an older table\n"},
+    };
+    for (const Case& c : cases) {
+        test::resetProgramState();
+        test::TempDir dir;
+        test::ScriptedConsole console("");
+        params.baseName = "m";
+        params.speedDistributionOn = c.speedDistribution;
+        params.numParticles = c.particles;
+        params.framesToCalculate = c.frames;
+        params.analysisFreq = 100;
+        arrays.particleArray.assign(c.particles, Particle{});
+        arrays.speedTable = c.table;
+        { openForWrite("mMaxboltz.xls") << "an older table\n"; }
+        writeMaxboltzAndFarewell();
+        EXPECT_EQ(readFile("mMaxboltz.xls"), c.file) << c.frames;
+        EXPECT_EQ(console.output(),
+                  "\nThank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)\n");
+        EXPECT_EQ(arrays.particleArray.capacity() + arrays.speedTable.capacity(), 0u);
+    }
 }
 
 }  // namespace
