@@ -55,7 +55,8 @@ TEST(VelocityRows, OneRowPerFileWithSpeedAndComponents) {
 TEST(SpeedDensity, EdgeCellsColumnSumsHeaderOnceAndABlockPerCall) {
     test::resetProgramState();
     test::TempDir dir;
-    params.baseName = "d";
+    // GCC 12 misreads assigning a one-letter literal (-Wrestrict).
+    params.baseName = std::string(1, 'd');
     params.apparatusRadius = 30;  // cells of width 1
     Particle dead = grain(0.5, 0.5, 0.5, 9, 0, 0);
     dead.setColour(1.0, 0.0, 0.5);
@@ -134,7 +135,8 @@ TEST(Maxboltz, OneLinePerParticleOneColumnPerPlannedSampleAndTheFarewell) {
         test::resetProgramState();
         test::TempDir dir;
         test::ScriptedConsole console("");
-        params.baseName = "m";
+        // GCC 12 misreads assigning a one-letter literal (-Wrestrict).
+        params.baseName = std::string(1, 'm');
         params.speedDistributionOn = c.speedDistribution;
         params.numParticles = c.particles;
         params.framesToCalculate = c.frames;
