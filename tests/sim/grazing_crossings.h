@@ -1,0 +1,55 @@
+#pragma once
+// Grains that left the wall sphere during the last step at a shallow angle, fast enough that the
+// rest of the step spans several chords: the hard case of the wall bounce. Shared by the wall
+// tests and the wall benchmark.
+#include <cmath>
+#include <random>
+
+#include "sim/particle.h"
+
+namespace qv::test {
+
+// The wall of a sphere of radius 10 for grains of radius 0.5, met once per step of 1.
+constexpr double kGrazingApparatusRadius = 10;
+constexpr double kGrazingGrainRadius = 0.5;
+constexpr double kGrazingWallDistance = kGrazingApparatusRadius - kGrazingGrainRadius;
+constexpr double kGrazingTimeStep = 1;
+
+// A grain inside at the start of the step and outside at its end, its path up to 0.3 rad off the
+// tangent plane of the wall, at a speed of 1 to 7.
+inline Particle makeGrazingCrossing(std::mt19937_64& random) {
+    std::normal_distribution<double> gauss;
+    std::uniform_real_distribution<double> unit(0, 1);
+    auto dot = [](const double a[3], const double b[3]) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
+    while (true) {
+        double normal[3], tangent[3];
+        for (int c = 0; c < 3; ++c) {
+            normal[c] = gauss(random);
+            tangent[c] = gauss(random);
+        }
+        const double length = std::sqrt(dot(normal, normal));
+        for (double& x : normal) x /= length;
+        const double along = dot(tangent, normal);
+        for (int c = 0; c < 3; ++c) tangent[c] -= along * normal[c];
+        const double tangentLength = std::sqrt(dot(tangent, tangent));
+        const double angle = 0.3 * unit(random);
+        const double speed = 1 + 6 * unit(random);
+        const double sinceContact = kGrazingTimeStep * unit(random);
+        Particle p;
+        p.m = 1;
+        p.rad = kGrazingGrainRadius;
+        for (int c = 0; c < 3; ++c) {
+            p.vel[c] = speed *
+                       (std::cos(angle) * tangent[c] / tangentLength + std::sin(angle) * normal[c]);
+            p.pos[c] = kGrazingWallDistance * normal[c] + sinceContact * p.vel[c];
+        }
+        double start[3];
+        for (int c = 0; c < 3; ++c) start[c] = p.pos[c] - kGrazingTimeStep * p.vel[c];
+        const double limit = kGrazingWallDistance * kGrazingWallDistance;
+        if (dot(start, start) < limit && dot(p.pos, p.pos) >= limit) return p;
+    }
+}
+
+}  // namespace qv::test
