@@ -17,7 +17,8 @@ constexpr unsigned kSeed = 2024;
 std::vector<qv::Particle> grazingCrossings(int count) {
     std::mt19937_64 random(kSeed);
     std::vector<qv::Particle> crossings;
-    for (int i = 0; i < count; ++i) crossings.push_back(qv::test::makeGrazingCrossing(random));
+    for (int i = 0; i < count; ++i)
+        crossings.push_back(qv::test::makeGrazingCrossing(random).grain);
     return crossings;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/collisions.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sim/constants.h"
@@ -10,9 +11,6 @@ namespace {
 
 // The wall is a sphere heavier than anything a grain can push.
 constexpr double kWallMass = 1e60;
-// A grain gliding almost along the wall may bounce several times in one step; rounding can also
-// leave it a hair outside after a bounce. Either way the repeat loop must end.
-constexpr int kMaxWallPasses = 64;
 
 // Rounding can push a cosine or sine a hair past +-1, where acos and asin have no value.
 double unitClamp(double x) {
@@ -23,14 +21,19 @@ double dot(const double a[3], const double b[3]) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-// When, counted from one step `dt` back, the grain reaches distance `wallDistance` from the centre.
-// `entering` tells which root was taken: the later root is where the straight path leaves the
-// sphere (moving outwards), the earlier one where it enters (moving inwards). No contact at all for
-// a grain at rest or a path that misses the sphere.
+bool isFinite(const Particle& p) {
+    for (int c = 0; c < 3; ++c)
+        if (!std::isfinite(p.pos[c]) || !std::isfinite(p.vel[c])) return false;
+    return true;
+}
+
+// When, counted from one step `dt` back, the straight path of the grain is at distance
+// `wallDistance` from the centre: it enters the sphere at `enter` and leaves it at `leave`. No
+// contact at all for a grain at rest or a path that misses the sphere.
 struct WallContact {
     bool found = false;
-    double time = 0;
-    bool entering = false;
+    double enter = 0;
+    double leave = 0;
 };
 
 WallContact wallContact(const Particle& p, double dt, double wallDistance) {
@@ -43,13 +46,75 @@ WallContact wallContact(const Particle& p, double dt, double wallDistance) {
     WallContact contact;
     if (!(a > 0.0) || !(discriminant >= 0.0)) return contact;
     const double root = std::sqrt(discriminant);
-    const double t1 = (-b + root) / (2.0 * a);
-    const double t2 = (-b - root) / (2.0 * a);
-    if (!std::isfinite(t1) || !std::isfinite(t2)) return contact;
-    contact.found = true;
-    contact.entering = t2 < t1 && t2 >= 0.0;
-    contact.time = contact.entering ? t2 : t1;
+    contact.leave = (-b + root) / (2.0 * a);
+    contact.enter = (-b - root) / (2.0 * a);
+    contact.found = std::isfinite(contact.leave) && std::isfinite(contact.enter);
     return contact;
+}
+
+// Mirrors the grain's velocity at its radial line: for the moment of the bounce the wall is an
+// immovable sphere of the grain's size touching it from outside.
+void bounceOffWall(Particle& p) {
+    Particle wall;
+    wall.rad = p.rad;
+    wall.m = kWallMass;
+    const double distance = p.distanceFromCentre() + 2.0 * p.rad;
+    const double theta = p.polarAngle();
+    const double phi = p.azimuth();
+    wall.pos[0] = distance * std::sin(theta) * std::cos(phi);
+    wall.pos[1] = distance * std::sin(theta) * std::sin(phi);
+    wall.pos[2] = distance * std::cos(theta);
+    collide(wall, p);
+    // A grain without size has no contact sphere to bounce from: mirror it directly.
+    const double outwards = dot(p.pos, p.vel);
+    const double r2 = dot(p.pos, p.pos);
+    if (outwards > 0.0 && r2 > 0.0)
+        for (int c = 0; c < 3; ++c) p.vel[c] -= 2.0 * outwards / r2 * p.pos[c];
+}
+
+// The grain bounced at `contact` and has `time` of the step left, but its new path meets the wall
+// again within it. Inside a sphere every later chord is as long as the first and turns the grain
+// by the same angle about the centre, in the plane of the contact and the velocity; so the whole
+// chords are counted, not walked: a grain gliding along the wall can bounce thousands of times.
+void followChords(Particle& p, const double contact[3], double time, double wallDistance) {
+    const double r = std::sqrt(dot(contact, contact));
+    if (!(r > 0.0)) return;
+    double radial[3], across[3];
+    for (int c = 0; c < 3; ++c) radial[c] = contact[c] / r;
+    const double along = dot(p.vel, radial);
+    for (int c = 0; c < 3; ++c) across[c] = p.vel[c] - along * radial[c];
+    const double side = std::sqrt(dot(across, across));
+    for (int c = 0; c < 3; ++c) across[c] = side > 0.0 ? across[c] / side : 0.0;
+    // Inwards after the bounce, even where rounding left a gliding path a hair outwards.
+    const double in = -std::abs(along);
+    const double speedSquared = in * in + side * side;
+
+    const double chordTime = -2.0 * wallDistance * in / speedSquared;
+    const double chords = std::floor(time / chordTime);
+    double turn = 0;  // about the centre, from the contact to the last bounce
+    double rest = 0;  // time left after the last bounce
+    if (chordTime > 0.0 && std::isfinite(chords)) {
+        turn = chords * std::atan2(-2.0 * in * side, side * side - in * in);
+        rest = std::clamp(time - chords * chordTime, 0.0, chordTime);
+    } else if (speedSquared > 0.0) {
+        // Gliding exactly along the wall: ever shorter chords tend to the great circle.
+        turn = time * std::sqrt(speedSquared) / wallDistance;
+    }
+    const double cosTurn = std::cos(turn), sinTurn = std::sin(turn);
+    for (int c = 0; c < 3; ++c) {
+        const double radialThen = radial[c] * cosTurn + across[c] * sinTurn;
+        const double acrossThen = across[c] * cosTurn - radial[c] * sinTurn;
+        p.vel[c] = in * radialThen + side * acrossThen;
+        p.pos[c] = wallDistance * radialThen + rest * p.vel[c];
+    }
+}
+
+// Rounding can leave a grain on the wall or a hair beyond it; pull it in along its radius.
+void pullInside(Particle& p, double wallDistance) {
+    for (int bits = 52; bits >= 0 && !(p.distanceFromCentre() < wallDistance); --bits) {
+        const double scale = wallDistance / p.distanceFromCentre() * (1.0 - std::ldexp(1.0, -bits));
+        for (double& x : p.pos) x *= scale;
+    }
 }
 
 }  // namespace
@@ -108,48 +173,45 @@ double wallRemainder(const Particle& p) {
     const double dt = params.timeStep;
     const WallContact contact = wallContact(p, dt, params.apparatusRadius - p.rad);
     // A grain at rest, or one whose path never meets the wall, has no contact to count from.
-    return contact.found ? dt - contact.time : 0.0;
+    if (!contact.found) return 0.0;
+    const bool entering = contact.enter < contact.leave && contact.enter >= 0.0;
+    return dt - (entering ? contact.enter : contact.leave);
 }
 
 void reflectFromWall(Particle& p) {
-    const double savedStep = params.timeStep;
     const double wallDistance = params.apparatusRadius - p.rad;
-    for (int pass = 0; pass < kMaxWallPasses; ++pass) {
-        const double dt = params.timeStep;
-        const WallContact contact = wallContact(p, dt, wallDistance);
-        // Only a grain that crossed the wall outwards within the (remaining) step is bounced. One
-        // at rest, one already beyond the wall when the step began, or one that has not reached
-        // the wall yet keeps its place and velocity for this step.
-        if (!contact.found || contact.entering || contact.time < 0.0) break;
-        double contactTime = contact.time;
-        if (contactTime > dt) {
-            // Rounding can put the contact of a grain that sits exactly on the wall, moving out,
-            // a hair after the end of the step; any other grain has not reached the wall yet.
-            if (!(p.distanceFromCentre() >= wallDistance && dot(p.pos, p.vel) > 0.0)) break;
-            contactTime = dt;
-        }
-        const double remainder = dt - contactTime;
+    // No room inside for a grain as large as the apparatus; nothing to mirror in a grain that
+    // already went to infinity.
+    if (!(wallDistance > 0.0) || !isFinite(p)) return;
+    if (p.distanceFromCentre() < wallDistance) return;
 
+    const double dt = params.timeStep;
+    const WallContact contact = wallContact(p, dt, wallDistance);
+    double leave = contact.leave;
+    // Rounding can put the exit of a grain that sits exactly on the wall, moving out, a hair
+    // after the end of the step.
+    if (contact.found && leave > dt && dot(p.pos, p.vel) > 0.0) leave = dt;
+
+    if (contact.found && leave >= 0.0 && leave <= dt) {
+        // It left the sphere during this step: back to the point of contact, bounce, and spend
+        // the rest of the step moving inwards.
+        const double remainder = dt - leave;
         for (int c = 0; c < 3; ++c) p.pos[c] -= p.vel[c] * remainder;
-
-        // The wall, for the moment of the bounce: an immovable sphere of the grain's size touching
-        // it from outside on its radial line.
-        Particle wall;
-        wall.rad = p.rad;
-        wall.m = kWallMass;
-        const double distance = p.distanceFromCentre() + 2.0 * p.rad;
-        const double theta = p.polarAngle();
-        const double phi = p.azimuth();
-        wall.pos[0] = distance * std::sin(theta) * std::cos(phi);
-        wall.pos[1] = distance * std::sin(theta) * std::sin(phi);
-        wall.pos[2] = distance * std::cos(theta);
-        collide(wall, p);
-
+        const double contactPoint[3] = {p.pos[0], p.pos[1], p.pos[2]};
+        bounceOffWall(p);
         for (int c = 0; c < 3; ++c) p.pos[c] += p.vel[c] * remainder;
-        params.timeStep = remainder;
-        if (wallDistance > p.distanceFromCentre()) break;
+        if (!(p.distanceFromCentre() < wallDistance))
+            followChords(p, contactPoint, remainder, wallDistance);
+    } else {
+        // Beyond the wall since before this step: the step was shortened, the velocities were
+        // scaled up or the wall was switched back on. Its position is mirrored in the wall sphere
+        // (inversion, which lands inside however far out it was) and, moving out, its velocity
+        // at the wall as in any bounce.
+        const double scale = wallDistance / p.distanceFromCentre();
+        for (double& x : p.pos) x *= scale * scale;
+        if (dot(p.pos, p.vel) > 0.0) bounceOffWall(p);
     }
-    params.timeStep = savedStep;
+    pullInside(p, wallDistance);
 }
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "sim/state.h"
+#include "tests/sim/grazing_crossings.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -145,64 +146,96 @@ class Wall : public ::testing::Test {
     static constexpr double kWall = 9.5;
 };
 
-TEST_F(Wall, RemainderCountsFromTheContactAndAGrainEndingOnTheWallTurnsInwards) {
+TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
     EXPECT_NEAR(wallRemainder(grain({9.7, 0, 0}, {1, 0, 0}, 1, 0.5)), 0.2, 1e-12);
     // At rest there is no contact to count from.
     EXPECT_EQ(wallRemainder(grain({9.7, 0, 0}, {0, 0, 0}, 1, 0.5)), 0.0);
 
-    Particle p = grain({kWall, 0, 0}, {1, 0, 0}, 1, 0.5);
-    reflectFromWall(p);
-    EXPECT_TRUE(finite(p));
-    EXPECT_LT(p.vel[0], 0);
-    EXPECT_LE(p.distanceFromCentre(), kWall);
-}
-
-TEST_F(Wall, GlancingBounceKeepsTheTangentialVelocity) {
     const Vec normal = unit({0.6, -0.3, 0.74});
-    const Vec v{0.9, 1.1, 2.3};  // crosses outwards
-    ASSERT_GT(dot(v, normal), 0);
-    const double after = 0.15;  // time since the contact
-    Particle p = grain(kWall * normal + after * v, v, 1, 0.5);
+    const Vec v{0.9, 1.1, 2.3};  // crosses outwards, 0.15 after the contact
     const Vec mirrored = v - (2.0 * dot(v, normal)) * normal;
-    reflectFromWall(p);
-    expectNear(velocity(p), mirrored, 1e-9, "velocity");
-    expectNear(position(p), kWall * normal + after * mirrored, 1e-9, "position");
-}
-
-TEST_F(Wall, GrainsWithoutAContactInThisStepAreLeftAsTheyAre) {
-    const Particle cases[] = {
-        grain({9.8, 0, 0}, {0, 0, 0}, 1, 0.5),     // at rest beyond the wall
-        grain({12, 0, 0}, {0.5, 0, 0}, 1, 0.5),    // beyond since before the step, outwards
-        grain({12, 0, 0}, {0, 0.5, 0}, 1, 0.5),    // beyond, its path misses the sphere
-        grain({12, 0, 0}, {-1, 0, 0}, 1, 0.5),     // beyond, coming back in by itself
-        grain({0, 0, 9.6}, {0, 0, 0.01}, 1, 0.5),  // beyond, not there a step ago either
+    // Grains beyond the wall since before the step are mirrored in the wall sphere.
+    auto inverted = [](Vec at) { return (kWall * kWall / dot(at, at)) * at; };
+    struct Case {
+        const char* name;
+        Vec pos, vel;
+        double radius;
+        Vec endPos, endVel;
     };
-    for (const Particle& original : cases) {
-        Particle p = original;
+    const Case cases[] = {
+        {"radial crossing", {9.7, 0, 0}, {1, 0, 0}, 0.5, {9.3, 0, 0}, {-1, 0, 0}},
+        {"glancing crossing", kWall * normal + 0.15 * v, v, 0.5, kWall * normal + 0.15 * mirrored,
+         mirrored},
+        {"crossing without size", {10.1, 0, 0}, {1, 0, 0}, 0, {9.9, 0, 0}, {-1, 0, 0}},
+        {"on the wall, outwards", {kWall, 0, 0}, {1, 0, 0}, 0.5, {kWall, 0, 0}, {-1, 0, 0}},
+        {"on the wall at rest", {kWall, 0, 0}, {0, 0, 0}, 0.5, {kWall, 0, 0}, {0, 0, 0}},
+        {"beyond at rest", {9.8, 0, 0}, {0, 0, 0}, 0.5, inverted({9.8, 0, 0}), {0, 0, 0}},
+        {"beyond, outwards", {12, 0, 0}, {0.5, 0, 0}, 0.5, inverted({12, 0, 0}), {-0.5, 0, 0}},
+        {"beyond, path misses", {12, 0, 0}, {0, 0.5, 0}, 0.5, inverted({12, 0, 0}), {0, 0.5, 0}},
+        {"beyond, inwards", {12, 0, 0}, {-1, 0, 0}, 0.5, inverted({12, 0, 0}), {-1, 0, 0}},
+        {"beyond, slowly out",
+         {0, 0, 9.6},
+         {0, 0, 0.01},
+         0.5,
+         inverted({0, 0, 9.6}),
+         {0, 0, -0.01}},
+        {"far out", {0, -1e4, 0}, {0, -3, 0}, 0.5, inverted({0, -1e4, 0}), {0, 3, 0}},
+    };
+    for (const Case& c : cases) {
+        Particle p = grain(c.pos, c.vel, 1, c.radius);
+        const double speed = p.speed();
         reflectFromWall(p);
-        EXPECT_EQ(position(p), position(original));
-        EXPECT_EQ(velocity(p), velocity(original));
+        ASSERT_TRUE(finite(p)) << c.name;
+        EXPECT_LT(p.distanceFromCentre(), params.apparatusRadius - c.radius) << c.name;
+        EXPECT_NEAR(p.speed(), speed, 1e-12 * speed) << c.name;
+        expectNear(position(p), c.endPos, 1e-9, c.name);
+        expectNear(velocity(p), c.endVel, 1e-9, c.name);
     }
 }
 
-TEST_F(Wall, RandomCrossingsEndInsideFiniteAndAtTheSameSpeed) {
-    std::mt19937_64 random(11);
-    std::uniform_real_distribution<double> u(-1, 1);
-    int bounced = 0;
-    for (int trial = 0; trial < 3000; ++trial) {
-        const Vec start{u(random) * 5.5, u(random) * 5.5, u(random) * 5.5};
-        const Vec v{u(random) * 12, u(random) * 12, u(random) * 12};
-        Particle p = grain(start + params.timeStep * v, v, 1, 0.5);
-        if (p.distanceFromCentre() < kWall) continue;
-        ++bounced;
-        const double speed = std::sqrt(dot(v, v));
+// Bounce by bounce, straight from the definition: at each contact the velocity is mirrored at the
+// radius, and the grain flies on to the next contact or to the end of the step.
+struct Walk {
+    Vec pos, vel;
+    int bounces;
+};
+Walk walkBounceByBounce(const test::GrazingCrossing& crossing) {
+    Vec vel = velocity(crossing.grain);
+    Vec contact = position(crossing.grain) - crossing.sinceContact * vel;
+    double left = crossing.sinceContact;
+    for (int bounces = 1;; ++bounces) {
+        const Vec n = unit(contact);
+        vel = vel - (2 * dot(vel, n)) * n;
+        const double chord = -2 * dot(contact, vel) / dot(vel, vel);
+        if (chord >= left) return {contact + left * vel, vel, bounces};
+        contact = test::kGrazingWallDistance * unit(contact + chord * vel);
+        left -= chord;
+    }
+}
+
+TEST(WallGrazing, CrossingsEndInsideAtTheirSpeedWhereABounceByBounceWalkEnds) {
+    test::resetProgramState();
+    params.apparatusRadius = test::kGrazingApparatusRadius;
+    params.timeStep = test::kGrazingTimeStep;
+    std::mt19937_64 random(5);
+    int severalBounces = 0;
+    for (int trial = 0; trial < 100000; ++trial) {
+        const test::GrazingCrossing crossing = test::makeGrazingCrossing(random);
+        const Walk expected = walkBounceByBounce(crossing);
+        severalBounces += expected.bounces > 1;
+        Particle p = crossing.grain;
+        const double speed = p.speed();
         reflectFromWall(p);
         ASSERT_TRUE(finite(p)) << trial;
-        EXPECT_LT(p.distanceFromCentre(), kWall + 1e-12);
-        EXPECT_NEAR(p.speed(), speed, 1e-12 * speed);
-        EXPECT_EQ(params.timeStep, 0.4) << "the bounce must not touch the step";
+        ASSERT_LT(p.distanceFromCentre(), test::kGrazingWallDistance) << trial;
+        ASSERT_NEAR(p.speed(), speed, 1e-12 * speed) << trial;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_NEAR(p.pos[i], expected.pos[i], 1e-8) << trial << " after " << expected.bounces;
+            ASSERT_NEAR(p.vel[i], expected.vel[i], 1e-8) << trial << " after " << expected.bounces;
+        }
     }
-    EXPECT_GT(bounced, 100);
+    EXPECT_GT(severalBounces, 20000);
+    EXPECT_EQ(params.timeStep, test::kGrazingTimeStep) << "the bounce must not touch the step";
 }
 
 }  // namespace

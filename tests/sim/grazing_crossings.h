@@ -15,9 +15,14 @@ constexpr double kGrazingGrainRadius = 0.5;
 constexpr double kGrazingWallDistance = kGrazingApparatusRadius - kGrazingGrainRadius;
 constexpr double kGrazingTimeStep = 1;
 
+struct GrazingCrossing {
+    Particle grain;
+    double sinceContact;  // the part of the step after the grain met the wall
+};
+
 // A grain inside at the start of the step and outside at its end, its path up to 0.3 rad off the
 // tangent plane of the wall, at a speed of 1 to 7.
-inline Particle makeGrazingCrossing(std::mt19937_64& random) {
+inline GrazingCrossing makeGrazingCrossing(std::mt19937_64& random) {
     std::normal_distribution<double> gauss;
     std::uniform_real_distribution<double> unit(0, 1);
     auto dot = [](const double a[3], const double b[3]) {
@@ -48,7 +53,7 @@ inline Particle makeGrazingCrossing(std::mt19937_64& random) {
         double start[3];
         for (int c = 0; c < 3; ++c) start[c] = p.pos[c] - kGrazingTimeStep * p.vel[c];
         const double limit = kGrazingWallDistance * kGrazingWallDistance;
-        if (dot(start, start) < limit && dot(p.pos, p.pos) >= limit) return p;
+        if (dot(start, start) < limit && dot(p.pos, p.pos) >= limit) return {p, sinceContact};
     }
 }
 
