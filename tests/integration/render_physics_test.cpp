@@ -122,6 +122,53 @@ TEST(RenderPhysics, FiredGrainCrossesTheCloudAndReturnsToTheReserve) {
     EXPECT_LT(y, 0);  // it left on the far side
 }
 
+// Called by the step between its boundary pass and the integration, when nothing has moved a grain
+// since the wall had its say.
+int grainsOnOrBeyondTheWall = 0;
+void countGrainsOnOrBeyondTheWall() {
+    if (params.wallOn <= 0) return;
+    for (int i = 0; i < liveCount(); ++i) {
+        const Particle& p = arrays.particleArray[i];
+        const double r = p.distanceFromCentre();
+        if (!p.isDeadParticle() &&
+            !(r < params.apparatusRadius - p.rad && std::isfinite(p.speed())))
+            ++grainsOnOrBeyondTheWall;
+    }
+}
+
+// Hot grains without the apparatus field to hold them hit the wall all the time, many at a glancing
+// angle. After every boundary pass every grain is strictly inside, also after the step is halved,
+// after the grains are heated, and when the wall comes back after grains have drifted out.
+TEST(RenderPhysics, HotGrainsWithoutTheFieldStayInsideTheWall) {
+    test::resetProgramState();
+    test::TempDir dir;
+    test::ScriptedConsole console("");
+    setUpCloud(100, 0, 500);
+    params.apparatusFieldOn = -1;
+    params.analysisFreq = 1000000;
+    stepOutputs.printStatusLine = &countGrainsOnOrBeyondTheWall;
+    auto heat = [](double factor) {
+        for (Particle& p : arrays.particleArray)
+            for (double& v : p.vel) v *= factor;
+    };
+    heat(30);
+    grainsOnOrBeyondTheWall = 0;
+    int wallHits = 0;
+    for (int i = 0; i < 20000; ++i) {
+        if (i == 8000) params.timeStep /= 2;  // as the menu does
+        if (i == 12000) heat(2);              // as a new temperature does
+        if (i == 15000) params.wallOn = -1;
+        if (i == 15100) params.wallOn = 1;
+        for (int s = 0; s < liveCount(); ++s) {
+            const Particle& p = arrays.particleArray[s];
+            wallHits += p.distanceFromCentre() >= params.apparatusRadius - p.rad;
+        }
+        step();
+    }
+    EXPECT_EQ(grainsOnOrBeyondTheWall, 0);
+    EXPECT_GT(wallHits, 1000);
+}
+
 // What a render stores, play mode reads back: every position of every stored frame, to the six
 // significant digits the file keeps, and the properties of every slot.
 TEST(RenderPhysics, PlayModeLoadsEveryPositionTheRenderStored) {

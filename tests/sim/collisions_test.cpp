@@ -151,9 +151,6 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
     // At rest there is no contact to count from.
     EXPECT_EQ(wallRemainder(grain({9.7, 0, 0}, {0, 0, 0}, 1, 0.5)), 0.0);
 
-    const Vec normal = unit({0.6, -0.3, 0.74});
-    const Vec v{0.9, 1.1, 2.3};  // crosses outwards, 0.15 after the contact
-    const Vec mirrored = v - (2.0 * dot(v, normal)) * normal;
     // Grains beyond the wall since before the step are mirrored in the wall sphere.
     auto inverted = [](Vec at) { return (kWall * kWall / dot(at, at)) * at; };
     struct Case {
@@ -164,8 +161,6 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
     };
     const Case cases[] = {
         {"radial crossing", {9.7, 0, 0}, {1, 0, 0}, 0.5, {9.3, 0, 0}, {-1, 0, 0}},
-        {"glancing crossing", kWall * normal + 0.15 * v, v, 0.5, kWall * normal + 0.15 * mirrored,
-         mirrored},
         {"crossing without size", {10.1, 0, 0}, {1, 0, 0}, 0, {9.9, 0, 0}, {-1, 0, 0}},
         {"on the wall, outwards", {kWall, 0, 0}, {1, 0, 0}, 0.5, {kWall, 0, 0}, {-1, 0, 0}},
         {"on the wall at rest", {kWall, 0, 0}, {0, 0, 0}, 0.5, {kWall, 0, 0}, {0, 0, 0}},
@@ -173,12 +168,7 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
         {"beyond, outwards", {12, 0, 0}, {0.5, 0, 0}, 0.5, inverted({12, 0, 0}), {-0.5, 0, 0}},
         {"beyond, path misses", {12, 0, 0}, {0, 0.5, 0}, 0.5, inverted({12, 0, 0}), {0, 0.5, 0}},
         {"beyond, inwards", {12, 0, 0}, {-1, 0, 0}, 0.5, inverted({12, 0, 0}), {-1, 0, 0}},
-        {"beyond, slowly out",
-         {0, 0, 9.6},
-         {0, 0, 0.01},
-         0.5,
-         inverted({0, 0, 9.6}),
-         {0, 0, -0.01}},
+        {"slowly out", {0, 0, 9.6}, {0, 0, 0.01}, 0.5, inverted({0, 0, 9.6}), {0, 0, -0.01}},
         {"far out", {0, -1e4, 0}, {0, -3, 0}, 0.5, inverted({0, -1e4, 0}), {0, 3, 0}},
     };
     for (const Case& c : cases) {
