@@ -56,10 +56,12 @@ int boundaryPass(Particle* particles, int live) {
         if (!(r >= bigR - a.rad)) continue;
         if (a.isDeadParticle()) {
             // Dead particles fly freely through the wall; only far away do they count as gone.
-            // The record moved into this slot waits for the next step.
+            // A dead particle moved into this slot waits for the next step, but a grain moved
+            // here must not stay beyond the wall.
             if (r >= 5.0 * bigR) {
                 returnToReserve(particles, p, live);
                 --live;
+                if (!a.isDeadParticle() && params.wallOn > 0) reflectFromWall(a);
             }
         } else if (params.wallOn > 0) {
             reflectFromWall(a);

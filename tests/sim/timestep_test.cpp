@@ -254,11 +254,14 @@ TEST_F(TimeStep, DeadParticleIsRecycledFromFiveApparatusRadiiOn) {
 }
 
 TEST_F(TimeStep, WallBouncesGrainsButNotDeadParticles) {
-    Particle* p = setUpParticles({{9.8, 0, 0}, {0, 9.8, 0}});
+    // The dead particle in slot 0 has left and goes back to the reserve; the grain from the last
+    // live slot takes its place and is still bounced in this step.
+    Particle* p = setUpParticles({{0, 0, 60}, {0, 9.8, 0}, {9.8, 0, 0}});
     allForcesOff();
-    p[0].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
-    p[1].vel[1] = 1;
+    makeDead(p[0]);
     makeDead(p[1]);
+    p[1].vel[1] = 1;
+    p[2].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
     params.wallOn = 1;
     step();
     EXPECT_EQ(p[0].vel[0], -1);
