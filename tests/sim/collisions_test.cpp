@@ -161,6 +161,7 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
     };
     const Case cases[] = {
         {"radial crossing", {9.7, 0, 0}, {1, 0, 0}, 0.5, {9.3, 0, 0}, {-1, 0, 0}},
+        {"steep crossing", {9.6, 0.03, 0}, {1, 0.3, 0}, 0.5, {9.4, 0.03, 0}, {-1, 0.3, 0}},
         {"crossing without size", {10.1, 0, 0}, {1, 0, 0}, 0, {9.9, 0, 0}, {-1, 0, 0}},
         {"on the wall, outwards", {kWall, 0, 0}, {1, 0, 0}, 0.5, {kWall, 0, 0}, {-1, 0, 0}},
         {"on the wall at rest", {kWall, 0, 0}, {0, 0, 0}, 0.5, {kWall, 0, 0}, {0, 0, 0}},
