@@ -371,8 +371,9 @@ void promptParameters() {
     const int live = p.numParticles;
     // Equal groups round the live count up to a multiple of the groups; it must still fit.
     const auto fits = [live, &p](int v) {
+        if (v < 1 || v > live) return false;
         const std::int64_t rounded = (std::int64_t{live} + v - 1) / v * v;
-        return v >= 1 && v <= live && rounded + p.numDeadParticles <= INT_MAX;
+        return rounded + p.numDeadParticles <= INT_MAX;
     };
     p.numMassGroups = askIntWhere(
         "Please enter how many different masses there should be", fits,
