@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -19,15 +20,19 @@ constexpr int maxSampleCount = 100000;
 // A peak must stand above this many bins beyond it.
 constexpr int peakWindow = 4;
 
-int askSampleCount() {
+std::optional<int> askSampleCount() {
     std::ostream& out = console::out();
     out << "PCF Function loaded" << '\n'
         << '\n'
         << "Enter number of samples along Rapar" << std::flush;
-    const int samples =
-        console::readIntWhere([](int s) { return s >= 1 && s <= maxSampleCount; },
-                              "The number of samples must be a whole number from 1 to 100000.",
-                              "Enter number of samples along Rapar");
+    const std::optional<int> samples =
+        console::askIntWhere([](int s) { return s >= 1 && s <= maxSampleCount; },
+                             "The number of samples must be a whole number from 1 to 100000.",
+                             "Enter number of samples along Rapar");
+    if (!samples) {
+        console::reportCancelled();
+        return std::nullopt;
+    }
     out << '\n' << "Calculating..." << '\n' << '\n' << std::flush;
     return samples;
 }
@@ -37,7 +42,9 @@ int askSampleCount() {
 void computePairCorrelation(const Particle* particles, int n) {
     n = std::max(n, 0);
     const bool interactive = params.automatedAnalysis == 0;
-    const int sampleCount = interactive ? askSampleCount() : defaultSampleCount;
+    const std::optional<int> asked = interactive ? askSampleCount() : defaultSampleCount;
+    if (!asked) return;
+    const int sampleCount = *asked;
 
     // The bins span twice Rapar, the widest distance two grains inside the sphere can have.
     const double rapar = params.apparatusRadius;

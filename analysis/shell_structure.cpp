@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -16,17 +17,21 @@ constexpr double defaultSampleCount = 30;
 // Far finer shells than any grain spacing; the bound keeps the shell count and its memory sane.
 constexpr double maxSampleCount = 100000;
 
-double askSampleCount() {
+std::optional<double> askSampleCount() {
     console::clearScreen();
     std::ostream& out = console::out();
     out << "Analysing please wait..." << '\n'
         << '\n'
         << "Enter number of samples along Rapar : " << '\n'
         << std::flush;
-    const double samples =
-        console::readRealWhere([](double s) { return s > 0 && s <= maxSampleCount; },
-                               "The number of samples must be above 0 and at most 100000.",
-                               "Enter number of samples along Rapar : \n");
+    const std::optional<double> samples =
+        console::askRealWhere([](double s) { return s > 0 && s <= maxSampleCount; },
+                              "The number of samples must be above 0 and at most 100000.",
+                              "Enter number of samples along Rapar : \n");
+    if (!samples) {
+        console::reportCancelled();
+        return std::nullopt;
+    }
     out << '\n';
     return samples;
 }
@@ -41,7 +46,9 @@ void computeShellStructure(const Particle* particles, int n) {
     n = std::max(n, 0);
     const bool interactive = params.automatedAnalysis == 0;
     // A real number: a fractional count gives shells that do not fit Rapar a whole number of times.
-    const double sampleCount = interactive ? askSampleCount() : defaultSampleCount;
+    const std::optional<double> asked = interactive ? askSampleCount() : defaultSampleCount;
+    if (!asked) return;
+    const double sampleCount = *asked;
 
     const double rapar = params.apparatusRadius;
     const double w = rapar / sampleCount;

@@ -1,6 +1,7 @@
 #include "analysis/tracker.h"
 
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -53,17 +54,21 @@ bool askTrackedParticle() {
 
     const std::string prompt = "Please enter particle number: \n";
     out << '\n' << prompt << std::flush;
-    int number = console::readInt(prompt);
-    out << '\n';
+    std::optional<int> number = console::askInt(prompt);
     // Particle numbers count from 1; dead particles in reserve can be tracked too.
-    while (number > params.numParticles || number <= 0) {
+    while (number && (*number > params.numParticles || *number <= 0)) {
+        out << '\n';
         const std::string again = "Sorry Invalid Choice : Please enter a particle number (Max:" +
                                   std::to_string(params.numParticles) + ") : \n";
         out << again << std::flush;
-        number = console::readInt(again);
-        out << '\n';
+        number = console::askInt(again);
     }
-    tracker.trackedParticles[tracker.trackedCount] = number - 1;
+    if (!number) {
+        console::reportCancelled();
+        return false;
+    }
+    out << '\n';
+    tracker.trackedParticles[tracker.trackedCount] = *number - 1;
 
     // The key handler counts the slot after this returns, so 0 still means the first choice.
     if (tracker.trackedCount == 0) writeTrackerHeader();

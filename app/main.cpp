@@ -92,6 +92,9 @@ int main(int argc, char** argv) {
         std::cout << "No display available: Quorvex runs without a window." << std::endl;
     }
     qv::runSetUp();
+    // From here on the console only serves commands from the window: when its input has ended,
+    // a command that needs an answer is given up and the render goes on.
+    qv::console::setInputEndCancels(true);
     std::atexit(atExit);
     if (window) {
         glutMainLoop();

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,13 +25,15 @@ void setExitHook(ExitHook hook);
 // Clears the terminal; the following text starts on an empty screen.
 void clearScreen();
 
-// Answers are read by formatted extraction. A non-numeric answer to a numeric read is never
-// taken as a value: a short message and `reprompt` are printed and the answer read again.
-// When input ends while the program waits, it says so and exits with status 1.
+// Every answer is one whole line: blank lines are skipped, blanks around the answer ignored, and
+// nothing of the line is left over for the next prompt. An answer that is refused gets a short
+// message on a line of its own and `reprompt`, and is read again.
+//
+// The read functions serve the set-up dialogue: when input ends while the program waits, it says
+// so and exits with status 1.
 int readInt(std::string_view reprompt = {});
 double readReal(std::string_view reprompt = {});
-char readChar();         // one non-blank character
-std::string readWord();  // one white-space-delimited word
+std::string readWord(std::string_view reprompt = {});  // one word, without blanks
 
 // Reads until `accept` holds; otherwise prints `refusal` (a line naming the accepted range,
 // printed with a line end) and `reprompt`, and reads again.
@@ -39,8 +42,26 @@ int readIntWhere(const std::function<bool(int)>& accept, std::string_view refusa
 double readRealWhere(const std::function<bool(double)>& accept, std::string_view refusal,
                      std::string_view reprompt);
 
-// Prints "y/n" style refusal and asks again until the answer is 'y' or 'n'.
+// "y", "yes", "n" or "no" in any case; returns 'y' or 'n'. Anything else is asked again.
 char readYesNo(std::string_view reprompt);
+// A y/n answer to a question that is not repeated: readYesNo without a prompt to repeat.
+char readChar();
+
+// The ask functions serve commands given from the window. Once setInputEndCancels(true) has been
+// called, end of input makes them return nothing, and the caller cancels its command (or takes
+// its fallback) and the program runs on; before that they end the program as the reads do.
+void setInputEndCancels(bool cancels);
+std::optional<int> askInt(std::string_view reprompt = {});
+std::optional<double> askReal(std::string_view reprompt = {});
+std::optional<int> askIntWhere(const std::function<bool(int)>& accept, std::string_view refusal,
+                               std::string_view reprompt);
+std::optional<double> askRealWhere(const std::function<bool(double)>& accept,
+                                   std::string_view refusal, std::string_view reprompt);
+std::optional<char> askYesNo(std::string_view reprompt);
+// True once a read has found the input at its end.
+bool inputEnded();
+// The message of a command given up for want of an answer.
+void reportCancelled();
 
 }  // namespace qv::console
 

@@ -39,6 +39,26 @@ void computeDerivedQuantities() {
     p.chargePerRadius = q / p.grainRadius;
 }
 
+std::optional<UnusableQuantity> findUnusableQuantity(const Parameters& p) {
+    // In the order they are derived, so that the first one named is the cause of the others.
+    const UnusableQuantity quantities[] = {
+        {"number of electrons in a Debye sphere", p.debyeSphereCount, 0},
+        {"interparticle distance", p.interparticleDistance, 0},
+        {"Rapar", p.apparatusRadius, 0},
+        {"number density", p.numberDensity, 0},
+        {"time step", p.timeStep, 0},
+        {"dust plasma frequency", p.dustPlasmaFrequency, 0},
+    };
+    for (const UnusableQuantity& q : quantities) {
+        if (!(std::isfinite(q.value) && q.value > 0)) return q;
+    }
+    // The semi-implicit Euler step follows an oscillation of frequency w only while w dt < 2;
+    // beyond it the grains' plasma oscillation grows without bound.
+    const double longestStep = 2.0 / p.dustPlasmaFrequency;
+    if (!(p.timeStep < longestStep)) return UnusableQuantity{"time step", p.timeStep, longestStep};
+    return std::nullopt;
+}
+
 void reportDerivedQuantities() {
     const Parameters& p = params;
     std::ostream& out = console::out();

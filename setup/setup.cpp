@@ -1,8 +1,15 @@
 #include "setup/setup.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
 #include <functional>
+#include <locale>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "analysis/runlog.h"
@@ -93,6 +100,116 @@ void roundToWriteIntervals() {
     params.framesToCalculate = params.numWrittenFrames * params.writeFreq;
 }
 
+// A render counts its frames in an int and goes one past the last before it ends.
+constexpr std::int64_t kMaxFrames = INT_MAX - 1;
+
+// The longest name a render derives from the data set name is "2D" + name + "ShellStructure.xls";
+// a name is refused when that would not fit in one directory entry, or when it holds control
+// characters (a NUL byte would cut every file name at the same place).
+std::string dataSetNameProblem(const std::string& name) {
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) return "A file name cannot hold control characters.";
+    }
+    const std::size_t slash = name.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : name.substr(0, slash + 1);
+    const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    const std::size_t nameMax = limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+    const std::size_t added = std::string("2D").size() + std::string("ShellStructure.xls").size();
+    const std::size_t component =
+        slash == std::string::npos ? name.size() : name.size() - slash - 1;
+    if (component + added > nameMax) {
+        return "That name is too long for the result files: at most " +
+               std::to_string(nameMax - added) + " characters.";
+    }
+    return {};
+}
+
+// A data set name as typed, asked again until it is one the render can use.
+std::string readDataSetName(const std::string& prompt) {
+    for (;;) {
+        std::string name = console::readWord(prompt);
+        const std::string problem = dataSetNameProblem(name);
+        if (problem.empty()) return name;
+        out() << problem << '\n' << prompt << std::flush;
+    }
+}
+
+// True when the derived quantities of `trial` are all usable; the globals are left as they were.
+bool derivesUsably(const Parameters& trial) {
+    const Parameters saved = params;
+    params = trial;
+    computeDerivedQuantities();
+    const bool usable = !findUnusableQuantity(params);
+    params = saved;
+    return usable;
+}
+
+// The answer that makes a derived quantity unusable: the one whose default alone would mend it.
+std::string answerToChange(const Parameters& answered) {
+    struct Candidate {
+        const char* answer;
+        void (*reset)(Parameters&);
+    };
+    static const Candidate candidates[] = {
+        {"the temperature", [](Parameters& p) { p.dustTemperature = 300.0; }},
+        {"the CCP", [](Parameters& p) { p.ccple = 500.0; }},
+        {"the charge", [](Parameters& p) { p.grainCharge = -10000.0; }},
+        {"the mass fractions",
+         [](Parameters& p) {
+             const Parameters initial{};
+             p.grainMass = initial.grainMass;
+             p.grainRadius = initial.grainRadius;
+         }},
+        {"the step multiplier", [](Parameters& p) { p.stepMultiplier = 1.0; }},
+    };
+    for (const Candidate& c : candidates) {
+        Parameters trial = answered;
+        c.reset(trial);
+        if (derivesUsably(trial)) return c.answer;
+    }
+    return "the temperature, the CCP, the charge, the mass fractions or the step multiplier";
+}
+
+double physicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return INFINITY;
+    return static_cast<double>(pages) * static_cast<double>(pageSize);
+}
+
+// Why the set-up just answered cannot run, or nothing. `answered` holds the answers before the
+// derived quantities were computed from them.
+std::string setUpProblem(const Parameters& answered) {
+    if (const std::optional<UnusableQuantity> bad = findUnusableQuantity(params)) {
+        std::ostringstream s;
+        s.imbue(std::locale::classic());
+        s << "The " << bad->name << " would be " << bad->value;
+        if (bad->limit > 0) s << ", longer than the " << bad->limit << " a stable step allows";
+        s << ": please change " << answerToChange(answered) << " and enter the parameters again.";
+        return s.str();
+    }
+    // The particle and force arrays, and the speed table of one block per analysis frame.
+    const double slots = params.numParticles;
+    double bytes = slots * (sizeof(Particle) + 3 * sizeof(double));
+    if (params.speedDistributionOn == 1) {
+        const double blocks = params.framesToCalculate / params.analysisFreq + 1;
+        bytes += slots * blocks * sizeof(double);
+    }
+    const double memory = physicalMemoryBytes();
+    if (bytes > memory) {
+        // What is needed rounded up, what there is rounded down.
+        const std::string need = std::to_string(std::llround(std::ceil(bytes / 1e9)));
+        const std::string have = std::to_string(std::llround(std::floor(memory / 1e9)));
+        const char* what = params.speedDistributionOn == 1 ? "The particles and their speed table"
+                                                           : "The particles";
+        return std::string(what) + " would need " + need + " GB, more than the " + have +
+               " GB of memory: please change the number of particles, the frames or the speed "
+               "distribution and enter the parameters again.";
+    }
+    return {};
+}
+
 }  // namespace
 
 void runSetUp() {
@@ -101,16 +218,26 @@ void runSetUp() {
     if (mode == kRender || mode == kRenderDefaults || mode == kCrystal) {
         out() << "Rendering a new data set " << '\n' << '\n';
         promptDataSetFile();
-        if (mode == kRender) {
-            promptParameters();
-        } else if (mode == kRenderDefaults) {
-            applyRenderDefaults();
-            params.runMode = kRender;
-        } else {
-            applyCrystalDefaults();
+        const Parameters before = params;
+        for (;;) {
+            if (mode == kRender) {
+                promptParameters();
+            } else if (mode == kRenderDefaults) {
+                applyRenderDefaults();
+                params.runMode = kRender;
+            } else {
+                applyCrystalDefaults();
+            }
+            if (params.automatedAnalysis == 1) promptCoolingSchedule();
+            const Parameters answered = params;
+            computeDerivedQuantities();
+            const std::string problem = setUpProblem(answered);
+            if (problem.empty()) break;
+            out() << problem << '\n' << '\n' << std::flush;
+            // The default sets always pass; only typed parameters can be asked again.
+            if (mode != kRender) console::exitProgram(1);
+            params = before;
         }
-        if (params.automatedAnalysis == 1) promptCoolingSchedule();
-        computeDerivedQuantities();
         reportDerivedQuantities();
         configureInitialParticles();
         writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
@@ -177,7 +304,7 @@ void chooseOutputs2D() {
 void promptDataSetFile() {
     for (;;) {
         out() << kFileNamePrompt << std::flush;
-        params.baseName = console::readWord();
+        params.baseName = readDataSetName(kFileNamePrompt);
         out() << '\n';
         bool append = false;
         if (fileExists(params.baseName)) {
@@ -187,7 +314,7 @@ void promptDataSetFile() {
             } else {
                 do {
                     out() << '\n' << kFileNamePrompt << std::flush;
-                    params.baseName = console::readWord();
+                    params.baseName = readDataSetName(kFileNamePrompt);
                     if (!fileExists(params.baseName)) break;
                     out() << "File exists..." << '\n';
                 } while (true);
@@ -206,12 +333,21 @@ void promptParameters() {
     const auto atLeast = [](int low) { return [low](int v) { return v >= low; }; };
 
     p.randomSeed = askInt("Please select the seed for random number generation (default 13) ");
-    p.numDeadParticles = askIntWhere("Please select the number of Dead Particles (default 100) ",
-                                     atLeast(0), "The number of dead particles must be 0 or more.");
-    p.numParticles = askIntWhere("Please select the number of Particles ", atLeast(1),
-                                 "The number of particles must be 1 or more.");
-    p.framesToCalculate = askIntWhere("Please select the number of frames you wish to generate",
-                                      atLeast(1), "The number of frames must be 1 or more.");
+    // Live grains and dead particles share one array counted in an int.
+    p.numDeadParticles = askIntWhere(
+        "Please select the number of Dead Particles (default 100) ",
+        [](int v) { return v >= 0 && v < INT_MAX; },
+        "The number of dead particles must be from 0 to " + std::to_string(INT_MAX - 1) + ".");
+    const std::int64_t maxLive = std::int64_t{INT_MAX} - p.numDeadParticles;
+    p.numParticles = askIntWhere(
+        "Please select the number of Particles ",
+        [maxLive](int v) { return v >= 1 && v <= maxLive; },
+        "The number of particles must be from 1 to " + std::to_string(maxLive) + " (" +
+            std::to_string(INT_MAX) + " with the dead particles).");
+    p.framesToCalculate = askIntWhere(
+        "Please select the number of frames you wish to generate",
+        [](int v) { return v >= 1 && v <= kMaxFrames; },
+        "The number of frames must be from 1 to " + std::to_string(kMaxFrames) + ".");
     p.dustTemperature = askRealWhere(
         "Please select initial temperature of dust in Kelvin", [](double v) { return v > 0; },
         "The temperature must be above 0 K.");
@@ -233,9 +369,14 @@ void promptParameters() {
     p.analysisFreq = askIntWhere("Please enter how often the analysis file should be written(100)",
                                  atLeast(1), "The analysis frequency must be 1 or more.");
     const int live = p.numParticles;
+    // Equal groups round the live count up to a multiple of the groups; it must still fit.
+    const auto fits = [live, &p](int v) {
+        if (v < 1 || v > live) return false;
+        const std::int64_t rounded = (std::int64_t{live} + v - 1) / v * v;
+        return rounded + p.numDeadParticles <= INT_MAX;
+    };
     p.numMassGroups = askIntWhere(
-        "Please enter how many different masses there should be",
-        [live](int v) { return v >= 1 && v <= live; },
+        "Please enter how many different masses there should be", fits,
         "The number of masses must be from 1 to " + std::to_string(live) + " (the particles).");
     if (p.numMassGroups > 1) setUpMassDistribution();
     p.stepMultiplier = askRealWhere(
@@ -279,35 +420,47 @@ void applyCrystalDefaults() {
 void promptCoolingSchedule() {
     Parameters& p = params;
     const auto positive = [](double v) { return v > 0; };
-    const double maxCcple =
-        askRealWhere("Please enter maximum ccple", positive, "The ccple must be above 0.");
-    const double minCcple =
-        askRealWhere("Please enter minimum ccple", positive, "The ccple must be above 0.");
-    // The step between divisions needs at least two of them.
-    p.scheduleDivisions = askIntWhere(
-        "Please enter divisions", [](int v) { return v >= 2; },
-        "The number of divisions must be 2 or more.");
-    p.scheduleDivisionLength = askIntWhere(
-        "Please enter length of division (in time steps)", [](int v) { return v >= 2; },
-        "The length of a division must be 2 or more time steps.");
     const std::string modePrompt =
         "Please enter 1 to only go from Max to Min and 2 for Max-Min-Max";
-    p.scheduleMode = askInt(modePrompt);
-
-    p.scheduleStep = (maxCcple - minCcple) / (p.scheduleDivisions - 1);
+    std::int64_t frames = 0;
+    double maxCcple = 0;
+    for (;;) {
+        maxCcple =
+            askRealWhere("Please enter maximum ccple", positive, "The ccple must be above 0.");
+        const double minCcple =
+            askRealWhere("Please enter minimum ccple", positive, "The ccple must be above 0.");
+        // The step between divisions needs at least two of them.
+        p.scheduleDivisions = askIntWhere(
+            "Please enter divisions", [](int v) { return v >= 2; },
+            "The number of divisions must be 2 or more.");
+        p.scheduleDivisionLength = askIntWhere(
+            "Please enter length of division (in time steps)", [](int v) { return v >= 2; },
+            "The length of a division must be 2 or more time steps.");
+        p.scheduleMode = askInt(modePrompt);
+        p.scheduleStep = (maxCcple - minCcple) / (p.scheduleDivisions - 1);
+        while (p.scheduleMode != 1 && p.scheduleMode != 2) {
+            out() << '\n' << "Error with choice" << '\n' << '\n';
+            p.scheduleMode = askInt(modePrompt);
+        }
+        const std::int64_t length = p.scheduleDivisionLength;
+        const std::int64_t divisions = p.scheduleDivisions;
+        frames = p.scheduleMode == 1 ? length * divisions + length : length * 2 * divisions;
+        if (frames > kMaxFrames) {
+            out() << "The schedule would run " << frames << " frames, more than the " << kMaxFrames
+                  << " a render can count: please enter fewer or shorter divisions." << '\n'
+                  << '\n';
+        } else if (!std::isfinite(maxCcple + p.scheduleStep)) {
+            // The first target lies one step above the maximum.
+            out() << "The first target ccple would be " << maxCcple + p.scheduleStep
+                  << ": please enter a smaller maximum." << '\n'
+                  << '\n';
+        } else {
+            break;
+        }
+    }
     // One step above the maximum: the cooling control steps down at the start of each division.
     p.ccpleTarget = maxCcple + p.scheduleStep;
-
-    while (p.scheduleMode != 1 && p.scheduleMode != 2) {
-        out() << '\n' << "Error with choice" << '\n' << '\n';
-        p.scheduleMode = askInt(modePrompt);
-    }
-    if (p.scheduleMode == 1) {
-        p.framesToCalculate =
-            p.scheduleDivisionLength * p.scheduleDivisions + p.scheduleDivisionLength;
-    } else {
-        p.framesToCalculate = p.scheduleDivisionLength * 2 * p.scheduleDivisions;
-    }
+    p.framesToCalculate = static_cast<int>(frames);
     // Twenty analyses per division; a short division still analyses every frame.
     p.analysisFreq = std::max(p.scheduleDivisionLength / 20, 1);
     p.writeFreq = p.framesToCalculate;  // only the first and the last frame are stored

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <optional>
 #include <ostream>
 
 #include "analysis/structure.h"
@@ -43,9 +44,14 @@ void changeTemperature() {
         return;
     }
     out << "Please enter a new temperature: " << std::flush;
-    params.dustTemperature = console::readRealWhere([](double t) { return t >= 0.0; },
-                                                    "A temperature cannot be below 0 K.",
-                                                    "Please enter a new temperature: ");
+    const std::optional<double> temperature = console::askRealWhere(
+        [](double t) { return t >= 0.0; }, "A temperature cannot be below 0 K.",
+        "Please enter a new temperature: ");
+    if (!temperature) {
+        console::reportCancelled();
+        return;
+    }
+    params.dustTemperature = *temperature;
     out << '\n';
     out << "Thank you, you have destroyed the universe... just kidding" << '\n' << '\n';
 
@@ -70,17 +76,22 @@ void updateCcpleAverage() {
     params.ccpleHistoryIndex = slot + 1 > 9 ? 0.0 : static_cast<double>(slot + 1);
 }
 
-void askCcpleTarget() {
+bool askCcpleTarget() {
     std::ostream& out = console::out();
     out << '\n' << "Please enter target ccple" << '\n' << std::flush;
     // The thermostat divides by the target, so only a positive coupling is a target.
-    const int target =
-        console::readIntWhere([](int g) { return g > 0; }, "The target ccple must be above 0.",
-                              "Please enter target ccple\n");
+    const std::optional<int> target =
+        console::askIntWhere([](int g) { return g > 0; }, "The target ccple must be above 0.",
+                             "Please enter target ccple\n");
+    if (!target) {
+        console::reportCancelled();
+        return false;
+    }
     out << '\n';
-    params.ccpleTarget = target;
+    params.ccpleTarget = *target;
     params.coolingState = 1;
     params.autoFiringStartDead = params.numDeadParticles;
+    return true;
 }
 
 void smartCoolingSchedule() {

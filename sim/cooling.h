@@ -6,7 +6,8 @@ namespace qv {
 
 void changeTemperature();
 void updateCcpleAverage();
-void askCcpleTarget();
+// False when the question was given up for want of input; nothing has changed then.
+bool askCcpleTarget();
 void smartCoolingSchedule();
 void autoFiring();
 

@@ -1,6 +1,7 @@
 #include "sim/dead_particles.h"
 
 #include <cmath>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -36,13 +37,19 @@ void parkAsDead(Particle& p) {
 }
 
 // The prompt on its own line, an answer, an empty line: the layout of every console question.
-// Answers that `accept` refuses are asked again after the `refusal` line.
-double askReal(const std::string& prompt, bool (*accept)(double) = nullptr,
-               std::string_view refusal = {}) {
+// Answers that `accept` refuses are asked again after the `refusal` line. Nothing when input has
+// ended: the command is cancelled.
+std::optional<double> askReal(const std::string& prompt, bool (*accept)(double) = nullptr,
+                              std::string_view refusal = {}) {
     std::ostream& out = console::out();
     out << '\n' << prompt << '\n' << std::flush;
-    const double v = accept != nullptr ? console::readRealWhere(accept, refusal, prompt + "\n")
-                                       : console::readReal(prompt + "\n");
+    const std::optional<double> v = accept != nullptr
+                                        ? console::askRealWhere(accept, refusal, prompt + "\n")
+                                        : console::askReal(prompt + "\n");
+    if (!v) {
+        console::reportCancelled();
+        return std::nullopt;
+    }
     out << '\n';
     return v;
 }
@@ -142,8 +149,10 @@ void addProbe() {
 }
 
 void displaceParticles(int which, double shellRadius, double shellWidth) {
-    const double f = askReal("Please enter fraction of Rapar the particles should be displaced:");
-    const double shift = f * params.apparatusRadius;
+    const std::optional<double> f =
+        askReal("Please enter fraction of Rapar the particles should be displaced:");
+    if (!f) return;
+    const double shift = *f * params.apparatusRadius;
     const int live = countsFitArray() ? liveCount() : 0;
     for (int i = 0; i < live; ++i) {
         Particle& p = arrays.particleArray[static_cast<std::size_t>(i)];
@@ -160,50 +169,63 @@ void displaceParticles(int which, double shellRadius, double shellWidth) {
 }
 
 void askDeadProperty(int entry) {
+    // A question given up keeps the value as it was.
     switch (entry) {
         case 13:
             // The time step divides by the mass, and no grain weighs nothing or less.
-            dead.deadMassFraction = askReal(
-                "Please enter mass as a fraction of average particle mass: ",
-                [](double f) { return f > 0; }, "The mass must be above 0.");
+            dead.deadMassFraction =
+                askReal(
+                    "Please enter mass as a fraction of average particle mass: ",
+                    [](double f) { return f > 0; }, "The mass must be above 0.")
+                    .value_or(dead.deadMassFraction);
             break;
         case 14:
             dead.deadRadiusFraction =
-                askReal("Please enter radius as a fraction of average particle radius: ");
+                askReal("Please enter radius as a fraction of average particle radius: ")
+                    .value_or(dead.deadRadiusFraction);
             break;
         case 15:
             dead.deadChargeFraction =
-                askReal("Please enter charge as a fraction of average particle charge: ");
+                askReal("Please enter charge as a fraction of average particle charge: ")
+                    .value_or(dead.deadChargeFraction);
             break;
         case 16:
             params.deadSpeedFraction =
-                askReal("Please enter speed as a fraction of Rapar travelled in 1 time step: ");
+                askReal("Please enter speed as a fraction of Rapar travelled in 1 time step: ")
+                    .value_or(params.deadSpeedFraction);
             break;
         default:
             break;
     }
 }
 
-void askPhiScanAngles() {
+bool askPhiScanAngles() {
     // The scan limits are pi/2 +- pi/x around the +y axis, where the reserve waits; x = 0 has
     // no angle, so it is asked again.
     std::ostream& out = console::out();
     const auto readDivisor = [](const std::string& prompt) {
-        return console::readRealWhere([](double x) { return x != 0; },
-                                      "The angle is PI/x, so x must not be 0.", prompt + "\n");
+        const std::optional<double> x =
+            console::askRealWhere([](double v) { return v != 0; },
+                                  "The angle is PI/x, so x must not be 0.", prompt + "\n");
+        if (!x) console::reportCancelled();
+        return x;
     };
     const std::string maxPrompt =
         "Please enter (x) where Max Phi Angle will be set to (PI/2)+(PI/x): ";
     out << '\n' << maxPrompt << '\n' << std::flush;
-    dead.phiMax = pi / 2 + pi / readDivisor(maxPrompt);
+    const std::optional<double> xMax = readDivisor(maxPrompt);
+    if (!xMax) return false;
 
     const std::string minPrompt =
         "Please enter (x) where Min Phi Angle will be set to (PI/2)-(PI/x): ";
     out << '\n' << minPrompt << '\n' << std::flush;
-    const double x = readDivisor(minPrompt);
+    const std::optional<double> xMin = readDivisor(minPrompt);
+    if (!xMin) return false;
     out << '\n';
-    dead.phiMin = pi / 2 - pi / x;
+    dead.phiMax = pi / 2 + pi / *xMax;
+    dead.phiMin = pi / 2 - pi / *xMin;
     dead.firingPhi = dead.phiMin;
+    return true;
 }
 
 }  // namespace qv

@@ -11,6 +11,7 @@ void addProbe();
 // is with shellRadius - shellWidth/2 < r < shellRadius + shellWidth/2.
 void displaceParticles(int which, double shellRadius, double shellWidth);
 void askDeadProperty(int entry);
-void askPhiScanAngles();
+// False when the question was given up for want of input; the angles are as they were then.
+bool askPhiScanAngles();
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,12 +21,12 @@ constexpr double kNoSlice = 9999999.0;
 // makes it a mark no other colour of the program carries.
 constexpr double kHighlightGreen = 4.0;
 
-// The prompt on its own line, an integer answer, a line end.
-int askInt(const std::string& prompt) {
+// The prompt on its own line, an integer answer, a line end; nothing when input has ended.
+std::optional<int> askInt(const std::string& prompt) {
     std::ostream& out = console::out();
     out << prompt << '\n' << std::flush;
-    const int v = console::readInt(prompt + "\n");
-    out << '\n';
+    const std::optional<int> v = console::askInt(prompt + "\n");
+    if (v) out << '\n';
     return v;
 }
 
@@ -42,12 +43,18 @@ void askSlice() {
     const std::string widthPrompt =
         "Please select a width (fraction of Rapar) for slice section(N.B. 0 will reset)";
     out << widthPrompt << '\n' << std::flush;
-    const double w = console::readReal(widthPrompt + "\n");
+    // Without an answer the width is 0, which resets the slice.
+    const double w = console::askReal(widthPrompt + "\n").value_or(0.0);
     out << '\n';
     if (w != 0) {
         const std::string centrePrompt = "Please select Z axis value  for centre of slice";
         out << centrePrompt << '\n' << std::flush;
-        const double c = console::readReal(centrePrompt + "\n");
+        const std::optional<double> centre = console::askReal(centrePrompt + "\n");
+        if (!centre) {
+            console::reportCancelled();
+            return;
+        }
+        const double c = *centre;
         out << '\n';
         // Width and centre are fractions of Rapar.
         view.sliceMax = (c + w / 2) * params.apparatusRadius;
@@ -68,8 +75,9 @@ void highlightNeighbours() {
     std::vector<Particle>& array = arrays.particleArray;
 
     console::clearScreen();
-    out << '\n' << "Would you like to reset all colours (y or n)?" << '\n' << std::flush;
-    const char answer = console::readChar();
+    const std::string question = "Would you like to reset all colours (y or n)?\n";
+    out << '\n' << question << std::flush;
+    const char answer = console::askYesNo(question).value_or('n');
     out << '\n';
     if (answer == 'y') {
         // Waiting dead particles keep their colour, which is what marks them.
@@ -78,31 +86,34 @@ void highlightNeighbours() {
     }
 
     const std::string max = "(Max:" + std::to_string(all) + ") ";
-    int p = askInt("Please enter a particle number " + max +
-                   "(Current: " + std::to_string(view.highlightedParticle + 1) + ") : ");
+    std::optional<int> p = askInt("Please enter a particle number " + max + "(Current: " +
+                                  std::to_string(view.highlightedParticle + 1) + ") : ");
     // A negative number is the way out, at the first prompt as at its repetitions.
-    if (p < 0) return;
-    while (p > all) {
+    while (p && *p > all)
         p = askInt("Sorry Invalid Choice : Please enter a particle number " + max + ": ");
-        if (p < 0) return;
-    }
-    int n = askInt("Please enter how many neighbours you wish to see " + max + ": ");
-    while (n < 0 || n > all) {
+    if (p && *p < 0) return;
+    std::optional<int> n;
+    if (p) n = askInt("Please enter how many neighbours you wish to see " + max + ": ");
+    while (n && (*n < 0 || *n > all)) {
         n = askInt("Sorry Invalid Choice : Please enter how many neighbours you wish to see " +
                    max + ": ");
+    }
+    if (!n) {
+        console::reportCancelled();
+        return;
     }
 
     // Particle numbers count from 1; 0 stands for the centre of the apparatus.
     const Particle* reference = nullptr;
-    if (p >= 1) {
-        if (p > slots) return;
-        reference = &array[static_cast<std::size_t>(p - 1)];
+    if (*p >= 1) {
+        if (*p > slots) return;
+        reference = &array[static_cast<std::size_t>(*p - 1)];
     }
 
     // The n + 1 nearest slots within 5 Rapar, kept sorted by decreasing distance so that
     // place 0 holds the one to drop next. An equal distance never displaces a kept slot, so
     // of equally near slots the one met first stays.
-    const std::size_t m = static_cast<std::size_t>(n) + 1;
+    const std::size_t m = static_cast<std::size_t>(*n) + 1;
     std::vector<Place> places(m, Place{-1, 5 * params.apparatusRadius});
     for (int i = 0; i < slots; ++i) {
         const Particle& q = array[static_cast<std::size_t>(i)];

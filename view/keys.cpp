@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -96,9 +97,15 @@ void toggleSmartCooling() {
         const std::string prompt = "Please enter target ccple: \n";
         out << '\n' << prompt << std::flush;
         // The thermostat divides by the target, so only a positive one can be steered to.
-        params.ccpleTarget =
-            console::readRealWhere([](double v) { return std::isfinite(v) && v > 0; },
-                                   "The target ccple must be a number above 0.", prompt);
+        const std::optional<double> target =
+            console::askRealWhere([](double v) { return std::isfinite(v) && v > 0; },
+                                  "The target ccple must be a number above 0.", prompt);
+        if (!target) {
+            params.coolingState = -1;
+            console::reportCancelled();
+            return;
+        }
+        params.ccpleTarget = *target;
         out << '\n' << '\n' << "Smart cooling is on" << '\n' << '\n' << std::flush;
     }
 }
@@ -184,7 +191,7 @@ void commandKey(unsigned char key) {
             break;
         case 'f':
             params.autoFiringOn = -params.autoFiringOn;
-            if (params.autoFiringOn > 0) askCcpleTarget();
+            if (params.autoFiringOn > 0 && !askCcpleTarget()) params.autoFiringOn = -1;
             break;
         case 'F':
             resetDead();
@@ -300,7 +307,8 @@ void specialKeyHandler(int key, int /*x*/, int /*y*/) {
             break;
         case GLUT_KEY_F5:
             computeShellStructure(particles(), params.numParticles);
-            computePairCorrelation(particles(), params.numParticles);
+            // Without input the shell analysis was given up, and with it the whole command.
+            if (!console::inputEnded()) computePairCorrelation(particles(), params.numParticles);
             break;
         case GLUT_KEY_F6:
             changeTemperature();
@@ -366,9 +374,14 @@ void jumpToFrame() {
     console::clearScreen();
     out << "Please enter the frame you wish to jump to " << tail << std::flush;
     // A refused answer gets its line end, then the "Sorry" form of the prompt.
-    params.currentFrame = console::readIntWhere(
-        [last](int frame) { return frame >= 1 && frame <= last; }, "",
+    const std::optional<int> frame = console::askIntWhere(
+        [last](int f) { return f >= 1 && f <= last; }, "",
         "Sorry Invalid Choice : Please enter the frame you wish to jump to " + tail);
+    if (!frame) {
+        console::reportCancelled();
+        return;
+    }
+    params.currentFrame = *frame;
     out << '\n' << "Thank you" << '\n' << '\n' << std::flush;
 }
 

@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -92,7 +93,7 @@ void renderOnlyEntry(int value) {
             break;
         case 21:
             dead.phiScanOn = -dead.phiScanOn;
-            if (dead.phiScanOn > 0) askPhiScanAngles();
+            if (dead.phiScanOn > 0 && !askPhiScanAngles()) dead.phiScanOn = -1;
             break;
         case 22:
             addProbe();
@@ -213,9 +214,14 @@ void askCoolingTolerance() {
     static const char* const prompt = "Please enter cooling target tolerance as a fraction:";
     std::ostream& out = console::out();
     out << '\n' << prompt << '\n' << std::flush;
-    params.coolingTolerance =
-        console::readRealWhere([](double t) { return t >= 0; }, "The tolerance cannot be below 0.",
-                               std::string(prompt) + "\n");
+    const std::optional<double> tolerance =
+        console::askRealWhere([](double t) { return t >= 0; }, "The tolerance cannot be below 0.",
+                              std::string(prompt) + "\n");
+    if (!tolerance) {
+        console::reportCancelled();
+        return;
+    }
+    params.coolingTolerance = *tolerance;
     out << '\n';
 }
 

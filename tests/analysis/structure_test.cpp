@@ -119,7 +119,8 @@ TEST_F(StructureAnalysis, InteractiveCallsAskForSampleCountsAboveZero) {
     computePairCorrelation(kPair.data(), 2);
     computeShellStructure(kPair.data(), 2);
     const std::string ask = "Enter number of samples along Rapar";
-    const std::string noPcf = "The number of samples must be a whole number from 1 to 100000.\n";
+    // The prompt leaves the cursor behind it; the refusal starts a line of its own.
+    const std::string noPcf = "\nThe number of samples must be a whole number from 1 to 100000.\n";
     const std::string noShells = "The number of samples must be above 0 and at most 100000.\n";
     const std::string askShells = ask + " : \n";
     EXPECT_EQ(console.output(),

@@ -12,7 +12,8 @@ fail() {
 }
 
 # Menu 1, no automation, name "run", seed 13, 2 dead particles, 3 grains, 8 frames, 300 K,
-# CCP 500, charge 10000, write every 4 frames, analyse every 4, one mass, step 1.0, no speeds.
+# CCP 500, charge 10000, write every 4 frames, analyse every 4, one mass, step 1.0, no speeds;
+# one answer a line.
 answers='1 0 run 13 2 3 8 300 500 10000 4 4 1 1.0 0'
 
 # The frame numbers of file $1 in order, one per frame (frame lines have five fields).
@@ -23,7 +24,7 @@ render() {
     local where=$1 before=$2
     shift 2
     mkdir "$work/$where" && cd "$work/$where" || return
-    printf '%s%s\n' "$before" "$answers" | timeout 300 "$@" "$program" >console.txt 2>&1
+    printf '%s\n' $before $answers | timeout 300 "$@" "$program" >console.txt 2>&1
     local status=$?
     [[ $status == 0 ]] || fail "$where: exit status $status"
     grep -q 'without a window' console.txt || fail "$where: does not say it runs without a window"

@@ -284,11 +284,13 @@ TEST(ParameterDialogue, EveryBadAnswerIsRefusedWithItsRangeAndAskedAgain) {
         }
         EXPECT_EQ(found, times) << pair;
     };
-    refusedThenAsked("The number of dead particles must be 0 or more.",
+    refusedThenAsked("The number of dead particles must be from 0 to 2147483646.",
                      "Please select the number of Dead Particles (default 100) ", 1);
-    refusedThenAsked("The number of particles must be 1 or more.",
-                     "Please select the number of Particles ", 2);
-    refusedThenAsked("The number of frames must be 1 or more.",
+    refusedThenAsked(
+        "The number of particles must be from 1 to 2147483645 (2147483647 with the "
+        "dead particles).",
+        "Please select the number of Particles ", 2);
+    refusedThenAsked("The number of frames must be from 1 to 2147483646.",
                      "Please select the number of frames you wish to generate", 1);
     refusedThenAsked("The temperature must be above 0 K.",
                      "Please select initial temperature of dust in Kelvin", 2);

@@ -136,8 +136,8 @@ TEST(ChangeTemperature, ScalesVelocitiesByTheRootOfTheTemperatureRatio) {
     const Case cases[] = {
         {"1200\n", 300, 1200, 2, "Current temperature: 300 in K\n\n" + ask + thanks},
         {"-5\n75\n", 300, 75, 0.5,
-         "Current temperature: 300 in K\n\n" + ask + "A temperature cannot be below 0 K.\n" + ask +
-             thanks},
+         "Current temperature: 300 in K\n\n" + ask + "\nA temperature cannot be below 0 K.\n" +
+             ask + thanks},
         // No sample yet, or every grain at rest: nothing to scale from, nothing asked.
         {"1200\n", 0, 0, 1,
          "Current temperature: 0 in K\n\n"

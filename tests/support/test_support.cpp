@@ -27,6 +27,7 @@ void resetProgramState() {
     if (dataSetStream.is_open()) dataSetStream.close();
     dataSetStream.clear();
     console::useStandardStreams();
+    console::setInputEndCancels(false);
     console::setExitHook([](int status) { throw ProgramExit{status}; });
 }
 

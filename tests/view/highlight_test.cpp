@@ -80,7 +80,7 @@ TEST(AskSlice, WidthAndCentreAreFractionsOfRaparAndWidthZeroResets) {
     const Case cases[] = {
         {"0\n", -9999999.0, 9999999.0, width},
         {"0.2\n0\n", -1, 1, width + centre},
-        {"0.2 0.5\n", 4, 6, width + centre},
+        {"0.2\n0.5\n", 4, 6, width + centre},
         {"-0.2\n0\n", 1, -1, width + centre},  // a negative width: an empty slab
     };
     const std::string clear = clearText();
@@ -122,19 +122,25 @@ TEST(HighlightNeighbours, MarksTheNearestSlotsWithinFiveRaparAndAsksAgainOutOfRa
         std::string said;  // after the reset question; not checked when empty
     };
     const Case cases[] = {
-        {"centre", scattered, 2, 0, "n 0 0\n", {3}, atCentre},
+        {"centre", scattered, 2, 0, "n\n0\n0\n", {3}, atCentre},
         {"particle 5", line, 3, 0, "n\n5\n3\n", {4, 3, 7, 1}, ""},
         // Grain 1 is nearer to the parked reserve at (0, 15, 0) than to grain 0.
-        {"reserve", {0, -5, 0, 0, 14, 0}, 2, 0, "n 2 1\n", {1, 2}, ""},
-        {"tie of one", tie, 0, 0, "n 0 1\n", {0, 2}, ""},
-        {"tie of two", tie, 0, 0, "n 0 2\n", {0, 1, 2}, ""},
-        {"5 Rapar", {0, 0, 0, 49.9, 0, 0, 50, 0, 0, 0, 0, 70}, 0, 0, "n 1 3\n", {0, 1}, ""},
-        {"all", {1, 0, 0, 2, 0, 0, 3, 0, 0}, 1, 0, "n 1 4\n", {0, 1, 2, 3}, ""},
-        {"out of range", {1, 0, 0, 2, 0, 0, 5, 0, 0}, 0, 0, "n 4 3 -1 4 1\n", {1, 2}, outOfRange},
+        {"reserve", {0, -5, 0, 0, 14, 0}, 2, 0, "n\n2\n1\n", {1, 2}, ""},
+        {"tie of one", tie, 0, 0, "n\n0\n1\n", {0, 2}, ""},
+        {"tie of two", tie, 0, 0, "n\n0\n2\n", {0, 1, 2}, ""},
+        {"5 Rapar", {0, 0, 0, 49.9, 0, 0, 50, 0, 0, 0, 0, 70}, 0, 0, "n\n1\n3\n", {0, 1}, ""},
+        {"all", {1, 0, 0, 2, 0, 0, 3, 0, 0}, 1, 0, "n\n1\n4\n", {0, 1, 2, 3}, ""},
+        {"out of range",
+         {1, 0, 0, 2, 0, 0, 5, 0, 0},
+         0,
+         0,
+         "n\n4\n3\n-1\n4\n1\n",
+         {1, 2},
+         outOfRange},
         // A negative particle number leaves without a change, at the first prompt as at a retry.
-        {"negative", two, 1, 1, "n -1\n", {}, second},
-        {"negative retry", two, 1, 1, "n 4 9 -2\n", {}, secondRetried},
-        {"no particles", {}, 0, 0, "y 0 0\n", {}, ""},
+        {"negative", two, 1, 1, "n\n-1\n", {}, second},
+        {"negative retry", two, 1, 1, "n\n4\n9\n-2\n", {}, secondRetried},
+        {"no particles", {}, 0, 0, "y\n0\n0\n", {}, ""},
     };
     const std::string clear = clearText();
     for (const Case& c : cases) {
@@ -158,11 +164,11 @@ TEST(HighlightNeighbours, YesClearsLiveColoursAndNoKeepsEarlierHighlights) {
     slot(0).setColour(0, 4, 0);
     slot(3).setColour(0, 1, 0);  // the space-key selection
     slot(2).setColour(0, 0, 1);  // a mass-group colour
-    test::ScriptedConsole keep("n 2 0\n");
+    test::ScriptedConsole keep("n\n2\n0\n");
     highlightNeighbours();
     EXPECT_EQ(highlighted(), (std::set<int>{0, 1}));
 
-    test::ScriptedConsole clear("y 3 0\n");
+    test::ScriptedConsole clear("y\n3\n0\n");
     highlightNeighbours();
     EXPECT_EQ(highlighted(), std::set<int>{2});
     for (int i : {0, 1, 3}) EXPECT_EQ(slot(i).rgb[0] + slot(i).rgb[1] + slot(i).rgb[2], 0) << i;
