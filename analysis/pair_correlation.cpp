@@ -1,12 +1,12 @@
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <ostream>
 #include <vector>
 
 #include "analysis/pair_histogram.h"
 #include "analysis/structure.h"
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -60,7 +60,7 @@ void computePairCorrelation(const Particle* particles, int n) {
         if (g[k] > gmax) gmax = g[k];
     }
 
-    std::ofstream file = openForAppend(params.baseName + "PCF Data.xls");
+    OutputFile file = openForAppend(params.baseName + "PCF Data.xls");
     file << "\t\t\t\tPeaks:";
     // A peak has a rise into it, a fall out of it and the next peakWindow bins all below it;
     // the scan then skips past that window.
