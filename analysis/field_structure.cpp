@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 
 #include "analysis/structure.h"
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -65,7 +65,7 @@ void computeFieldStructure(const Particle* particles, int n) {
         potential[k] = potential[k + 1] + (field[k] + field[k + 1]) / 2 * w;
     }
 
-    std::ofstream file = openForAppend(params.baseName + "EFieldStruct.xls");
+    OutputFile file = openForAppend(params.baseName + "EFieldStruct.xls");
     const double time = params.simTime * params.dustPlasmaFrequency;
     // The net charge in units of the mean grain charge's magnitude (grainCharge is negative).
     const double chargeUnit = -params.grainCharge;

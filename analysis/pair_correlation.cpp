@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "analysis/pair_histogram.h"
 #include "analysis/structure.h"
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -67,7 +67,7 @@ void computePairCorrelation(const Particle* particles, int n) {
         if (g[k] > gmax) gmax = g[k];
     }
 
-    std::ofstream file = openForAppend(params.baseName + "PCF Data.xls");
+    OutputFile file = openForAppend(params.baseName + "PCF Data.xls");
     file << "\t\t\t\tPeaks:";
     // A peak has a rise into it, a fall out of it and the next peakWindow bins all below it;
     // the scan then skips past that window.

@@ -1,8 +1,8 @@
-#include <fstream>
 #include <string>
 
 #include "analysis/structure.h"
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -13,13 +13,13 @@ void writeRadialProfile(double time, int n, std::string name, const double* valu
 
     // The header goes in only once, when the file is new; later runs append below it.
     if (!fileExists(fileName)) {
-        std::ofstream header = openForAppend(fileName);
+        OutputFile header = openForAppend(fileName);
         header << "Time/Radius" << '\t';
         for (int p = 0; p < n; ++p) header << p * step << '\t';
         header << "Normalisation_Factor" << '\t' << "Particles" << '\t' << "Radius Apar" << '\n';
     }
 
-    std::ofstream row = openForAppend(fileName);
+    OutputFile row = openForAppend(fileName);
     row << time << '\t';
     // A profile that is empty in every bin has a normaliser of 0: its cells are 0, not 0/0.
     for (int p = 0; p < n; ++p)

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/constants.h"
 #include "sim/state.h"
 
@@ -20,7 +21,7 @@ std::string resultFile(std::string_view word, std::string_view extension) {
 
 // One tab-separated line of headings, appended.
 void appendHeader(std::string_view word, std::initializer_list<std::string_view> headings) {
-    std::ofstream f = openForAppend(resultFile(word, ".xls"));
+    OutputFile f = openForAppend(resultFile(word, ".xls"));
     bool first = true;
     for (std::string_view h : headings) {
         if (!first) f << '\t';
@@ -31,12 +32,12 @@ void appendHeader(std::string_view word, std::initializer_list<std::string_view>
 }
 
 template <class T>
-void settingsLine(std::ostream& f, std::string_view label, T value) {
+void settingsLine(OutputFile& f, std::string_view label, T value) {
     f << label << '\t' << value << '\n';
 }
 
 void writeSettings() {
-    std::ofstream f = openForAppend(resultFile("Settings", ".txt"));
+    OutputFile f = openForAppend(resultFile("Settings", ".txt"));
     settingsLine(f, "Timestep: ", params.timeStep);
     settingsLine(f, "Total Charge: ", params.totalCharge);
     settingsLine(f, "Number Density: ", params.numberDensity);
@@ -84,7 +85,7 @@ void writeRunLogHeaders() {
 
 void writeDataRow() {
     if (params.speedDistributionOn == 1) recordSpeeds();
-    std::ofstream f = openForAppend(resultFile("Data", ".xls"));
+    OutputFile f = openForAppend(resultFile("Data", ".xls"));
     const double total = params.kineticEnergy + params.pairEnergy + params.apparatusEnergy;
     f << params.simTime * params.dustPlasmaFrequency << '\t' << params.temperatureRatio << '\t'
       << params.ccple << '\t' << params.kineticEnergy << '\t' << params.pairEnergy << '\t'
@@ -103,7 +104,7 @@ void printStatusLine() {
 }
 
 void writeDetectorRow(Particle escaped) {
-    std::ofstream f = openForAppend(resultFile("Detector", ".xls"));
+    OutputFile f = openForAppend(resultFile("Detector", ".xls"));
     f << escaped.azimuth() << '\t' << escaped.polarAngle() << '\t' << escaped.position(0) << '\t'
       << escaped.position(1) << '\t' << escaped.position(2) << '\n';
 }

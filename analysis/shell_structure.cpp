@@ -1,12 +1,12 @@
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <vector>
 
 #include "analysis/structure.h"
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -76,7 +76,7 @@ void computeShellStructure(const Particle* particles, int n) {
         if (normalised > nmax) nmax = normalised;
     }
 
-    std::ofstream file = openForAppend(params.baseName + "ShellStructure.xls");
+    OutputFile file = openForAppend(params.baseName + "ShellStructure.xls");
     // A replayed frame stands for writeFreq steps; the replay keeps no clock of its own.
     if (params.runMode == kPlay) {
         params.simTime = params.currentFrame * params.timeStep * params.writeFreq;

@@ -1,11 +1,11 @@
 #include "analysis/tracker.h"
 
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -18,7 +18,7 @@ std::string trackerFileName() {
 }
 
 void writeTrackerHeader() {
-    std::ofstream file = openForAppend(trackerFileName());
+    OutputFile file = openForAppend(trackerFileName());
     file << "Time In Periods" << '\t' << "Tempratio" << '\t';
     // Always every group, however many particles end up tracked.
     for (int slot = 0; slot < slotCount; ++slot) {
@@ -78,7 +78,7 @@ bool askTrackedParticle() {
 void writeTrackerRow() {
     // Before the first choice the slots are not even cleared to "free".
     if (tracker.trackedCount <= 0) return;
-    std::ofstream file = openForAppend(trackerFileName());
+    OutputFile file = openForAppend(trackerFileName());
     if (slotInUse(0)) {
         file << params.simTime * params.dustPlasmaFrequency << '\t' << params.temperatureRatio
              << '\t';

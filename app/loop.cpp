@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "dataset/loader.h"
 #include "dataset/writer.h"
 #include "sim/cooling.h"
@@ -35,15 +36,29 @@ void replayFrame() {
     params.simTime = params.currentFrame * params.writeFreq * params.timeStep;
 }
 
+// The master file holds the state reached, also when the render stops early: a run that ran out
+// of disk can be continued from it elsewhere.
+FrameOutcome endRender() {
+    if (writesFailed() && params.currentFrame <= params.framesToCalculate) {
+        console::out() << '\n'
+                       << "The render stops before frame " << params.currentFrame
+                       << " because a file could not be written." << '\n'
+                       << '\n'
+                       << std::flush;
+    }
+    dataSetStream.close();
+    writeMasterFile();
+    return writesFailed() ? FrameOutcome::RenderFailed : FrameOutcome::RenderComplete;
+}
+
 }  // namespace
 
 FrameOutcome idleFrame() {
     if (params.currentFrame > params.framesToCalculate && params.runMode == kPlay) {
         params.currentFrame = 1;
-    } else if (params.currentFrame > params.framesToCalculate && params.runMode == kRender) {
-        dataSetStream.close();
-        writeMasterFile();
-        return FrameOutcome::RenderComplete;
+    } else if (params.runMode == kRender &&
+               (params.currentFrame > params.framesToCalculate || writesFailed())) {
+        return endRender();
     } else if (params.currentFrame < 1) {
         params.currentFrame = params.framesToCalculate;
     }

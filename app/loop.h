@@ -3,11 +3,13 @@
 
 namespace qv {
 
-enum class FrameOutcome { Continue, RenderComplete };
+enum class FrameOutcome { Continue, RenderComplete, RenderFailed };
 
 // One call is one frame: a render step, the display of a stored frame, or a tick of the clock
 // in crystal viewing. Returns RenderComplete on the call after the last frame of a render,
 // once the data set file is closed and the master file written; the caller then exits with 0.
+// A render in which a file could not be written stops on the next call in the same way, keeping
+// the frames stored so far, and returns RenderFailed: the caller exits with 1.
 FrameOutcome idleFrame();
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 
 #include "app/loop.h"
 #include "console/console.h"
+#include "console/output_file.h"
 #include "setup/setup.h"
 #include "sim/state.h"
 #include "sim/velocity_outputs.h"
@@ -50,14 +51,26 @@ bool redrawDue() {
     return qv::secondsSinceRedrawEnded() >= pause;
 }
 
+// Ends the program once a render has finished or stopped.
+void endRenderIfDone(qv::FrameOutcome outcome) {
+    if (outcome == qv::FrameOutcome::RenderComplete) qv::console::exitProgram(0);
+    if (outcome == qv::FrameOutcome::RenderFailed) qv::console::exitProgram(1);
+}
+
 void idleStep() {
-    if (qv::idleFrame() == qv::FrameOutcome::RenderComplete) qv::console::exitProgram(0);
+    endRenderIfDone(qv::idleFrame());
     // Lights first, then the redisplay request that setUpLights ends with.
     if (redrawDue()) qv::setUpLights();
 }
 
 void atExit() {
     qv::writeMaxboltzAndFarewell();
+    // Quit from the menu and closing the window exit with 0, and the Maxboltz table is written
+    // only now: a file that could not be written still makes the status a failure.
+    if (qv::writesFailed()) {
+        qv::console::out().flush();
+        std::_Exit(1);
+    }
 }
 
 void openWindow(int* argc, char** argv) {
@@ -100,7 +113,5 @@ int main(int argc, char** argv) {
         glutMainLoop();
         return 0;
     }
-    for (;;) {
-        if (qv::idleFrame() == qv::FrameOutcome::RenderComplete) qv::console::exitProgram(0);
-    }
+    for (;;) endRenderIfDone(qv::idleFrame());
 }

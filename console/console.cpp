@@ -239,18 +239,6 @@ void reportCancelled() {
 
 namespace qv {
 
-std::ofstream openForAppend(const std::string& path) {
-    std::ofstream f(path, std::ios::out | std::ios::app);
-    f.imbue(std::locale::classic());
-    return f;
-}
-
-std::ofstream openForWrite(const std::string& path) {
-    std::ofstream f(path, std::ios::out | std::ios::trunc);
-    f.imbue(std::locale::classic());
-    return f;
-}
-
 bool fileExists(const std::string& path) {
     std::ifstream f(path);
     return f.is_open();

@@ -67,10 +67,6 @@ void reportCancelled();
 
 namespace qv {
 
-// Result and data files: every number in the classic "C" locale, reals with six significant
-// digits in general notation (the stream default).
-std::ofstream openForAppend(const std::string& path);
-std::ofstream openForWrite(const std::string& path);
 bool fileExists(const std::string& path);
 
 }  // namespace qv

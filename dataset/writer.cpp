@@ -1,6 +1,5 @@
 #include "dataset/writer.h"
 
-#include <locale>
 #include <ostream>
 
 #include "console/console.h"
@@ -18,10 +17,6 @@ void endLine() {
 }  // namespace
 
 void writeDataSetHeader(int endFrame, int writeFreq) {
-    // Whoever opened the stream, the numbers are written the way the loader reads them.
-    dataSetStream.imbue(std::locale::classic());
-    dataSetStream.precision(6);
-
     const Parameters& p = params;
     dataSetStream << p.numParticles << ' ' << endFrame << ' ' << p.apparatusRadius << ' '
                   << p.timeStep << ' ' << p.debyeSphereCount << ' ' << writeFreq << ' '

@@ -1,10 +1,10 @@
 #pragma once
 // The data set file and the master file: header, property block and frames.
-#include <fstream>
+#include "console/output_file.h"
 
 namespace qv {
 
-inline std::ofstream dataSetStream;
+inline OutputFile dataSetStream;
 
 void writeDataSetHeader(int endFrame, int writeFreq);
 void writeFrame();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/constants.h"
 #include "sim/state.h"
 
@@ -167,7 +168,7 @@ void configureInitialParticles() {
     gsl_rng* rng = gsl_rng_alloc(gsl_rng_default);
     gsl_rng_set(rng, static_cast<unsigned long>(params.randomSeed));
 
-    std::ofstream rdistribution = openForAppend(params.baseName + "Rdistribution" + ".xls");
+    OutputFile rdistribution = openForAppend(params.baseName + "Rdistribution" + ".xls");
 
     double massStep = 0;
     if (params.numMassGroups > 1) {
@@ -186,7 +187,7 @@ void configureInitialParticles() {
         }
         p.setRadius(params.grainRadius);
         p.setMass(params.groupMass);
-        placeAtRandom(p, rng, rdistribution);
+        placeAtRandom(p, rng, rdistribution.stream());
         giveThermalVelocity(p, rng);
         if (params.speedDistributionOn == 1) arrays.speedTable[i] = p.speed();
         p.setCharge(params.grainCharge);

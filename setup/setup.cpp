@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <locale>
 #include <ostream>
@@ -87,11 +88,12 @@ void printMenu() {
           << std::flush;
 }
 
-// Opens `dataSetStream` on `baseName` for writing or appending; false when the file cannot be
-// created (a missing directory, no permission, a directory of that name).
-bool openDataSetStream(bool append) {
-    dataSetStream = append ? openForAppend(params.baseName) : openForWrite(params.baseName);
-    return dataSetStream.is_open();
+// Opens `dataSetStream` on `baseName` for writing or appending; on failure (a missing directory,
+// no permission, a directory of that name) the system's error number, else 0. The dialogue asks
+// for another name, so the failure does not count against the run.
+int openDataSetStream(bool append) {
+    return dataSetStream.openQuietly(params.baseName,
+                                     append ? FileMode::Append : FileMode::Replace);
 }
 
 // The file counts of a render: only whole write intervals are rendered.
@@ -320,9 +322,10 @@ void promptDataSetFile() {
                 } while (true);
             }
         }
-        if (openDataSetStream(append)) break;
-        out() << "The file " << params.baseName << " cannot be created; please enter another name."
-              << '\n'
+        const int error = openDataSetStream(append);
+        if (error == 0) break;
+        out() << "The file " << params.baseName << " cannot be created (" << std::strerror(error)
+              << "); please enter another name." << '\n'
               << '\n';
     }
     out() << '\n' << std::flush;

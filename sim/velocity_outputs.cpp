@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 
 namespace qv {
@@ -49,7 +50,7 @@ std::size_t samplesAfterStart() {
 }
 
 void writeMaxboltzTable() {
-    std::ofstream f = openForWrite(params.baseName + "Maxboltz" + ".xls");
+    OutputFile f = openForWrite(params.baseName + "Maxboltz" + ".xls");
     const std::size_t samples = samplesAfterStart() + 1;
     const std::size_t n =
         params.numParticles > 0 ? static_cast<std::size_t>(params.numParticles) : 0;
@@ -74,18 +75,18 @@ void release(std::vector<T>& v) {
 }  // namespace
 
 void writeVelocityRows(int liveCount, const Particle* particles) {
-    std::ofstream speedFile = openForAppend("vel" + params.baseName);
-    std::array<std::ofstream, 3> componentFiles = {openForAppend("velx" + params.baseName),
-                                                   openForAppend("vely" + params.baseName),
-                                                   openForAppend("velz" + params.baseName)};
+    OutputFile speedFile = openForAppend("vel" + params.baseName);
+    std::array<OutputFile, 3> componentFiles = {openForAppend("velx" + params.baseName),
+                                                openForAppend("vely" + params.baseName),
+                                                openForAppend("velz" + params.baseName)};
     speedFile << params.currentFrame << '\t';
-    for (std::ofstream& f : componentFiles) f << params.currentFrame << '\t';
+    for (OutputFile& f : componentFiles) f << params.currentFrame << '\t';
     for (int i = 0; i < liveCount; ++i) {
         speedFile << particles[i].speed() << '\t';
         for (int c = 0; c < 3; ++c) componentFiles[c] << particles[i].velocity(c) << '\t';
     }
     speedFile << '\n';
-    for (std::ofstream& f : componentFiles) f << '\n';
+    for (OutputFile& f : componentFiles) f << '\n';
 }
 
 void writeSpeedDensity(const Particle* particles, int liveCount) {
@@ -111,10 +112,10 @@ void writeSpeedDensity(const Particle* particles, int liveCount) {
 
     const std::string path = params.baseName + "2dveldensity" + ".xls";
     if (!fileExists(path)) {
-        std::ofstream header = openForAppend(path);
-        writeDensityHeader(header);
+        OutputFile header = openForAppend(path);
+        writeDensityHeader(header.stream());
     }
-    std::ofstream f = openForAppend(path);
+    OutputFile f = openForAppend(path);
     for (int k = 0; k < kCells; ++k) {
         for (int p = 0; p < 3; ++p) {
             f << cellLabel(k) << '\t';
@@ -136,8 +137,13 @@ void writeMaxboltzAndFarewell() {
     arrays.particleCursor = 0;
     release(arrays.forceArray);
     release(arrays.speedTable);
-    out << "Thank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)" << '\n'
-        << std::flush;
+    // A run that lost output must not end on the farewell of a successful one.
+    if (writesFailed()) {
+        out << "Quorvex stops: not every file could be written (see above)." << '\n' << std::flush;
+    } else {
+        out << "Thank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)" << '\n'
+            << std::flush;
+    }
 }
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 #include "tests/support/test_support.h"
 
@@ -117,7 +118,9 @@ TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSampleWhileOnAndInRange) {
     EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 4);  // a Data row every time
 }
 
-TEST(RunLog, UnopenableFilesLoseTheirLinesSilently) {
+// A file that cannot be opened is reported once, with its name and the system's reason, however
+// often the run tries it, and the run remembers the failure.
+TEST(RunLog, UnopenableFilesAreReportedOnceEach) {
     test::resetProgramState();
     test::TempDir dir;
     test::ScriptedConsole console("");
@@ -125,8 +128,14 @@ TEST(RunLog, UnopenableFilesLoseTheirLinesSilently) {
     writeRunLogHeaders();
     writeDataRow();
     writeDetectorRow(Particle{});
-    EXPECT_FALSE(std::filesystem::exists("missing-dir"));
-    EXPECT_EQ(console.output(), "");
+    EXPECT_TRUE(writesFailed());
+    std::string reports;
+    for (const char* file :
+         {"Data.xls", "Detector.xls", "Settings.txt", "EFieldStruct.xls", "ShellStructure.xls"}) {
+        reports += std::string("\nThe file missing-dir/run") + file +
+                   " cannot be opened: No such file or directory\n\n";
+    }
+    EXPECT_EQ(console.output(), reports);
 }
 
 TEST(RunLog, StatusLineOverwritesItselfAndSwitchesConsoleToThreeDigits) {

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "console/output_file.h"
 #include "tests/support/test_support.h"
 
 namespace qv {

@@ -53,7 +53,7 @@ class MainLoop : public ::testing::Test {
 };
 
 TEST_F(MainLoop, RenderWritesFramesOneFourEightAndEndsOnTheNinthCall) {
-    dataSetStream.open("loop");
+    dataSetStream = openForWrite("loop");
     for (int call = 1; call <= 8; ++call) ASSERT_EQ(idleFrame(), FrameOutcome::Continue) << call;
     EXPECT_EQ(idleFrame(), FrameOutcome::RenderComplete);
     EXPECT_EQ(params.currentFrame, 2);  // the master file's last frame number
@@ -64,7 +64,7 @@ TEST_F(MainLoop, RenderWritesFramesOneFourEightAndEndsOnTheNinthCall) {
 }
 
 TEST_F(MainLoop, PausedRenderStepsAndRewritesItsFrameOnEveryCall) {
-    dataSetStream.open("loop");
+    dataSetStream = openForWrite("loop");
     params.currentFrame = 4;
     params.playStep = 0;
     for (int i = 0; i < 3; ++i) EXPECT_EQ(idleFrame(), FrameOutcome::Continue);

@@ -231,11 +231,11 @@ TEST(FileNameDialogue, ExistingNamesAskToAppendAndUncreatableNamesAreAskedAgain)
         // A missing directory, then a directory (it exists, but cannot take lines).
         {"missing/dir/run\nadir\ny\nok\n",
          kFilePrompt +
-             "\nThe file missing/dir/run cannot be created; please enter another "
-             "name.\n\n" +
+             "\nThe file missing/dir/run cannot be created (No such file or directory); please "
+             "enter another name.\n\n" +
              kFilePrompt + "\n" + kAppendPrompt +
-             "The file adir cannot be created; please enter another name.\n\n" + kFilePrompt +
-             "\n\n",
+             "The file adir cannot be created (Is a directory); please enter another name.\n\n" +
+             kFilePrompt + "\n\n",
          "ok", "previous\n"},
     };
     for (const Case& c : cases) {

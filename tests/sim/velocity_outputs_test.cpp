@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/output_file.h"
 #include "sim/state.h"
 #include "tests/support/test_support.h"
 

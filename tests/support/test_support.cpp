@@ -24,8 +24,8 @@ void resetProgramState() {
     stepOutputs = StepOutputs{};
     view = ViewState{};
     loaderSettings = LoaderSettings{};
-    if (dataSetStream.is_open()) dataSetStream.close();
-    dataSetStream.clear();
+    dataSetStream.close();
+    clearWriteFailures();
     console::useStandardStreams();
     console::setInputEndCancels(false);
     console::setExitHook([](int status) { throw ProgramExit{status}; });

@@ -11,8 +11,9 @@ struct ProgramExit {
     int status;
 };
 
-// Puts every program-wide struct back to its load values, closes the data set stream, points the
-// console at std::cin/std::cout and makes exitProgram throw ProgramExit.
+// Puts every program-wide struct back to its load values, closes the data set stream, forgets
+// earlier write failures, points the console at std::cin/std::cout and makes exitProgram throw
+// ProgramExit.
 void resetProgramState();
 
 // Runs the console over a script of answers; `output()` is everything the program printed.
