@@ -305,15 +305,12 @@ bool readHeader(LineReader& reader, Header& h, Problem& problem) {
     return true;
 }
 
-void sayProblem(const std::string& name, const Problem& problem) {
+void reportProblem(const std::string& name, const Problem& problem) {
     console::out() << '\n'
                    << "Error in data set file " << name << ", line " << problem.line << ": "
-                   << problem.what << '\n';
-}
-
-void reportProblem(const std::string& name, const Problem& problem) {
-    sayProblem(name, problem);
-    console::out() << "Please choose another file" << '\n' << std::flush;
+                   << problem.what << '\n'
+                   << "Please choose another file" << '\n'
+                   << std::flush;
 }
 
 int askEndFrame(int reported) {
@@ -564,18 +561,16 @@ bool loadFramesOnce() {
         reportProblem(name, problem);
         return false;
     }
-    if (read.broken) {
-        sayProblem(name, problem);
-        out << "Stored frames kept: " << frames << " (the complete frames before that line)" << '\n'
-            << '\n';
-    } else if (frames < endFrame) {
-        out << '\n'
-            << "The file " << name << " ends after " << frames
-            << " complete stored frames, not the " << endFrame
-            << " of its EndFrame (an unfinished render): " << frames << " frames are loaded" << '\n'
-            << '\n';
-    }
     if (frames < endFrame) {
+        out << '\n' << "The file " << name;
+        if (read.broken)
+            out << " breaks at line " << problem.line << " (" << problem.what << ") after ";
+        else
+            out << " ends after ";
+        out << frames << " complete stored frames, not the " << endFrame << " of its EndFrame"
+            << (read.broken ? "" : " (an unfinished render)") << ": " << frames
+            << " frames are loaded" << '\n'
+            << '\n';
         params.framesToCalculate = static_cast<int>(frames);
         store.shrink_to_fit();
     }
@@ -651,18 +646,32 @@ void checkDeadParticles() {
         << ") does not match estimated (" << waiting << ")." << '\n';
     const std::string prompt = "Please enter the number of dead particles you wish to use: \n";
     out << prompt << std::flush;
-    // At least one live grain must stay: its properties are the ones the others take on.
-    params.numDeadParticles = console::readIntWhere(
-        [slots](int v) { return v >= 0 && v < slots; },
-        "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+    // The cloud keeps its grain spacing, so the apparatus grows or shrinks with the live count;
+    // the new Rapar goes into the header of the new data set, which must load again.
+    const double spacing = params.interparticleDistance;
+    const auto raparFor = [slots, spacing](int deadCount) {
+        return std::cbrt(3.0 * (slots - deadCount + 1) / (4.0 * pi)) * spacing;
+    };
+    for (;;) {
+        // At least one live grain must stay: its properties are the ones the others take on.
+        const int count = console::readIntWhere(
+            [slots](int v) { return v >= 0 && v < slots; },
+            "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+        const double rapar = raparFor(count);
+        if (count == headerCount || fits(rapar, kPositive)) {
+            params.numDeadParticles = count;
+            break;
+        }
+        out << "With " << count << " dead particles Rapar would be " << num(rapar)
+            << "; it must be " << describe(kPositive) << '\n'
+            << prompt << std::flush;
+    }
     out << '\n';
     if (params.numDeadParticles == headerCount) return;
 
-    // The cloud keeps its grain spacing, so the apparatus grows or shrinks with the live count.
     const int live = slots - params.numDeadParticles;
     out << "Old Aparatus Radius: " << params.apparatusRadius << '\n';
-    params.apparatusRadius =
-        std::cbrt(3.0 * (live + 1) / (4.0 * pi)) * params.interparticleDistance;
+    params.apparatusRadius = raparFor(params.numDeadParticles);
     out << "New Aparatus Radius: " << params.apparatusRadius << " : Check value " << parkedY / 1.5
         << '\n';
     out << "Old number density: " << params.numberDensity << '\n';
@@ -686,6 +695,16 @@ void checkDeadParticles() {
     }
 }
 
+// The largest velocity component of any slot. A new temperature or a longer step must not let
+// a grain move further in one step than a data set may place it: the new data set has to load
+// again. What the loaded velocities already do is never refused.
+double fastestSpeed() {
+    double fastest = 0;
+    for (const Particle& p : arrays.particleArray)
+        for (const double v : p.vel) fastest = std::max(fastest, std::abs(v));
+    return fastest;
+}
+
 void offerTemperatureChange() {
     std::ostream& out = console::out();
     out << '\n';
@@ -701,7 +720,16 @@ void offerTemperatureChange() {
     for (int s = 0; s < live; ++s) speedSum += arrays.particleArray[s].speed();
     const double meanSpeed = live > 0 ? speedSum / live : 0.0;
     params.temperatureRatio = arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
-    changeTemperature();
+    const std::vector<Particle> loaded = arrays.particleArray;
+    const double limit = std::max(fastestSpeed(), kSigned.largest / params.timeStep);
+    for (;;) {
+        changeTemperature();
+        if (fastestSpeed() <= limit) return;
+        arrays.particleArray = loaded;
+        out << "At that temperature a grain would move more than " << num(kSigned.largest)
+            << " in one step: please enter a lower temperature" << '\n'
+            << '\n';
+    }
 }
 
 int askPositiveInt(const std::string& text, int max, const std::string& refusal) {
@@ -731,11 +759,15 @@ void askContinuation() {
     const std::string prompt = "Multiply step length by(1.0)\n";
     out << prompt << std::flush;
     const double step = params.timeStep;
-    const double factor =
-        console::readRealWhere([step](double m) { return fits(step * m, kPositive); },
-                               "The time step " + num(step) + " times the factor must be " +
-                                   describe(kPositive) + ": please enter another factor",
-                               prompt);
+    const double speed = fastestSpeed();
+    const double factor = console::readRealWhere(
+        [step, speed](double m) {
+            return fits(step * m, kPositive) && (m <= 1 || speed * step * m <= kSigned.largest);
+        },
+        "The time step " + num(step) + " times the factor must be " + describe(kPositive) +
+            ", and no grain may move more than " + num(kSigned.largest) +
+            " in one step: please enter another factor",
+        prompt);
     out << '\n';
     params.timeStep *= factor;
     params.numWrittenFrames = params.framesToCalculate / params.writeFreq;
