@@ -764,9 +764,8 @@ void askContinuation() {
         [step, speed](double m) {
             return fits(step * m, kPositive) && (m <= 1 || speed * step * m <= kSigned.largest);
         },
-        "The time step " + num(step) + " times the factor must be " + describe(kPositive) +
-            ", and no grain may move more than " + num(kSigned.largest) +
-            " in one step: please enter another factor",
+        "The new time step must be " + describe(kPositive) + " and move no grain more than " +
+            num(kSigned.largest) + " in one step: please enter another factor",
         prompt);
     out << '\n';
     params.timeStep *= factor;
