@@ -260,8 +260,10 @@ TEST(LoaderPlay, BadFilesAreRefusedWithTheirLineOrKeepTheFramesBeforeTheDamage) 
         playFlow();
         const std::string out = console.output();
         const auto at = std::min(out.find("Error in data set file bad"), out.find("The file bad"));
-        messages += what + ": " +
-                    (at == std::string::npos ? "" : out.substr(at, out.find('\n', at) - at)) + "\n";
+        messages +=
+            what + ": " +
+            (at == std::string::npos ? "(no message)" : out.substr(at, out.find('\n', at) - at)) +
+            "\n";
         if (c.line > 0) {
             const std::string named = "line " + std::to_string(c.line) + (c.kept > 0 ? " (" : ": ");
             EXPECT_NE(out.find(named), std::string::npos);
