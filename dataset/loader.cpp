@@ -8,15 +8,18 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <locale>
 #include <memory>
 #include <new>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "console/console.h"
 #include "setup/configuration.h"
+#include "sim/constants.h"
 #include "sim/cooling.h"
 #include "sim/state.h"
 
@@ -35,6 +38,48 @@ constexpr std::uint64_t kMinFrameLineBytes = 10;
 // No line of a data set comes near this length; a longer one means the file is something else.
 constexpr std::size_t kMaxLineBytes = 1 << 16;
 constexpr std::size_t kReadChunk = 1 << 20;
+
+// The pair loop is quadratic: far below this many slots a run already advances too slowly to use.
+constexpr int kMaxSlots = 10'000'000;
+
+// Where a real of the file may lie. Every normalised quantity of a plasma the program can model
+// is far inside 1e-30 to 1e30 in size; outside it a value is no run at all, and a product of a
+// few such values in the step (charge squared over mass and distance cubed, times the step)
+// would overflow to inf and nan. Tiny coordinates count too: two grains 1e-160 apart give an
+// infinite force.
+struct Range {
+    double largest = 1e30;
+    bool zero = false;      // 0 itself is a sound value (a slot at rest on an axis, no charge)
+    bool negative = false;  // the range holds -largest to -1e-30 too
+};
+constexpr double kSmallest = 1e-30;
+constexpr Range kPositive{};
+constexpr Range kPositiveOrZero{1e30, true};
+constexpr Range kSigned{1e30, true, true};
+// The probe weighs 1e61 electron masses so that nothing moves it; weight only slows a body down.
+constexpr Range kGrainMass{1e100};
+// A dead particle waiting in the reserve has no mass until it is fired.
+constexpr Range kDeadMass{1e100, true};
+
+bool fits(double v, const Range& r) {
+    if (v == 0) return r.zero;
+    if (v < 0 && !r.negative) return false;
+    const double size = std::abs(v);
+    return size >= kSmallest && size <= r.largest;
+}
+
+// A real as the console shows it.
+std::string num(double v) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << v;
+    return text.str();
+}
+
+std::string describe(const Range& r) {
+    return (r.zero ? "0 or from " : "from ") + num(kSmallest) + " to " + num(r.largest) +
+           (r.negative ? " in size" : "");
+}
 
 // What is wrong with a file, and on which line (counted from 1).
 struct Problem {
@@ -228,6 +273,9 @@ bool readHeader(LineReader& reader, Header& h, Problem& problem) {
     };
     if (h.slots < 1)
         return fail("the number of slots is " + std::to_string(h.slots) + "; at least 1 is needed");
+    if (h.slots > kMaxSlots)
+        return fail("the number of slots is " + std::to_string(h.slots) + "; at most " +
+                    std::to_string(kMaxSlots) + " are possible");
     if (h.endFrame < 1)
         return fail("EndFrame is " + std::to_string(h.endFrame) + "; at least 1 is needed");
     if (h.writeFreq < 1)
@@ -235,15 +283,19 @@ bool readHeader(LineReader& reader, Header& h, Problem& problem) {
                     "; at least 1 is needed");
     if (static_cast<long long>(h.endFrame) * h.writeFreq > INT_MAX)
         return fail("EndFrame times the write frequency is more frames than a run can count");
-    // Every run has a positive Rapar, time step, Debye sphere count and grain spacing; the
-    // number density and the velocities divide by them.
-    if (!(h.apparatusRadius > 0)) return fail("Rapar must be above 0");
-    if (!(h.timeStep > 0)) return fail("the time step must be above 0");
-    if (!(h.debyeSphereCount > 0)) return fail("the Debye sphere count must be above 0");
-    if (!(h.interparticleDistance > 0)) return fail("the interparticle distance must be above 0");
-    if (h.deadParticles < 0 || h.deadParticles > h.slots)
+    // The number density and the velocities divide by Rapar, the time step and the Debye sphere
+    // count; the dust plasma frequency times the run time is printed.
+    const Range ranges[kHeaderFields] = {
+        {}, {}, kPositive, kPositive, kPositive, {}, kPositiveOrZero, kPositive, {}};
+    for (int i = 0; i < kHeaderFields; ++i) {
+        if (reals[i] == nullptr || fits(*reals[i], ranges[i])) continue;
+        return fail("header field " + std::to_string(i + 1) + " (" + kNames[i] + ") is " +
+                    quoted(f[i]) + "; it must be " + describe(ranges[i]));
+    }
+    // Every run has at least one grain; the dead particles are the rest.
+    if (h.deadParticles < 0 || h.deadParticles >= h.slots)
         return fail("the number of dead particles is " + std::to_string(h.deadParticles) +
-                    ", outside 0 to " + std::to_string(h.slots));
+                    ", outside 0 to " + std::to_string(h.slots - 1));
     // Before anyone allocates for the slots: the file must be long enough to hold their
     // property lines at all.
     const std::uint64_t needed = static_cast<std::uint64_t>(h.slots) * kMinPropertyLineBytes;
@@ -336,6 +388,18 @@ bool readProperties(LineReader& reader, int slots, Problem& problem) {
                 return false;
             }
         }
+        // Colours are only drawn; mass, charge and radius enter the step.
+        const bool dead = v[0] == static_cast<double>(deadColourRed);
+        const Range ranges[3] = {dead ? kDeadMass : kGrainMass, kSigned,
+                                 dead ? kPositiveOrZero : kPositive};
+        for (int i = 3; i < 6; ++i) {
+            if (fits(v[i], ranges[i - 3])) continue;
+            static constexpr const char* kWhat[3] = {"mass", "charge", "radius"};
+            problem.what = "property field " + std::to_string(i + 2) + " (" + kWhat[i - 3] +
+                           (dead ? " of a dead particle" : " of a grain") + ") is " +
+                           quoted(f[i + 1]) + "; it must be " + describe(ranges[i - 3]);
+            return false;
+        }
         Particle& p = record[s];
         p.setColour(v[0], v[1], v[2]);
         p.setMass(v[3]);
@@ -346,57 +410,81 @@ bool readProperties(LineReader& reader, int slots, Problem& problem) {
     return true;
 }
 
-// Reads up to `endFrame` frames into `store`. Returns the number of complete frames, or -1 when
-// a line breaks the format. A file that simply ends early is not broken: its complete frames
-// count, a frame cut off midway does not.
-long long readFrames(LineReader& reader, int slots, int endFrame, std::vector<double>& store,
-                     Problem& problem) {
+// One frame line of slot s (from 0): x, y, z into `out`; false with `what` set when it is broken.
+bool parseFrameLine(std::string_view line, int s, double* out, std::string& what) {
+    std::string_view f[kFrameFields];
+    const int count = splitFields(line, f, kFrameFields);
+    if (count != kFrameFields) {
+        what = "a frame line has 5 fields, this one " + std::to_string(count);
+        return false;
+    }
+    int frameNumber = 0;
+    int slot = 0;
+    if (!parseInt(f[0], frameNumber)) {
+        what = "the frame number " + quoted(f[0]) + " is not a whole number";
+        return false;
+    }
+    // A line lost or doubled would shift every later position onto the wrong grain.
+    if (!parseInt(f[1], slot) || slot != s + 1) {
+        what = "slot number " + quoted(f[1]) + " where " + std::to_string(s + 1) + " belongs";
+        return false;
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!parseReal(f[2 + axis], out[axis])) {
+            what = "position field " + std::to_string(3 + axis) + " is " + quoted(f[2 + axis]) +
+                   ", not a number";
+            return false;
+        }
+        if (!fits(out[axis], kSigned)) {
+            what = "position field " + std::to_string(3 + axis) + " is " + quoted(f[2 + axis]) +
+                   "; it must be " + describe(kSigned);
+            return false;
+        }
+    }
+    return true;
+}
+
+// What reading the frames gave: the complete frames now in the store, and whether a broken line
+// (described in the problem) stopped the reading before EndFrame.
+struct FramesRead {
+    long long complete = 0;
+    bool broken = false;
+};
+
+// Reads up to `endFrame` frames into `store`. A file that ends early and a broken line both
+// leave the frames before them: a render that blew up still replays up to where it did. A
+// frame cut off midway does not count.
+FramesRead readFrames(LineReader& reader, int slots, int endFrame, std::vector<double>& store,
+                      Problem& problem) {
     const std::size_t frameLength = static_cast<std::size_t>(slots) * 3;
     Progress progress(endFrame, slots);
     std::string_view line;
-    std::string_view f[kFrameFields];
     for (long long frame = 0; frame < endFrame; ++frame) {
         store.resize(store.size() + frameLength);
         double* out = store.data() + store.size() - frameLength;
         for (int s = 0; s < slots; ++s, out += 3) {
             const LineReader::Status status = reader.next(line);
+            // A last line without its line end is whole when it parses and is the last one
+            // wanted (an editor may drop the final line end); elsewhere its write was cut off.
+            if (status == LineReader::Status::CutShort && frame == endFrame - 1 && s == slots - 1 &&
+                parseFrameLine(line, s, out, problem.what))
+                continue;
             if (status == LineReader::Status::End || status == LineReader::Status::CutShort) {
                 store.resize(store.size() - frameLength);
-                return frame;
+                return {frame, false};
             }
             problem.line = reader.lineNumber();
             if (status == LineReader::Status::TooLong) {
                 problem.what = kTooLong;
-                return -1;
+            } else if (parseFrameLine(line, s, out, problem.what)) {
+                continue;
             }
-            const int count = splitFields(line, f, kFrameFields);
-            if (count != kFrameFields) {
-                problem.what = "a frame line has 5 fields, this one " + std::to_string(count);
-                return -1;
-            }
-            int frameNumber = 0;
-            int slot = 0;
-            if (!parseInt(f[0], frameNumber)) {
-                problem.what = "the frame number " + quoted(f[0]) + " is not a whole number";
-                return -1;
-            }
-            // A line lost or doubled would shift every later position onto the wrong grain.
-            if (!parseInt(f[1], slot) || slot != s + 1) {
-                problem.what =
-                    "slot number " + quoted(f[1]) + " where " + std::to_string(s + 1) + " belongs";
-                return -1;
-            }
-            for (int axis = 0; axis < 3; ++axis) {
-                if (!parseReal(f[2 + axis], out[axis])) {
-                    problem.what = "position field " + std::to_string(3 + axis) + " is " +
-                                   quoted(f[2 + axis]) + ", not a number";
-                    return -1;
-                }
-            }
+            store.resize(store.size() - frameLength);
+            return {frame, true};
         }
         progress.frameDone(frame + 1);
     }
-    return endFrame;
+    return {endFrame, false};
 }
 
 // One attempt at the whole file named `baseName`: header into the globals, the EndFrame prompt,
@@ -465,20 +553,23 @@ bool loadFramesOnce() {
         reportProblem(name, {1, "its frames do not fit in memory"});
         return false;
     }
-    const long long frames = readFrames(reader, h.slots, endFrame, store, problem);
-    if (frames < 0) {
+    const FramesRead read = readFrames(reader, h.slots, endFrame, store, problem);
+    const long long frames = read.complete;
+    if (frames == 0) {
+        if (!read.broken)
+            problem = {reader.lineNumber() + 1, "the file holds no complete stored frame"};
         reportProblem(name, problem);
         return false;
     }
-    if (frames == 0) {
-        reportProblem(name, {reader.lineNumber() + 1, "the file holds no complete stored frame"});
-        return false;
-    }
     if (frames < endFrame) {
-        out << '\n'
-            << "The file " << name << " ends after " << frames
-            << " complete stored frames, not the " << endFrame
-            << " of its EndFrame (an unfinished render): " << frames << " frames are loaded" << '\n'
+        out << '\n' << "The file " << name;
+        if (read.broken)
+            out << " breaks at line " << problem.line << " (" << problem.what << ") after ";
+        else
+            out << " ends after ";
+        out << frames << " complete stored frames, not the " << endFrame << " of its EndFrame"
+            << (read.broken ? "" : " (an unfinished render)") << ": " << frames
+            << " frames are loaded" << '\n'
             << '\n';
         params.framesToCalculate = static_cast<int>(frames);
         store.shrink_to_fit();
@@ -555,18 +646,32 @@ void checkDeadParticles() {
         << ") does not match estimated (" << waiting << ")." << '\n';
     const std::string prompt = "Please enter the number of dead particles you wish to use: \n";
     out << prompt << std::flush;
-    // At least one live grain must stay: its properties are the ones the others take on.
-    params.numDeadParticles = console::readIntWhere(
-        [slots](int v) { return v >= 0 && v < slots; },
-        "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+    // The cloud keeps its grain spacing, so the apparatus grows or shrinks with the live count;
+    // the new Rapar goes into the header of the new data set, which must load again.
+    const double spacing = params.interparticleDistance;
+    const auto raparFor = [slots, spacing](int deadCount) {
+        return std::cbrt(3.0 * (slots - deadCount + 1) / (4.0 * pi)) * spacing;
+    };
+    for (;;) {
+        // At least one live grain must stay: its properties are the ones the others take on.
+        const int count = console::readIntWhere(
+            [slots](int v) { return v >= 0 && v < slots; },
+            "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+        const double rapar = raparFor(count);
+        if (count == headerCount || fits(rapar, kPositive)) {
+            params.numDeadParticles = count;
+            break;
+        }
+        out << "With " << count << " dead particles Rapar would be " << num(rapar)
+            << "; it must be " << describe(kPositive) << '\n'
+            << prompt << std::flush;
+    }
     out << '\n';
     if (params.numDeadParticles == headerCount) return;
 
-    // The cloud keeps its grain spacing, so the apparatus grows or shrinks with the live count.
     const int live = slots - params.numDeadParticles;
     out << "Old Aparatus Radius: " << params.apparatusRadius << '\n';
-    params.apparatusRadius =
-        std::cbrt(3.0 * (live + 1) / (4.0 * pi)) * params.interparticleDistance;
+    params.apparatusRadius = raparFor(params.numDeadParticles);
     out << "New Aparatus Radius: " << params.apparatusRadius << " : Check value " << parkedY / 1.5
         << '\n';
     out << "Old number density: " << params.numberDensity << '\n';
@@ -590,6 +695,16 @@ void checkDeadParticles() {
     }
 }
 
+// The largest velocity component of any slot. A new temperature or a longer step must not let
+// a grain move further in one step than a data set may place it: the new data set has to load
+// again. What the loaded velocities already do is never refused.
+double fastestSpeed() {
+    double fastest = 0;
+    for (const Particle& p : arrays.particleArray)
+        for (const double v : p.vel) fastest = std::max(fastest, std::abs(v));
+    return fastest;
+}
+
 void offerTemperatureChange() {
     std::ostream& out = console::out();
     out << '\n';
@@ -605,7 +720,16 @@ void offerTemperatureChange() {
     for (int s = 0; s < live; ++s) speedSum += arrays.particleArray[s].speed();
     const double meanSpeed = live > 0 ? speedSum / live : 0.0;
     params.temperatureRatio = arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
-    changeTemperature();
+    const std::vector<Particle> loaded = arrays.particleArray;
+    const double limit = std::max(fastestSpeed(), kSigned.largest / params.timeStep);
+    for (;;) {
+        changeTemperature();
+        if (fastestSpeed() <= limit) return;
+        arrays.particleArray = loaded;
+        out << "At that temperature a grain would move more than " << num(kSigned.largest)
+            << " in one step: please enter a lower temperature" << '\n'
+            << '\n';
+    }
 }
 
 int askPositiveInt(const std::string& text, int max, const std::string& refusal) {
@@ -631,11 +755,18 @@ void askContinuation() {
     params.analysisFreq =
         askPositiveInt("Please enter how often the analysis file should be written(100)", INT_MAX,
                        "Please enter a value of at least 1");
+    // The new step goes into the header of the new data set: it must load again like this one.
     const std::string prompt = "Multiply step length by(1.0)\n";
     out << prompt << std::flush;
+    const double step = params.timeStep;
+    const double speed = fastestSpeed();
     const double factor = console::readRealWhere(
-        [](double m) { return m > 0 && std::isfinite(m); },
-        "The time step must stay above 0: please enter a factor above 0", prompt);
+        [step, speed](double m) {
+            return fits(step * m, kPositive) && (m <= 1 || speed * step * m <= kSigned.largest);
+        },
+        "The new time step must be " + describe(kPositive) + " and move no grain more than " +
+            num(kSigned.largest) + " in one step: please enter another factor",
+        prompt);
     out << '\n';
     params.timeStep *= factor;
     params.numWrittenFrames = params.framesToCalculate / params.writeFreq;

@@ -2,11 +2,11 @@
 // Reading data sets back: replay (play mode) and load-and-continue.
 //
 // A data set comes from disk and may be cut short, edited or something else entirely, so it is
-// read strictly by its format. openDataSetForReading accepts only a file whose header is sound
-// and whose size can hold the property block the header promises; loadAllFrames reads the rest
-// and, when it meets a broken line, names the file and the line and runs the file name dialogue
-// again (keeping `runMode`), until a file loads. A file that ends before its EndFrame (an
-// unfinished render) loads the complete frames it holds, with EndFrame shortened to their count.
+// read strictly by its format, and every value must lie where a run stays finite. A header or
+// property block that breaks it is refused with the file and the line, and the file name
+// dialogue runs again (keeping `runMode`) until a file loads. Frames are kept up to the first
+// broken line or the end of the file (an unfinished render, or one that blew up): EndFrame is
+// shortened to the complete frames loaded, and the console says where and why.
 
 namespace qv {
 
