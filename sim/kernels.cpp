@@ -64,7 +64,7 @@ void particleTerms(const Particle& p, const ForceModel& model, double* force, En
 // same bits, where a compiler-chosen reduction would follow the machine's vector width. Eight
 // doubles are one cache line, so the vector part of a row reads whole lines.
 constexpr int kLanes = 8;
-constexpr std::int64_t kPairsPerBlock = 1 << 15;
+constexpr std::int64_t kPairsPerBlock = 1 << 14;
 // Enough blocks for a few threads to balance their load when one of them is held up; each block
 // costs a pass over its share of the force accumulators.
 constexpr int kMaxBlocks = 16;
@@ -244,28 +244,16 @@ int KernelWorkspace::blockLength(int b) const {
 void KernelWorkspace::planBlocks(int n) {
     if (n == plannedCount) return;
     plannedCount = n;
-    const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
-    const int count =
-        static_cast<int>(std::clamp<std::int64_t>(pairs / kPairsPerBlock, 1, kMaxBlocks));
-    // Block b starts at the first row with at least b / count of all pairs before it.
-    blockStart.assign(1, 0);
-    std::int64_t before = 0;
-    for (int p = 0; p < n && static_cast<int>(blockStart.size()) < count; ++p) {
-        if (before * count >= pairs * static_cast<std::int64_t>(blockStart.size()) &&
-            p > blockStart.back())
-            blockStart.push_back(p);
-        before += n - 1 - p;
-    }
-    const int made = static_cast<int>(blockStart.size());
-    blockStart.push_back(n);
+    blockStart = rowBlocks(n, kPairsPerBlock, kMaxBlocks);
+    const int made = static_cast<int>(blockStart.size()) - 1;
     blockOffset.resize(made);
     std::size_t offset = 0;
-    blockEnergy.assign(made, 0.0);
     for (int b = 0; b < made; ++b) {
         blockOffset[b] = offset;
         offset += 3 * static_cast<std::size_t>(blockLength(b));
     }
     blockForce.resize(offset);
+    blockEnergy.assign(made, 0.0);
     blockPairs.resize(made);
 }
 

@@ -143,6 +143,23 @@ void setParallelThreads(int threads) {
     chosenThreads.store(std::clamp(threads, 1, kMaxThreads), std::memory_order_relaxed);
 }
 
+std::vector<int> rowBlocks(int n, std::int64_t minPairs, int maxBlocks) {
+    n = std::max(n, 0);
+    const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
+    const std::int64_t count =
+        std::clamp<std::int64_t>(pairs / std::max<std::int64_t>(minPairs, 1), 1, maxBlocks);
+    // Block b starts at the first row with at least b / count of all pairs before it.
+    std::vector<int> starts{0};
+    std::int64_t before = 0;
+    for (int p = 0; p < n && static_cast<std::int64_t>(starts.size()) < count; ++p) {
+        const auto next = static_cast<std::int64_t>(starts.size());
+        if (before * count >= pairs * next && p > starts.back()) starts.push_back(p);
+        before += n - 1 - p;
+    }
+    starts.push_back(n);
+    return starts;
+}
+
 void runBlocks(int blocks, int threads, void (*task)(void*, int), void* context) {
     Job job{task, context, blocks, inBlock ? 0 : std::min(threads, blocks) - 1};
     if (job.helpers <= 0) {

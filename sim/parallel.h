@@ -7,7 +7,9 @@
 // a spinning helper would take the time its partner needs, and a step would wait for the
 // scheduler instead of computing; here whichever thread has a core claims the next block, and a
 // helper that was not woken in time finds nothing left to do.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -24,6 +26,11 @@ int availableCores();
 // Threads the program's parallel loops use; read from the environment on first use, or set.
 int parallelThreads();
 void setParallelThreads(int threads);
+
+// Cuts the rows 0 .. n-1 of the pairs i < j into at most maxBlocks blocks of about equal pair
+// counts, none much below minPairs (one block when there are fewer). Returns the first row of
+// every block, then n. The cut depends on the arguments alone.
+std::vector<int> rowBlocks(int n, std::int64_t minPairs, int maxBlocks);
 
 // Runs task(context, b) once for every b in [0, blocks) on up to `threads` threads, the caller
 // among them, and returns when every block is done. Blocks are claimed in ascending order.

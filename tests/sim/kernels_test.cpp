@@ -214,10 +214,6 @@ TEST(Integrate, TotalEnergyStaysBoundedOverTenThousandSteps) {
         EXPECT_LT(p.distanceFromCentre(), model.apparatusRadius);
 }
 
-class FastKernels : public ::testing::TestWithParam<int> {};
-INSTANTIATE_TEST_SUITE_P(Threads, FastKernels, ::testing::Values(1, 2, 3),
-                         [](const auto& info) { return std::to_string(info.param); });
-
 // A dense box of grains of mixed size, mass and charge, with many overlaps, a few dead particles
 // and two grains in the same place; then a row of pairs a rounding error either side of
 // touching, where the fast overlap test must agree with the exact one pair by pair.
@@ -262,7 +258,7 @@ FastStep fastStep(std::vector<Particle> ps, const ForceModel& model, int threads
     return r;
 }
 
-TEST_P(FastKernels, MatchTheReferenceOnCrowdedGrainsAndRepeatBitForBit) {
+TEST(FastKernels, MatchTheReferenceOnCrowdedGrainsWithTheSameBitsOnAnyThreadCount) {
     const int n = 700;
     ForceModel model = makeModel(2, 30, -400, true, true, true);
     model.timeStep = 0.01;
@@ -274,7 +270,7 @@ TEST_P(FastKernels, MatchTheReferenceOnCrowdedGrainsAndRepeatBitForBit) {
     std::vector<double> referenceForce(3 * n, 0.0);
     const EnergySums r = forcePassReference(reference.data(), n, model, referenceForce.data());
 
-    const FastStep f = fastStep(crowdedGrains(), model, GetParam());
+    const FastStep f = fastStep(crowdedGrains(), model, 1);
     EXPECT_GT(referencePairs.size(), 80u);
     EXPECT_EQ(f.pairs, referencePairs);
     // The same collisions in the same order give the very same velocities.
@@ -286,10 +282,15 @@ TEST_P(FastKernels, MatchTheReferenceOnCrowdedGrainsAndRepeatBitForBit) {
     EXPECT_NEAR(f.sums.kineticEnergy, r.kineticEnergy, 1e-12 * r.kineticEnergy);
     EXPECT_NEAR(f.sums.speedSum, r.speedSum, 1e-12 * r.speedSum);
 
-    const FastStep again = fastStep(crowdedGrains(), model, GetParam());
-    EXPECT_EQ(again.pairs, f.pairs);
-    EXPECT_EQ(std::memcmp(again.force.data(), f.force.data(), 3 * n * sizeof(double)), 0);
-    EXPECT_EQ(std::memcmp(&again.sums, &f.sums, sizeof(EnergySums)), 0);
+    // The rows are shared out in several blocks; more threads than blocks are fine too.
+    for (int threads : {1, 2, 3, 4, 64}) {
+        const FastStep again = fastStep(crowdedGrains(), model, threads);
+        EXPECT_EQ(again.pairs, f.pairs) << threads;
+        EXPECT_EQ(std::memcmp(again.particles.data(), f.particles.data(), n * sizeof(Particle)), 0);
+        EXPECT_EQ(std::memcmp(again.force.data(), f.force.data(), 3 * n * sizeof(double)), 0)
+            << threads;
+        EXPECT_EQ(std::memcmp(&again.sums, &f.sums, sizeof(EnergySums)), 0) << threads;
+    }
 }
 
 }  // namespace
