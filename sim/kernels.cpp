@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "sim/collisions.h"
 #include "sim/parallel.h"
@@ -71,6 +72,15 @@ constexpr std::int64_t kPairsPerBlock = 1 << 14;
 // costs a pass over its share of the force accumulators.
 constexpr int kMaxBlocks = 16;
 
+// Where the padding of a row lies: its distance squared overflows to infinity, so its force and
+// energy are 0.
+constexpr double kFarAway = 1e300;
+
+// n rounded up to whole chunks of kLanes.
+int paddedCount(int n) {
+    return (n + kLanes - 1) / kLanes * kLanes;
+}
+
 double laneSum(const double (&lanes)[kLanes]) {
     return ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
            ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
@@ -99,16 +109,19 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
     double sx[kLanes] = {}, sy[kLanes] = {}, sz[kLanes] = {}, rowEnergy[kLanes] = {};
     double closest[kLanes];  // largest overlap measure b^2 - d^2 of the lane
     std::fill(closest, closest + kLanes, -kInfinity);
-    const auto pair = [&](int j, int lane) __attribute__((always_inline)) {
+    // Rows go in whole chunks of kLanes columns: in the first chunk the columns up to p itself are
+    // masked, and the columns past n are padding far away and without charge, adding nothing.
+    const auto pair = [&](int j, int lane, auto masked) __attribute__((always_inline)) {
+        const bool keep = !decltype(masked)::value || j > p;
         const double dx = x[j] - xp;
         const double dy = y[j] - yp;
         const double dz = z[j] - zp;
         const double d2 = dx * dx + dy * dy + dz * dz;
         const double b = rp + rad[j];
-        closest[lane] = std::max(closest[lane], b * b * kOverlapSlack - d2);
+        closest[lane] = std::max(closest[lane], keep ? b * b * kOverlapSlack - d2 : -kInfinity);
         // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
         const double inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
-        const double pairPotential = qp * q[j] * inverse;
+        const double pairPotential = keep ? qp * q[j] * inverse : 0.0;
         if constexpr (Forces) {
             const double s = pairPotential * inverse * inverse;
             fx[j] += s * dx;
@@ -120,12 +133,14 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
         }
         if constexpr (Energy) rowEnergy[lane] += pairPotential;
     };
-    int j = p + 1;
-    for (const int head = std::min(n, (j + kLanes - 1) / kLanes * kLanes); j < head; ++j)
-        pair(j, j % kLanes);
-    for (; j + kLanes <= n; j += kLanes)
-        for (int lane = 0; lane < kLanes; ++lane) pair(j + lane, lane);
-    for (; j < n; ++j) pair(j, j % kLanes);
+    const int end = paddedCount(n);
+    int j = (p + 1) / kLanes * kLanes;
+    if (j < end) {
+        for (int lane = 0; lane < kLanes; ++lane) pair(j + lane, lane, std::true_type{});
+        j += kLanes;
+    }
+    for (; j < end; j += kLanes)
+        for (int lane = 0; lane < kLanes; ++lane) pair(j + lane, lane, std::false_type{});
     if constexpr (Forces) {
         fx[p] -= laneSum(sx);
         fy[p] -= laneSum(sy);
@@ -224,7 +239,12 @@ void integrate(Particle* particles, int n, const double* force, double dt) {
 }
 
 void KernelWorkspace::load(const Particle* particles, int n) {
-    for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(n);
+    const int padded = paddedCount(n);
+    for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(padded);
+    for (int i = n; i < padded; ++i) {
+        x[i] = y[i] = z[i] = kFarAway;
+        q[i] = rad[i] = 0.0;
+    }
     for (int i = 0; i < n; ++i) {
         const Particle& p = particles[i];
         x[i] = p.pos[0];
