@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace qv {
@@ -46,6 +48,18 @@ TEST(Threads, EveryBlockRunsOnceWhateverTheThreadsAndRowBlocksCoverTheRowsInOrde
             for (int b = 0; b < blocks; ++b) EXPECT_EQ(runs[b], 20) << threads << " " << b;
         }
     }
+    // With two threads, two blocks run at the same time: each waits for the other to start.
+    std::atomic<int> started{0};
+    bool bothRan = true;
+    auto meet = [&](int) {
+        ++started;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (started < 2 && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+        if (started < 2) bothRan = false;
+    };
+    forEachBlock(2, 2, meet);
+    EXPECT_TRUE(bothRan);
+
     // Pairs i < j of 1000 rows: about equal shares; few pairs make one block.
     const std::vector<int> starts = rowBlocks(1000, 10000, 8);
     ASSERT_EQ(starts.size(), 9u);
