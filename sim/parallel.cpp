@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace qv {
@@ -50,9 +51,14 @@ class Pool {
         const int wanted = job.helpers;
         {
             std::lock_guard lock(mutex_);
-            while (static_cast<int>(started_) < wanted) {
-                std::thread(&Pool::serve, this).detach();
-                ++started_;
+            // A helper the system will not start is simply not there: the caller and the
+            // others take its blocks.
+            try {
+                while (static_cast<int>(started_) < wanted) {
+                    std::thread(&Pool::serve, this).detach();
+                    ++started_;
+                }
+            } catch (const std::system_error&) {
             }
             job_ = &job;
             joined_ = 0;
