@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/parallel.h"
+
 namespace qv {
 
 std::vector<std::int64_t> pairHistogramReference(const Particle* particles, int n, double binWidth,
@@ -20,9 +22,10 @@ std::vector<std::int64_t> pairHistogramReference(const Particle* particles, int 
 
 namespace {
 
-// Below this a single thread bins all pairs in well under a millisecond (the default cloud of 276
-// grains in about 0.25 ms), less than a thread team can lose waiting for a busy core.
-constexpr int minParallelGrains = 512;
+// Rows of pairs worth a thread each: the default cloud of 276 grains is one block, binned in well
+// under a millisecond, less than waking a helper on a busy machine can cost.
+constexpr std::int64_t kPairsPerBlock = 1 << 16;
+constexpr int kMaxBlocks = 16;
 
 }  // namespace
 
@@ -40,14 +43,14 @@ std::vector<std::int64_t> pairHistogramParallel(const Particle* particles, int n
     }
     const double limit = bins;
 
-#pragma omp parallel if (n >= minParallelGrains)
-    {
-        // Slot `bins` collects the pairs beyond the last bin, so the loop has no branch.
-        std::vector<std::int64_t> local(bins + 1, 0);
-
-        // Row i has n - 1 - i partners: dynamic chunks keep the threads evenly loaded.
-#pragma omp for schedule(dynamic, 8) nowait
-        for (int i = 0; i < n - 1; ++i) {
+    // Each block of rows fills a histogram of its own; slot `bins` collects the pairs beyond the
+    // last bin, so the loop has no branch.
+    const std::vector<int> start = rowBlocks(n, kPairsPerBlock, kMaxBlocks);
+    const int blocks = static_cast<int>(start.size()) - 1;
+    std::vector<std::int64_t> local(static_cast<std::size_t>(blocks) * (bins + 1), 0);
+    auto block = [&](int b) {
+        std::int64_t* slots = local.data() + static_cast<std::size_t>(b) * (bins + 1);
+        for (int i = start[b]; i < start[b + 1]; ++i) {
             const double xi = x[i];
             const double yi = y[i];
             const double zi = z[i];
@@ -60,12 +63,14 @@ std::vector<std::int64_t> pairHistogramParallel(const Particle* particles, int n
                 const double ratio = std::sqrt(dx * dx + dy * dy + dz * dz) / binWidth;
                 // ratio is never negative, so truncation is floor; far pairs and NaN are clamped
                 // to the overflow slot before the conversion.
-                ++local[static_cast<int>(ratio < limit ? ratio : limit)];
+                ++slots[static_cast<int>(ratio < limit ? ratio : limit)];
             }
         }
-#pragma omp critical(qv_pair_histogram_merge)
-        for (int k = 0; k < bins; ++k) counts[k] += 2 * local[k];
-    }
+    };
+    forEachBlock(blocks, parallelThreads(), block);
+    for (int b = 0; b < blocks; ++b)
+        for (int k = 0; k < bins; ++k)
+            counts[k] += 2 * local[static_cast<std::size_t>(b) * (bins + 1) + k];
     return counts;
 }
 

@@ -15,7 +15,7 @@ std::vector<std::int64_t> pairHistogramReference(const Particle* particles, int 
                                                  int bins);
 
 // The same counts, exactly (integers, and every pair is binned by the same arithmetic), with the
-// pairs shared out over OpenMP threads that each fill a private histogram.
+// rows of pairs shared out over the program's threads, each block filling a histogram of its own.
 std::vector<std::int64_t> pairHistogramParallel(const Particle* particles, int n, double binWidth,
                                                 int bins);
 

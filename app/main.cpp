@@ -8,12 +8,14 @@
 #include <cstring>
 #include <iostream>
 #include <locale>
+#include <string>
 #include <thread>
 
 #include "app/loop.h"
 #include "console/console.h"
 #include "console/output_file.h"
 #include "setup/setup.h"
+#include "sim/parallel.h"
 #include "sim/state.h"
 #include "sim/velocity_outputs.h"
 #include "view/menus.h"
@@ -92,10 +94,20 @@ void openWindow(int* argc, char** argv) {
     glEnable(GL_DEPTH_TEST);
 }
 
+// The thread count is the user's: QUORVEX_THREADS, else OMP_NUM_THREADS, else every core.
+void chooseThreads() {
+    std::string problem;
+    qv::setParallelThreads(qv::threadsFromEnvironment(std::getenv("QUORVEX_THREADS"),
+                                                      std::getenv("OMP_NUM_THREADS"),
+                                                      qv::availableCores(), problem));
+    if (!problem.empty()) qv::console::out() << problem << std::endl;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::cout.imbue(std::locale::classic());
+    chooseThreads();
     Display* probe = probeDisplay();
     const bool window = probe != nullptr;
     if (window) {

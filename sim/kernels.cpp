@@ -1,18 +1,17 @@
 #include "sim/kernels.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "sim/collisions.h"
+#include "sim/parallel.h"
 
 namespace qv {
 namespace {
 
-// Below this many particles a step is too short to be worth waking a second thread.
-constexpr int kParallelMinimum = 128;
 // The vector test for overlaps compares squared distances; it lets through a sliver more than the
 // exact test so that rounding never hides a touching pair, and the exact test decides.
 constexpr double kOverlapSlack = 1.0 + 1e-9;
@@ -61,16 +60,38 @@ void particleTerms(const Particle& p, const ForceModel& model, double* force, En
     }
 }
 
-int threadCount(const KernelWorkspace& ws) {
-    return ws.threads > 0 ? ws.threads : omp_get_max_threads();
+// Every sum along a row is split over kLanes partial sums, pair j going to lane j mod kLanes,
+// and the lanes are added in one fixed order. Vector units of any width (or none) then give the
+// same bits, where a compiler-chosen reduction would follow the machine's vector width. Eight
+// doubles are one cache line, so the vector part of a row reads whole lines.
+constexpr int kLanes = 8;
+// A block of rows is worth waking a helper thread from about this many pairs on (a step of the
+// default 276 grains makes two); a smaller step stays on the calling thread.
+constexpr std::int64_t kPairsPerBlock = 1 << 14;
+// Enough blocks for a few threads to balance their load when one of them is held up; each block
+// costs a pass over its share of the force accumulators.
+constexpr int kMaxBlocks = 16;
+
+// Where the padding of a row lies: its distance squared overflows to infinity, so its force and
+// energy are 0.
+constexpr double kFarAway = 1e300;
+
+// n rounded up to whole chunks of kLanes.
+int paddedCount(int n) {
+    return (n + kLanes - 1) / kLanes * kLanes;
 }
 
-// One row of the pair sweep: particle p against every q > p. Forces go to the thread's own
-// accumulators (Newton's third law: q gets the opposite of what p gets); the energy of the row,
-// the sum of q_p q_q / (3 ND d), is added to `energy`. Two particles in the same place have no
-// direction between them and add nothing. The overlap test rides along for free, since the loop
-// waits on its square root and division anyway; overlaps are rare, so a row that has one is
-// scanned again one pair at a time to list them.
+double laneSum(const double (&lanes)[kLanes]) {
+    return ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
+           ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+}
+
+// One row of the pair sweep: particle p against every q > p. Forces go to the block's own
+// accumulators, indexed by particle (Newton's third law: q gets the opposite of what p gets);
+// the energy of the row, the sum of q_p q_q / (3 ND d), is added to `energy`. Two particles in
+// the same place have no direction between them and add nothing. The overlap test rides along
+// for free, since the loop waits on its square root and division anyway; overlaps are rare, so
+// a row that has one is scanned again one pair at a time to list them.
 template <bool Forces, bool Energy>
 void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __restrict fx,
              double* __restrict fy, double* __restrict fz, double& energy,
@@ -85,38 +106,49 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
     const double zp = z[p];
     const double qp = q[p] * coulomb;
     const double rp = rad[p];
-    double sx = 0, sy = 0, sz = 0, rowEnergy = 0;
-    double closest = -kInfinity;  // largest overlap measure b^2 - d^2 of the row
-#pragma omp simd reduction(+ : sx, sy, sz, rowEnergy) reduction(max : closest)
-    for (int j = p + 1; j < n; ++j) {
+    double sx[kLanes] = {}, sy[kLanes] = {}, sz[kLanes] = {}, rowEnergy[kLanes] = {};
+    double closest[kLanes];  // largest overlap measure b^2 - d^2 of the lane
+    std::fill(closest, closest + kLanes, -kInfinity);
+    // Rows go in whole chunks of kLanes columns: in the first chunk the columns up to p itself are
+    // masked, and the columns past n are padding far away and without charge, adding nothing.
+    const auto pair = [&](int j, int lane, auto masked) __attribute__((always_inline)) {
+        const bool keep = !decltype(masked)::value || j > p;
         const double dx = x[j] - xp;
         const double dy = y[j] - yp;
         const double dz = z[j] - zp;
         const double d2 = dx * dx + dy * dy + dz * dz;
         const double b = rp + rad[j];
-        closest = std::max(closest, b * b * kOverlapSlack - d2);
+        closest[lane] = std::max(closest[lane], keep ? b * b * kOverlapSlack - d2 : -kInfinity);
         // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
         const double inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
-        const double pairPotential = qp * q[j] * inverse;
+        const double pairPotential = keep ? qp * q[j] * inverse : 0.0;
         if constexpr (Forces) {
             const double s = pairPotential * inverse * inverse;
             fx[j] += s * dx;
             fy[j] += s * dy;
             fz[j] += s * dz;
-            sx += s * dx;
-            sy += s * dy;
-            sz += s * dz;
+            sx[lane] += s * dx;
+            sy[lane] += s * dy;
+            sz[lane] += s * dz;
         }
-        if constexpr (Energy) rowEnergy += pairPotential;
+        if constexpr (Energy) rowEnergy[lane] += pairPotential;
+    };
+    const int end = paddedCount(n);
+    int j = (p + 1) / kLanes * kLanes;
+    if (j < end) {
+        for (int lane = 0; lane < kLanes; ++lane) pair(j + lane, lane, std::true_type{});
+        j += kLanes;
     }
+    for (; j < end; j += kLanes)
+        for (int lane = 0; lane < kLanes; ++lane) pair(j + lane, lane, std::false_type{});
     if constexpr (Forces) {
-        fx[p] -= sx;
-        fy[p] -= sy;
-        fz[p] -= sz;
+        fx[p] -= laneSum(sx);
+        fy[p] -= laneSum(sy);
+        fz[p] -= laneSum(sz);
     }
-    energy += rowEnergy;
-    if (!(closest >= 0.0)) return;
-    for (int j = p + 1; j < n; ++j) {
+    if constexpr (Energy) energy += laneSum(rowEnergy);
+    if (!(*std::max_element(closest, closest + kLanes) >= 0.0)) return;
+    for (j = p + 1; j < n; ++j) {
         const double dx = x[j] - xp;
         const double dy = y[j] - yp;
         const double dz = z[j] - zp;
@@ -126,36 +158,30 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
 }
 
 template <bool Forces, bool Energy>
-void sweepRows(int n, double coulomb, KernelWorkspace& ws) {
-    const int team = threadCount(ws);
-    ws.reserveThreads(team, n);
-    const int stride = ws.stride;
-    int used = 1;
-    // Rows are dealt out in turn, which balances the triangle of pairs; each thread owns its row
-    // set and its accumulators, so nothing depends on timing.
-#pragma omp parallel if (n >= kParallelMinimum) num_threads(team)
-    {
-        const int t = omp_get_thread_num();
-        const int threads = omp_get_num_threads();
-        if (t == 0) used = threads;
-        double* fx = ws.threadForce.data() + 3 * static_cast<std::size_t>(stride) * t;
-        double* fy = fx + stride;
-        double* fz = fy + stride;
-        if constexpr (Forces) std::fill(fx, fx + 3 * stride, 0.0);
-        std::vector<ParticlePair>& overlaps = ws.threadPairs[t];
+void sweepBlocks(int n, double coulomb, KernelWorkspace& ws) {
+    // Each block writes only its own accumulators, energy and pair list, so which thread runs it
+    // and when changes nothing.
+    auto block = [&](int b) {
+        const int length = ws.blockLength(b);
+        // Shifted so that index i is particle i, on the same place in its cache line as x[i].
+        double* fx = ws.blockForce.data() + ws.blockOffset[b] - ws.blockOrigin(b);
+        double* fy = fx + length;
+        double* fz = fy + length;
+        if constexpr (Forces)
+            std::fill(fx + ws.blockOrigin(b), fx + ws.blockOrigin(b) + 3 * length, 0.0);
+        std::vector<ParticlePair>& overlaps = ws.blockPairs[b];
         overlaps.clear();
         double energy = 0;
-        for (int p = t; p < n; p += threads)
+        for (int p = ws.blockStart[b]; p < ws.blockStart[b + 1]; ++p)
             pairRow<Forces, Energy>(p, n, coulomb, ws, fx, fy, fz, energy, overlaps);
-        ws.threadEnergy[t] = energy;
-    }
-    ws.sweptThreads = used;
+        ws.blockEnergy[b] = energy;
+    };
+    forEachBlock(ws.blocks(), ws.threads > 0 ? ws.threads : parallelThreads(), block);
 
+    // Blocks hold ascending rows, so in block order the pairs are in the sequential order.
     ws.candidates.clear();
-    for (int t = 0; t < used; ++t)
-        ws.candidates.insert(ws.candidates.end(), ws.threadPairs[t].begin(),
-                             ws.threadPairs[t].end());
-    std::sort(ws.candidates.begin(), ws.candidates.end());
+    for (const std::vector<ParticlePair>& pairs : ws.blockPairs)
+        ws.candidates.insert(ws.candidates.end(), pairs.begin(), pairs.end());
 }
 
 }  // namespace
@@ -213,7 +239,12 @@ void integrate(Particle* particles, int n, const double* force, double dt) {
 }
 
 void KernelWorkspace::load(const Particle* particles, int n) {
-    for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(n);
+    const int padded = paddedCount(n);
+    for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(padded);
+    for (int i = n; i < padded; ++i) {
+        x[i] = y[i] = z[i] = kFarAway;
+        q[i] = rad[i] = 0.0;
+    }
     for (int i = 0; i < n; ++i) {
         const Particle& p = particles[i];
         x[i] = p.pos[0];
@@ -224,28 +255,45 @@ void KernelWorkspace::load(const Particle* particles, int n) {
     }
 }
 
-void KernelWorkspace::reserveThreads(int team, int n) {
-    constexpr int perLine = 64 / sizeof(double);
-    stride = (n + perLine - 1) / perLine * perLine;
-    threadForce.resize(3 * static_cast<std::size_t>(stride) * team);
-    threadEnergy.resize(team);
-    threadPairs.resize(team);
+int KernelWorkspace::blockOrigin(int b) const {
+    return blockStart[b] / kLanes * kLanes;
+}
+
+int KernelWorkspace::blockLength(int b) const {
+    return (plannedCount - blockOrigin(b) + kLanes - 1) / kLanes * kLanes;
+}
+
+void KernelWorkspace::planBlocks(int n) {
+    if (n == plannedCount) return;
+    plannedCount = n;
+    blockStart = rowBlocks(n, kPairsPerBlock, kMaxBlocks);
+    const int made = static_cast<int>(blockStart.size()) - 1;
+    blockOffset.resize(made);
+    std::size_t offset = 0;
+    for (int b = 0; b < made; ++b) {
+        blockOffset[b] = offset;
+        offset += 3 * static_cast<std::size_t>(blockLength(b));
+    }
+    blockForce.resize(offset);
+    blockEnergy.assign(made, 0.0);
+    blockPairs.resize(made);
 }
 
 void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep, KernelWorkspace& ws) {
     n = std::max(n, 0);
     ws.load(particles, n);
+    ws.planBlocks(n);
     ws.sweptForces = sweep.forces;
     ws.sweptEnergy = sweep.energy;
     const double coulomb = 1.0 / (3.0 * sweep.debyeSphereCount);
     if (sweep.forces && sweep.energy) {
-        sweepRows<true, true>(n, coulomb, ws);
+        sweepBlocks<true, true>(n, coulomb, ws);
     } else if (sweep.forces) {
-        sweepRows<true, false>(n, coulomb, ws);
+        sweepBlocks<true, false>(n, coulomb, ws);
     } else if (sweep.energy) {
-        sweepRows<false, true>(n, coulomb, ws);
+        sweepBlocks<false, true>(n, coulomb, ws);
     } else {
-        sweepRows<false, false>(n, coulomb, ws);
+        sweepBlocks<false, false>(n, coulomb, ws);
     }
 }
 
@@ -270,20 +318,27 @@ EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& mo
                           const KernelWorkspace& ws) {
     EnergySums sums;
     if (ws.sweptForces) {
-        // Thread 0 first, then 1, ...: the same order on every run.
-        const int stride = ws.stride;
-        for (int t = 0; t < ws.sweptThreads; ++t) {
-            const double* fx = ws.threadForce.data() + 3 * static_cast<std::size_t>(stride) * t;
-            for (int i = 0; i < n; ++i) {
-                force[3 * i] += fx[i];
-                force[3 * i + 1] += fx[stride + i];
-                force[3 * i + 2] += fx[2 * stride + i];
+        // Per particle the blocks add up in block order, whatever ran them; a few hundred
+        // particles at a time so that their sums stay in registers and cache.
+        constexpr int kChunk = 256;
+        double sum[3][kChunk];
+        for (int from = 0; from < n; from += kChunk) {
+            const int to = std::min(n, from + kChunk);
+            std::fill(&sum[0][0], &sum[0][0] + 3 * kChunk, 0.0);
+            for (int b = 0; b < ws.blocks() && ws.blockStart[b] < to; ++b) {
+                const int first = std::max(from, ws.blockStart[b]);
+                const int length = ws.blockLength(b);
+                const double* fx = ws.blockForce.data() + ws.blockOffset[b] - ws.blockOrigin(b);
+                for (int c = 0; c < 3; ++c)
+                    for (int i = first; i < to; ++i) sum[c][i - from] += fx[c * length + i];
             }
+            for (int i = from; i < to; ++i)
+                for (int c = 0; c < 3; ++c) force[3 * i + c] += sum[c][i - from];
         }
     }
     if (ws.sweptEnergy) {
         double energy = 0;
-        for (int t = 0; t < ws.sweptThreads; ++t) energy += ws.threadEnergy[t];
+        for (const double e : ws.blockEnergy) energy += e;
         // Every unordered pair counts twice, as in the reference.
         sums.pairEnergy = 2.0 * energy;
     }

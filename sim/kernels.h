@@ -2,8 +2,9 @@
 // The hot loops of the time step as pure functions over the particle array: the overlap pass,
 // the force pass and the integration. Each pair loop has a plain reference version that reads
 // like the physics and a fast version (contiguous copies of the coordinates, vector instructions,
-// OpenMP threads) that the program uses. They touch no program-wide state: whatever they need
-// comes in as arguments.
+// threads) that the program uses. The fast version gives the same bits with any number of threads
+// and any vector width. They touch no program-wide state: whatever they need comes in as
+// arguments, but for the thread count when none is given.
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -72,21 +73,30 @@ class KernelWorkspace {
 
     // Copies positions, charges and radii of the first n particles into contiguous arrays.
     void load(const Particle* particles, int n);
-    // Per-thread force accumulators and pair lists for a team of threads and n particles.
-    void reserveThreads(int team, int n);
+    // Cuts the rows of n particles into blocks of about equal numbers of pairs. The cut depends
+    // on n alone, never on the thread count, and is kept while n stays the same.
+    void planBlocks(int n);
 
-    int threads = 0;  // threads of the pair loops; 0 takes OpenMP's default
-    int stride = 0;   // n rounded up to whole cache lines
-    // What the last sweep left: per-thread forces and energies of `sweptThreads` threads, and
-    // the candidate overlapping pairs in order.
+    int threads = 0;  // threads of the pair loops; 0 takes the program's setting
+    // What the last sweep left: per-block forces and energies, and the candidate overlapping
+    // pairs in order.
     bool sweptForces = false;
     bool sweptEnergy = false;
-    int sweptThreads = 0;
     Buffer x, y, z, q, rad;
-    Buffer threadForce;  // per thread: fx, fy, fz, each `stride` long
-    std::vector<double> threadEnergy;
-    std::vector<std::vector<ParticlePair>> threadPairs;
+    // Block b holds rows [blockStart[b], blockStart[b + 1]); its forces on particles i >=
+    // blockOrigin(b) lie at blockForce[blockOffset[b] + k * blockLength(b) + i - blockOrigin(b)],
+    // k = 0, 1, 2 for x, y, z.
+    int plannedCount = -1;
+    std::vector<int> blockStart;
+    std::vector<std::size_t> blockOffset;
+    Buffer blockForce;
+    std::vector<double> blockEnergy;
+    std::vector<std::vector<ParticlePair>> blockPairs;
     std::vector<ParticlePair> candidates;
+
+    int blocks() const { return static_cast<int>(blockEnergy.size()); }
+    int blockOrigin(int b) const;  // blockStart[b] rounded down to a whole cache line
+    int blockLength(int b) const;
 };
 
 // What a sweep over the pairs computes besides the overlaps.
