@@ -82,9 +82,8 @@ std::string transcripts(const std::vector<Case>& cases, const std::function<void
     return all;
 }
 
-// What a set-up settled, all at once.
-std::string setUp() {
-    runSetUp();
+// What a dialogue settled, all at once.
+std::string settled() {
     const Parameters& p = params;
     return join("mode", p.runMode, "name", p.baseName, "slots", p.numParticles, "dead",
                 p.numDeadParticles, "frames", p.framesToCalculate, "written", p.numWrittenFrames,
@@ -97,36 +96,26 @@ std::string setUp() {
                 arrays.particleArray.size(), "charge 0",
                 arrays.particleArray.empty() ? 0 : arrays.particleArray[0].charge());
 }
+template <void (*dialogue)()>
+std::string run() {
+    dialogue();
+    return settled();
+}
 std::string setUpInWindow() {
     params.windowOpen = true;
-    return setUp();
+    return run<runSetUp>();
 }
-std::string name() {
-    promptDataSetFile();
-    return params.baseName;
-}
-std::string parameters() {
-    promptParameters();
-    return join(params.numParticles, params.numDeadParticles, params.framesToCalculate,
-                params.numWrittenFrames, params.writeFreq, params.analysisFreq,
-                params.numMassGroups, params.stepMultiplier);
-}
-std::string schedule() {
-    promptCoolingSchedule();
-    return join(params.framesToCalculate, params.numWrittenFrames, params.writeFreq,
-                params.analysisFreq, params.ccpleTarget, params.scheduleStep,
-                params.scheduleDivisions, params.scheduleDivisionLength, params.scheduleMode);
-}
+
 TEST(Dialogues, FollowTheirScripts) {
     const std::vector<Case> cases = {
-        {"default render", "4\n0\nrunA\n", setUp},
+        {"default render", "4\n0\nrunA\n", run<runSetUp>},
         // The charge is typed in electrons: a negative count makes a positive charge.
-        {"render", "1\n0\nrunB\n7\n2\n5\n1000\n20\n3\n-10000\n30\n7\n1\n0.5\n1\n", setUp},
+        {"render", "1\n0\nrunB\n7\n2\n5\n1000\n20\n3\n-10000\n30\n7\n1\n0.5\n1\n", run<runSetUp>},
         // Bad choices, play and crystal need a window, two rounds of surface plots (the last
         // answers count), then the default set with a Max-Min cooling schedule.
         {"menu loop",
          "0\n7\nx\n2\n6\n5\n1\n0\n1\n0\n5\n0\n1\n1\n0\n4\n2\n1\nrunF\n200\n100\n5\n1000\n1\n",
-         setUp},
+         run<runSetUp>},
         {"crystal", "6\ncrystal\n", setUpInWindow},
         // File name, 1 to play it, 0 to keep its EndFrame.
         {"play", "2\nplay\n1\n0\n",
@@ -134,35 +123,35 @@ TEST(Dialogues, FollowTheirScripts) {
              std::ofstream("play") << "1 1 10 0.5 2000 1 0.01 3.2 0\n1 0 0 0 1 -1 1\n1 1 0 0 0\n";
              return setUpInWindow();
          }},
-        {"end at the menu", "", setUp},
-        {"end at the file name", "4\n", setUp},
-        {"end in the parameters", "1\n0\nrunG\n13\n2\n", setUp},
-        {"end in the loading dialogue", "3\n0\n", setUp},
+        {"end at the menu", "", run<runSetUp>},
+        {"end at the file name", "4\n", run<runSetUp>},
+        {"end in the parameters", "1\n0\nrunG\n13\n2\n", run<runSetUp>},
+        {"end in the loading dialogue", "3\n0\n", run<runSetUp>},
         // Appending; after a "no" an existing name is only refused; a missing directory, then a
         // directory that exists but cannot take lines.
-        {"append", "old\nx\ny\n", name},
+        {"append", "old\nx\ny\n", run<promptDataSetFile>},
         {"no append", "old\nn\nold2\nfresh\n",
          [] {
              std::ofstream("old2") << "previous\n";
-             return name();
+             return run<promptDataSetFile>();
          }},
         {"uncreatable", "missing/dir/run\nadir\ny\nok\n",
          [] {
              std::filesystem::create_directory("adir");
-             return name();
+             return run<promptDataSetFile>();
          }},
         // Each refused with its range and asked again; the mass groups' maximum below the
         // minimum asks for both again.
         {"parameters",
          "13\n-1\n2\n0\n-5\n4\n0\n100\n0\n-3\n300\n1\n0.5\n500\n0\n10000\n0\n101\n30\n0\n10\n"
          "0\n5\n2\n0.5\n2\n0\n3\n-1\n1\n0\n-1\n1.0\n0\n",
-         parameters},
+         run<promptParameters>},
         // Max-Min-Max runs twice the divisions; ten steps a division would give 0 frames between
         // analyses, so 1; the written count stays the parameters'.
         {"cooling schedule", "0\n200\n100\n1\n0\n3\n1\n10\n3\n2\n",
          [] {
              params.numWrittenFrames = 123;
-             return schedule();
+             return run<promptCoolingSchedule>();
          }},
     };
     test::expectGolden("setup_dialogues.txt", transcripts(cases, [] {}));
@@ -195,11 +184,11 @@ TEST(BadAnswers, AreRefusedOrCancelledAndNeverShiftLaterAnswers) {
              const char answer = console::readChar();
              return answer + join(console::readInt());
          }},
-        {"no then a name", "old\nno\nrun8\n", name},
+        {"no then a name", "old\nno\nrun8\n", run<promptDataSetFile>},
         {"one word", "two words\nrun7\n", [] { return console::readWord("Name?\n"); }},
-        {"control characters", "bad\0name\nbell\a\nrun9\n"s, name},
+        {"control characters", "bad\0name\nbell\a\nrun9\n"s, run<promptDataSetFile>},
         {"long name", std::string(236, 'a') + "\n" + std::string(235, 'a') + "\n",
-         [] { return std::to_string(name().size()); }},
+         run<promptDataSetFile>},
         // Numbers beyond their type are too large or too small, not "not a number".
         {"whole numbers", "99999999999\n-99999999999\n12 34\n7\n",
          [] { return join(console::readInt("n?\n")); }},
@@ -207,19 +196,22 @@ TEST(BadAnswers, AreRefusedOrCancelledAndNeverShiftLaterAnswers) {
          [] { return join(console::readReal("x?\n")); }},
         // Counts that would not fit in an int: dead particles, slots, frames, the schedule's.
         {"counts", "13\n2147483647\n1\n2147483647\n4\n2147483647\n10\n300\n500\n" + kParameterTail,
-         parameters},
-        {"schedule frames", "200\n100\n50000\n50000\n1\n200\n100\n5\n1000\n1\n", schedule},
-        {"schedule target", "1e308\n1e-300\n2\n10\n1\n200\n100\n5\n10\n1\n", schedule},
+         run<promptParameters>},
+        {"schedule frames", "200\n100\n50000\n50000\n1\n200\n100\n5\n1000\n1\n",
+         run<promptCoolingSchedule>},
+        {"schedule target", "1e308\n1e-300\n2\n10\n1\n200\n100\n5\n10\n1\n",
+         run<promptCoolingSchedule>},
         // Answers in range whose derived quantities are not: the set-up names the answer.
         {"temperature",
          kTen + "1e308\n500\n" + kParameterTail + "13\n0\n4\n10\n300\n500\n" + kParameterTail,
-         setUp},
-        {"coupling", kTen + "300\n1e155\n" + kParameterTail, setUp},
-        {"charge", kTen + "300\n500\n4.9e-324\n5\n5\n1\n1.0\n0\n", setUp},
-        {"mass fractions", kTen + "300\n500\n10000\n5\n5\n2\n1e308\n1e308\n1.0\n0\n", setUp},
-        {"step multiplier", kTen + "300\n500\n10000\n5\n5\n1\n1e300\n0\n", setUp},
+         run<runSetUp>},
+        {"coupling", kTen + "300\n1e155\n" + kParameterTail, run<runSetUp>},
+        {"charge", kTen + "300\n500\n4.9e-324\n5\n5\n1\n1.0\n0\n", run<runSetUp>},
+        {"mass fractions", kTen + "300\n500\n10000\n5\n5\n2\n1e308\n1e308\n1.0\n0\n",
+         run<runSetUp>},
+        {"step multiplier", kTen + "300\n500\n10000\n5\n5\n1\n1e300\n0\n", run<runSetUp>},
         {"speed table", "1\n0\nrun\n13\n0\n100000\n1000000000\n300\n500\n10000\n5\n1\n1\n1\n1\n",
-         setUp},
+         run<runSetUp>},
         // Input ends at a window command: the command is cancelled or takes its fallback.
         {"F6", "", key(GLUT_KEY_F6, true, [] { return arrays.particleArray[1].vel[0]; })},
         {"F6 in the set-up", "",
