@@ -143,7 +143,7 @@ TEST(Dialogues, FollowTheirScripts) {
         // Each refused with its range and asked again; the mass groups' maximum below the
         // minimum asks for both again.
         {"parameters",
-         "13\n-1\n2\n0\n-5\n4\n0\n100\n0\n-3\n300\n1\n0.5\n500\n0\n10000\n0\n101\n30\n0\n10\n"
+         "13\n-1\n2\n0\n-5\n4\n0\n100\n0\n-3\n300\n1\n0.5\n500\n0\n10000\n0\n101\n1\n0\n10\n"
          "0\n5\n2\n0.5\n2\n0\n3\n-1\n1\n0\n-1\n1.0\n0\n",
          run<promptParameters>},
         // Max-Min-Max runs twice the divisions; ten steps a division would give 0 frames between
