@@ -1,346 +1,254 @@
+// Scripted dialogues, two tables: the set-up's flows and every kind of bad answer. Each case runs
+// in a fresh directory; what the program said, what it settled (or its exit status) and the files
+// it left are compared with tests/golden/setup_dialogues.txt and tests/golden/bad_answers.txt.
+#include <GL/freeglut_std.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/tracker.h"
 #include "console/console.h"
 #include "dataset/writer.h"
 #include "setup/setup.h"
+#include "sim/cooling.h"
 #include "sim/state.h"
 #include "tests/support/test_support.h"
+#include "view/highlight.h"
+#include "view/keys.h"
+#include "view/menus.h"
+#include "view/view_state.h"
 
 namespace qv {
 namespace {
 
-const std::string kMenu =
-    "Welcome to Quorvex 3-D Simulation v.2  (inc. Pretty Pictures)\n"
-    "\n"
-    "Press F1 for help at any time (during simulation)\n"
-    "\n"
-    "Please choose from the following options:\n"
-    "1: Render a new data set\n"
-    "2: Play an existing data set\n"
-    "3: Load start positions from file and continue to render\n"
-    "4: Default options for Render\n"
-    "5: Create files for surface plotting (If you use Matlab select this first)\n"
-    "6: HCP Crystal Viewing\n";
-const std::string kAutomated = "\nWould you like automated PCF/Shell Functions (1=yes , 0=no)\n";
-const std::string kRendering = "Rendering a new data set \n\n";
-const std::string kFilePrompt = "Please enter the filename you wish to render (No Spaces)\n";
-const std::string kAppendPrompt =
-    "File exists... do you wish to continue and append to end of file? (y/n) \n";
-const std::string kCoolingPrompts =
-    "Please enter maximum ccple\n\n"
-    "Please enter minimum ccple\n\n"
-    "Please enter divisions\n\n"
-    "Please enter length of division (in time steps)\n\n"
-    "Please enter 1 to only go from Max to Min and 2 for Max-Min-Max\n\n";
+using namespace std::string_literals;
 
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// Slots, EndFrame, write frequency and dead count from the header of a data set just written.
-std::string headerCounts(const std::string& file) {
-    dataSetStream.close();
-    std::istringstream in(test::readFile(file));
-    std::string f[9];
-    for (std::string& field : f) in >> field;
-    return f[0] + " " + f[1] + " " + f[5] + " " + f[8];
-}
-
-// What a dialogue settled, in one line, so that a test states it all at once.
-std::string settled() {
-    std::ostringstream s;
-    s << "slots " << params.numParticles << " dead " << params.numDeadParticles << " frames "
-      << params.framesToCalculate << " written " << params.numWrittenFrames << " every "
-      << params.writeFreq << " analysis " << params.analysisFreq << " seed " << params.randomSeed
-      << " T " << params.dustTemperature << " ccple " << params.ccple << " to "
-      << params.ccpleTarget << " charge " << params.grainCharge << " groups "
-      << params.numMassGroups << " mult " << params.stepMultiplier;
-    return s.str();
-}
-
-std::string schedule() {
-    std::ostringstream s;
-    s << "step " << params.scheduleStep << " divisions " << params.scheduleDivisions << " of "
-      << params.scheduleDivisionLength << " mode " << params.scheduleMode;
-    return s.str();
-}
-
-// Runs the whole set-up on a script of answers in a fresh directory, which stays current until
-// the test ends so that the files can be inspected.
-class SetUpDialogue : public ::testing::Test {
-  protected:
-    void SetUp() override { test::resetProgramState(); }
-    std::string run(const std::string& answers) {
-        test::ScriptedConsole console(answers);
-        runSetUp();
-        return console.output();
-    }
-    test::TempDir dir_;
+struct Case {
+    const char* name;
+    std::string script;
+    std::function<std::string()> run;  // what the dialogue settled
 };
 
-TEST_F(SetUpDialogue, DefaultRenderTakesTheDefaultSet) {
-    const std::string out = run("4\n0\nrunA\n");
-    EXPECT_TRUE(startsWith(
-        out, kMenu + kAutomated + kRendering + kFilePrompt + "\n\n" + "Timestep is: 1.479e+07\n\n"))
-        << out;
-    EXPECT_NE(out.find("Frames to be calculated: 10000\n\nThank you now generating... \n\n"
-                       "Calculated Averages for Radius/Mass/Charge: \n"),
-              std::string::npos);
-    EXPECT_EQ(params.runMode, 1);
-    EXPECT_EQ(settled(),
-              "slots 376 dead 100 frames 10000 written 400 every 25 analysis 20 seed 13 T 300 "
-              "ccple 500 to 500 charge -10000 groups 1 mult 1");
-    EXPECT_EQ(params.baseName, "runA");
-    EXPECT_EQ(arrays.particleArray.size(), 376u);
+template <class... T>
+std::string join(const T&... values) {
+    std::ostringstream s;
+    ((s << ' ' << values), ...);
+    return s.str().substr(1);
+}
+
+// Every file of the directory: its line count, first and last line. A data set still open gets
+// a line "next" first, to show whether it was appended to.
+std::string files() {
+    if (dataSetStream.is_open()) dataSetStream << "next\n";
     dataSetStream.close();
-    const std::string dataSet = test::readFile("runA");
-    EXPECT_TRUE(
-        startsWith(dataSet, "376 400 135.34 1.479e+07 153919 25 2.59698e-09 33.5083 100\n"));
-    // The header and the property block, no frame yet; a radius for every slot.
-    EXPECT_EQ(std::count(dataSet.begin(), dataSet.end(), '\n'), 1 + 376);
-    const std::string radii = test::readFile("runARdistribution.xls");
-    EXPECT_EQ(std::count(radii.begin(), radii.end(), '\n'), 376);
-}
-
-TEST_F(SetUpDialogue, RenderParametersAreRoundedToWholeWriteIntervalsAndDefaultsAreAdvice) {
-    // The prompts between the seed and the speed distribution are checked with their refusals.
-    const std::string out = run("1\n0\nrunB\n7\n2\n5\n1000\n20\n3\n-10000\n30\n7\n1\n0.5\n1\n");
-    EXPECT_TRUE(startsWith(out, kMenu + kAutomated + kRendering + kFilePrompt + "\n\n" +
-                                    "Please select the seed for random number generation "
-                                    "(default 13) \n\n"))
-        << out;
-    EXPECT_NE(out.find("Multiply step length by(1.0)\n\nPlease select 1 to output speed "
-                       "distribution\n\nTimestep is: "),
-              std::string::npos);
-    EXPECT_NE(out.find("Frames to be calculated: 990\n\n"), std::string::npos);
-    // The charge is typed as a count of electrons: a negative count makes a positive charge.
-    EXPECT_EQ(settled(),
-              "slots 7 dead 2 frames 990 written 33 every 30 analysis 7 seed 7 T 20 ccple 3 to 3 "
-              "charge 10000 groups 1 mult 0.5");
-    EXPECT_EQ(arrays.particleArray[0].charge(), 10000.0);
-    EXPECT_EQ(params.speedDistributionOn, 1);
-    EXPECT_EQ(headerCounts("runB"), "7 33 30 2");
-}
-
-TEST_F(SetUpDialogue, MenuLoopsOnBadAnswersAndSurfacePlotsThenCoolsTheDefaultSet) {
-    params.windowOpen = false;
-    const std::string noWindow =
-        " needs a window, and Quorvex runs without a display; please choose another option.\n\n";
-    const std::string outputs =
-        "\nPlease select which 2D outputs you would like\n\n"
-        "Shell 1(yes) or 0(no)? \n"
-        "PCF 1(yes) or 0(no)? \n"
-        "Potential 1(yes) or 0(no)? \n"
-        "E-Field 1(yes) or 0(no)? \n";
-    const std::string out =
-        run("0\n7\nx\n2\n6\n5\n1\n0\n1\n0\n5\n0\n1\n1\n0\n4\n2\n1\nrunF\n200\n100\n5\n1000\n1\n");
-    EXPECT_TRUE(startsWith(
-        out, kMenu + "Incorrect choice Please choose again\n" +
-                 "Incorrect choice Please choose again\n" +
-                 "That is not a number, please try again.\n" + "Option 2" + noWindow + kMenu +
-                 "Option 6" + noWindow + kMenu + outputs + kMenu + outputs + kMenu + kAutomated +
-                 "Please answer 1 (yes) or 0 (no).\n" + kAutomated.substr(1) + kRendering +
-                 kFilePrompt + "\n\n" + kCoolingPrompts + "Timestep is: "))
-        << out;
-    // The last answers count: shell and E-field off, PCF and potential on.
-    EXPECT_EQ(params.shellOutput2D, 0);
-    EXPECT_EQ(params.pcfOutput2D, 1);
-    EXPECT_EQ(params.potentialOutput2D, 1);
-    EXPECT_EQ(params.efieldOutput2D, 0);
-    EXPECT_EQ(params.runMode, 1);
-    // The schedule runs one division more than it has steps; the header keeps the default set's
-    // EndFrame.
-    EXPECT_EQ(schedule(), "step 25 divisions 5 of 1000 mode 1");
-    EXPECT_EQ(settled(),
-              "slots 376 dead 100 frames 6000 written 400 every 6000 analysis 50 seed 13 T 300 "
-              "ccple 500 to 225 charge -10000 groups 1 mult 1");
-    EXPECT_EQ(headerCounts("runF"), "376 400 6000 100");
-}
-
-TEST_F(SetUpDialogue, CrystalViewingAsksNoQuestionsButTheName) {
-    params.windowOpen = true;
-    const std::string out = run("6\ncrystal\n");
-    EXPECT_TRUE(startsWith(out, kMenu + kRendering + kFilePrompt + "\n\nTimestep is: ")) << out;
-    EXPECT_EQ(params.runMode, 6);
-    EXPECT_EQ(settled(),
-              "slots 8001 dead 1 frames 10000 written 1 every 10000 analysis 10000 seed 13 T 300 "
-              "ccple 300 to 300 charge -10000 groups 1 mult 1");
-    EXPECT_EQ(headerCounts("crystal"), "8001 1 10000 1");
-}
-
-TEST_F(SetUpDialogue, PlayOpensTheLoaderAndStartsPaused) {
-    // One slot stored once: the header, the property line and the frame.
-    std::ofstream("play") << "1 1 10 0.5 2000 1 0.01 3.2 0\n1 0 0 0 1 -1 1\n1 1 0 0 0\n";
-    params.windowOpen = true;
-    // File name, "1" to play it, "0" to keep its EndFrame.
-    const std::string out = run("2\nplay\n1\n0\n");
-    EXPECT_TRUE(startsWith(out, kMenu + "Play an existing data set\n\n")) << out;
-    EXPECT_NE(out.find("Please wait while the file is loaded, this may take several minutes... "
-                       "\n\n"),
-              std::string::npos);
-    EXPECT_EQ(params.runMode, 2);
-    EXPECT_EQ(params.playStep, 0);
-    EXPECT_EQ(arrays.particleArray.size(), 1u);
-}
-
-TEST_F(SetUpDialogue, EndOfInputEndsTheProgramWithStatusOne) {
-    // The last script ends inside the loading dialogue of load-and-continue.
-    for (const std::string script : {"", "4\n", "1\n0\nrunG\n13\n2\n", "3\n0\n"}) {
-        test::resetProgramState();
-        test::ScriptedConsole console(script);
-        try {
-            runSetUp();
-            ADD_FAILURE() << "set-up returned on script " << script;
-        } catch (const test::ProgramExit& exit) {
-            EXPECT_EQ(exit.status, 1);
-        }
-        const std::string out = console.output();
-        EXPECT_NE(out.find("Input ended while waiting for an answer"), std::string::npos) << out;
-        if (script == "3\n0\n") {
-            EXPECT_TRUE(startsWith(out, kMenu + kAutomated +
-                                            "Load then render an existing data "
-                                            "set\n\n"))
-                << out;
-        }
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(".")) {
+        names.insert(e.path().filename().string() + (e.is_directory() ? "/" : ""));
     }
+    std::string listing;
+    for (const std::string& name : names) {
+        std::istringstream in(name.back() == '/' ? "" : test::readFile(name));
+        std::string first, last, line;
+        int count = 0;
+        for (; std::getline(in, line); ++count) (count == 0 ? first : last) = line;
+        listing += "  " + name + ": " + join(count, "lines:", first) +
+                   (count > 1 ? " ... " + last : "") + "\n";
+    }
+    return listing;
 }
 
-TEST(FileNameDialogue, ExistingNamesAskToAppendAndUncreatableNamesAreAskedAgain) {
-    struct Case {
-        const char* script;
-        std::string output;
-        const char* name;
-        const char* oldAfter;  // "old" after the test writes "next" to the chosen file
-    };
-    const Case cases[] = {
-        {"old\nx\ny\n",
-         kFilePrompt + "\n" + kAppendPrompt + "Please answer y or n.\n" + kAppendPrompt + "\n",
-         "old", "previous\nnext\n"},
-        // After a "no", an existing name is only refused.
-        {"old\nn\nold2\nfresh\n",
-         kFilePrompt + "\n" + kAppendPrompt + "\n" + kFilePrompt + "File exists...\n\n" +
-             kFilePrompt + "\n",
-         "fresh", "previous\n"},
-        // A missing directory, then a directory (it exists, but cannot take lines).
-        {"missing/dir/run\nadir\ny\nok\n",
-         kFilePrompt +
-             "\nThe file missing/dir/run cannot be created (No such file or directory); please "
-             "enter another name.\n\n" +
-             kFilePrompt + "\n" + kAppendPrompt +
-             "The file adir cannot be created (Is a directory); please enter another name.\n\n" +
-             kFilePrompt + "\n\n",
-         "ok", "previous\n"},
-    };
+std::string transcripts(const std::vector<Case>& cases, const std::function<void()>& prepare) {
+    std::string all;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.script);
         test::resetProgramState();
         test::TempDir dir;
         std::ofstream("old") << "previous\n";
-        std::ofstream("old2") << "previous\n";
-        std::filesystem::create_directory("adir");
+        prepare();
         test::ScriptedConsole console(c.script);
-        promptDataSetFile();
-        EXPECT_EQ(console.output(), c.output);
-        EXPECT_EQ(params.baseName, c.name);
-        ASSERT_TRUE(dataSetStream.is_open());
-        dataSetStream << "next" << std::endl;
-        dataSetStream.close();
-        EXPECT_EQ(test::readFile("old"), c.oldAfter);
-        EXPECT_EQ(test::readFile("old2"), "previous\n");
-    }
-}
-
-TEST(ParameterDialogue, EveryBadAnswerIsRefusedWithItsRangeAndAskedAgain) {
-    test::resetProgramState();
-    test::ScriptedConsole console(
-        "13\n"
-        "-1\n2\n"        // dead particles
-        "0\n-5\n4\n"     // particles
-        "0\n100\n"       // frames
-        "0\n-3\n300\n"   // temperature
-        "1\n0.5\n500\n"  // CCP
-        "0\n10000\n"     // charge
-        "0\n101\n30\n"   // write frequency
-        "0\n10\n"        // analysis frequency
-        "0\n5\n2\n"      // masses, then their range at once
-        "1.5\n0.5\n"     //
-        "0\n-1\n1.0\n"   // step multiplier
-        "0\n");
-    promptParameters();
-    const std::string out = console.output();
-    const auto refusedThenAsked = [&out](const std::string& refusal, const std::string& prompt,
-                                         int times) {
-        const std::string pair = refusal + "\n" + prompt + "\n";
-        int found = 0;
-        for (auto at = out.find(pair); at != std::string::npos; at = out.find(pair, at + 1)) {
-            ++found;
+        std::string settled;
+        try {
+            settled = c.run();
+        } catch (const test::ProgramExit& e) {
+            settled = "exit " + std::to_string(e.status);
         }
-        EXPECT_EQ(found, times) << pair;
-    };
-    refusedThenAsked("The number of dead particles must be from 0 to 2147483646.",
-                     "Please select the number of Dead Particles (default 100) ", 1);
-    refusedThenAsked(
-        "The number of particles must be from 1 to 2147483645 (2147483647 with the "
-        "dead particles).",
-        "Please select the number of Particles ", 2);
-    refusedThenAsked("The number of frames must be from 1 to 2147483646.",
-                     "Please select the number of frames you wish to generate", 1);
-    refusedThenAsked("The temperature must be above 0 K.",
-                     "Please select initial temperature of dust in Kelvin", 2);
-    refusedThenAsked("The CCP must be above 1.", "Please enter a value for the CCP", 2);
-    refusedThenAsked("The charge must not be 0.", "Please enter average charge in electron charges",
-                     1);
-    refusedThenAsked("The output frequency must be from 1 to 100 (the frames).",
-                     "Please enter how often particle position data should be output(4)", 2);
-    refusedThenAsked("The analysis frequency must be 1 or more.",
-                     "Please enter how often the analysis file should be written(100)", 1);
-    refusedThenAsked("The number of masses must be from 1 to 4 (the particles).",
-                     "Please enter how many different masses there should be", 2);
-    refusedThenAsked("The step multiplier must be above 0.", "Multiply step length by(1.0)", 2);
-    // The count is printed even when the groups already divide it.
-    EXPECT_NE(out.find("Please enter how many different masses there should be\n\n"
-                       "Please enter maximum mass as a fraction of am average mass particle\n\n"
-                       "Please enter minimum mass\n\n"
-                       "Updated Particle Number is: 4\n\n"
-                       "Multiply step length by(1.0)\n"),
-              std::string::npos)
-        << out;
-
-    // The slots count the live grains and the dead particles.
-    EXPECT_EQ(settled(),
-              "slots 6 dead 2 frames 90 written 3 every 30 analysis 10 seed 13 T 300 ccple 500 to "
-              "500 charge -10000 groups 2 mult 1");
+        all += "== "s + c.name + "\n" + console.output() + "-> " + settled + "\n" + files();
+    }
+    return all;
 }
 
-TEST(CoolingSchedule, EveryBadAnswerIsRefusedAndMaxMinMaxRunsTwiceTheDivisions) {
-    test::resetProgramState();
-    params.numWrittenFrames = 123;
-    test::ScriptedConsole console("0\n200\n100\n1\n0\n3\n1\n10\n3\n2\n");
-    promptCoolingSchedule();
-    const std::string out = console.output();
-    EXPECT_NE(out.find("The ccple must be above 0.\nPlease enter maximum ccple\n"),
-              std::string::npos);
-    EXPECT_NE(out.find("The number of divisions must be 2 or more.\nPlease enter divisions\n"
-                       "The number of divisions must be 2 or more.\nPlease enter divisions\n\n"),
-              std::string::npos);
-    EXPECT_NE(out.find("The length of a division must be 2 or more time steps.\n"
-                       "Please enter length of division (in time steps)\n"),
-              std::string::npos);
-    EXPECT_NE(out.find("\nError with choice\n\n"
-                       "Please enter 1 to only go from Max to Min and 2 for Max-Min-Max\n\n"),
-              std::string::npos);
-    EXPECT_EQ(schedule(), "step 50 divisions 3 of 10 mode 2");
-    // Ten steps per division would give 10 / 20 = 0 frames between analyses; the header keeps
-    // the written count of the parameters.
-    EXPECT_NE(settled().find("frames 60 written 123 every 60 analysis 1 "), std::string::npos)
-        << settled();
+// What a dialogue settled, all at once.
+std::string settled() {
+    const Parameters& p = params;
+    return join("mode", p.runMode, "name", p.baseName, "slots", p.numParticles, "dead",
+                p.numDeadParticles, "frames", p.framesToCalculate, "written", p.numWrittenFrames,
+                "every", p.writeFreq, "analysis", p.analysisFreq, "seed", p.randomSeed, "T",
+                p.dustTemperature, "ccple", p.ccple, "to", p.ccpleTarget, "charge", p.grainCharge,
+                "groups", p.numMassGroups, "mult", p.stepMultiplier, "speeds",
+                p.speedDistributionOn, "2D", p.shellOutput2D, p.pcfOutput2D, p.potentialOutput2D,
+                p.efieldOutput2D, "schedule", p.scheduleStep, p.scheduleDivisions,
+                p.scheduleDivisionLength, p.scheduleMode, "play step", p.playStep, "grains",
+                arrays.particleArray.size(), "charge 0",
+                arrays.particleArray.empty() ? 0 : arrays.particleArray[0].charge());
+}
+template <void (*dialogue)()>
+std::string run() {
+    dialogue();
+    return settled();
+}
+std::string setUpInWindow() {
+    params.windowOpen = true;
+    return run<runSetUp>();
+}
+
+TEST(Dialogues, FollowTheirScripts) {
+    const std::vector<Case> cases = {
+        {"default render", "4\n0\nrunA\n", run<runSetUp>},
+        // The charge is typed in electrons: a negative count makes a positive charge.
+        {"render", "1\n0\nrunB\n7\n2\n5\n1000\n20\n3\n-10000\n30\n7\n1\n0.5\n1\n", run<runSetUp>},
+        // Bad choices, play and crystal need a window, two rounds of surface plots (the last
+        // answers count), then the default set with a Max-Min cooling schedule.
+        {"menu loop",
+         "0\n7\nx\n2\n6\n5\n1\n0\n1\n0\n5\n0\n1\n1\n0\n4\n2\n1\nrunF\n200\n100\n5\n1000\n1\n",
+         run<runSetUp>},
+        {"crystal", "6\ncrystal\n", setUpInWindow},
+        // File name, 1 to play it, 0 to keep its EndFrame.
+        {"play", "2\nplay\n1\n0\n",
+         [] {
+             std::ofstream("play") << "1 1 10 0.5 2000 1 0.01 3.2 0\n1 0 0 0 1 -1 1\n1 1 0 0 0\n";
+             return setUpInWindow();
+         }},
+        {"end at the menu", "", run<runSetUp>},
+        {"end at the file name", "4\n", run<runSetUp>},
+        {"end in the parameters", "1\n0\nrunG\n13\n2\n", run<runSetUp>},
+        {"end in the loading dialogue", "3\n0\n", run<runSetUp>},
+        // Appending; after a "no" an existing name is only refused; a missing directory, then a
+        // directory that exists but cannot take lines.
+        {"append", "old\nx\ny\n", run<promptDataSetFile>},
+        {"no append", "old\nn\nold2\nfresh\n",
+         [] {
+             std::ofstream("old2") << "previous\n";
+             return run<promptDataSetFile>();
+         }},
+        {"uncreatable", "missing/dir/run\nadir\ny\nok\n",
+         [] {
+             std::filesystem::create_directory("adir");
+             return run<promptDataSetFile>();
+         }},
+        // Each refused with its range and asked again; the mass groups' maximum below the
+        // minimum asks for both again.
+        {"parameters",
+         "13\n-1\n2\n0\n-5\n4\n0\n100\n0\n-3\n300\n1\n0.5\n500\n0\n10000\n0\n101\n1\n0\n10\n"
+         "0\n5\n2\n0.5\n2\n0\n3\n-1\n1\n0\n-1\n1.0\n0\n",
+         run<promptParameters>},
+        // Max-Min-Max runs twice the divisions; ten steps a division would give 0 frames between
+        // analyses, so 1; the written count stays the parameters'.
+        {"cooling schedule", "0\n200\n100\n1\n0\n3\n1\n10\n3\n2\n",
+         [] {
+             params.numWrittenFrames = 123;
+             return run<promptCoolingSchedule>();
+         }},
+    };
+    test::expectGolden("setup_dialogues.txt", transcripts(cases, [] {}));
+}
+
+// A window command, run after a small render's set-up (kPlay for a replay, 0 while still in
+// the set-up, where end of input ends the program).
+template <class Getter>
+std::function<std::string()> key(int code, bool special, Getter state, int mode = kRender) {
+    return [=] {
+        params.runMode = mode;
+        console::setInputEndCancels(mode != 0);
+        if (special) {
+            specialKeyHandler(code, 0, 0);
+        } else {
+            keyboardHandler(static_cast<unsigned char>(code), 0, 0);
+        }
+        return join(state());
+    };
+}
+
+const std::string kTen = "1\n0\nrun\n13\n0\n4\n10\n";           // run mode 1 up to the frames
+const std::string kParameterTail = "10000\n5\n5\n1\n1.0\n0\n";  // charge on
+
+TEST(BadAnswers, AreRefusedOrCancelledAndNeverShiftLaterAnswers) {
+    const std::vector<Case> cases = {
+        // Every answer takes its whole line; y/n in words and in any case.
+        {"yes no", "x\nyes please\n12\nNO\n5\n",
+         [] {
+             const char answer = console::readChar();
+             return answer + join(console::readInt());
+         }},
+        {"no then a name", "old\nno\nrun8\n", run<promptDataSetFile>},
+        {"one word", "two words\nrun7\n", [] { return console::readWord("Name?\n"); }},
+        {"control characters", "bad\0name\nbell\a\nrun9\n"s, run<promptDataSetFile>},
+        {"long name", std::string(236, 'a') + "\n" + std::string(235, 'a') + "\n",
+         run<promptDataSetFile>},
+        // Numbers beyond their type are too large or too small, not "not a number".
+        {"whole numbers", "99999999999\n-99999999999\n12 34\n7\n",
+         [] { return join(console::readInt("n?\n")); }},
+        {"reals", "1e400\n-1e400\n1e-400\ninf\n2.5\n",
+         [] { return join(console::readReal("x?\n")); }},
+        // Counts that would not fit in an int: dead particles, slots, frames, the schedule's.
+        {"counts", "13\n2147483647\n1\n2147483647\n4\n2147483647\n10\n300\n500\n" + kParameterTail,
+         run<promptParameters>},
+        {"schedule frames", "200\n100\n50000\n50000\n1\n200\n100\n5\n1000\n1\n",
+         run<promptCoolingSchedule>},
+        {"schedule target", "1e308\n1e-300\n2\n10\n1\n200\n100\n5\n10\n1\n",
+         run<promptCoolingSchedule>},
+        // Answers in range whose derived quantities are not: the set-up names the answer.
+        {"temperature",
+         kTen + "1e308\n500\n" + kParameterTail + "13\n0\n4\n10\n300\n500\n" + kParameterTail,
+         run<runSetUp>},
+        {"coupling", kTen + "300\n1e155\n" + kParameterTail, run<runSetUp>},
+        {"charge", kTen + "300\n500\n4.9e-324\n5\n5\n1\n1.0\n0\n", run<runSetUp>},
+        {"mass fractions", kTen + "300\n500\n10000\n5\n5\n2\n1e308\n1e308\n1.0\n0\n",
+         run<runSetUp>},
+        {"step multiplier", kTen + "300\n500\n10000\n5\n5\n1\n1e300\n0\n", run<runSetUp>},
+        {"speed table", "1\n0\nrun\n13\n0\n100000\n1000000000\n300\n500\n10000\n5\n1\n1\n1\n1\n",
+         run<runSetUp>},
+        // Input ends at a window command: the command is cancelled or takes its fallback.
+        {"F6", "", key(GLUT_KEY_F6, true, [] { return arrays.particleArray[1].vel[0]; })},
+        {"F6 in the set-up", "",
+         key(
+             GLUT_KEY_F6, true, [] { return 0; }, 0)},
+        {"F7", "", key(GLUT_KEY_F7, true, [] { return view.sliceMin; })},
+        {"F7 centre", "0.2\n", key(GLUT_KEY_F7, true, [] { return view.sliceMin; })},
+        {"F8", "", key(GLUT_KEY_F8, true, [] { return arrays.particleArray[0].colour(1); })},
+        // Neither analysis wrote a line.
+        {"F5", "", key(GLUT_KEY_F5, true, [] { return 0; })},
+        {"C", "", key('C', false, [] { return params.coolingState; })},
+        {"f", "", key('f', false, [] { return params.autoFiringOn; })},
+        {"q", "", key('q', false, [] { return tracker.trackedCount; })},
+        {"g", "",
+         key(
+             'g', false, [] { return params.currentFrame; }, kPlay)},
+        {"menus", "",
+         [] {
+             console::setInputEndCancels(true);
+             params.runMode = kRender;
+             for (int entry : {13, 21, 23, 26}) menuHandler(entry);
+             return join(dead.deadMassFraction, dead.phiScanOn, params.coolingTolerance);
+         }},
+    };
+    // A small render: four grains and one dead particle.
+    const auto smallRun = [] {
+        params.numParticles = 5;
+        params.numDeadParticles = 1;
+        params.framesToCalculate = 10;
+        params.apparatusRadius = 10;
+        params.temperatureRatio = 0.01;
+        arrays.particleArray.assign(5, Particle{});
+        for (int i = 0; i < 5; ++i) arrays.particleArray[i].setVelocity(0, 0.1 * (i + 1));
+        arrays.particleArray[0].setColour(0, 4, 0);
+        view.sliceMin = -1;
+    };
+    test::expectGolden("bad_answers.txt", transcripts(cases, smallRun));
 }
 
 }  // namespace
