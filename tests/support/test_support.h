@@ -43,4 +43,10 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& path);
 
+// Every file of the working directory in name order, each under a line "== <name>".
+std::string filesHere();
+
+// `text` against tests/golden/<name>; with QUORVEX_UPDATE_GOLDEN=1 the file is written instead.
+void expectGolden(const std::string& name, const std::string& text);
+
 }  // namespace qv::test
