@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,8 +21,7 @@ std::vector<int> storedFrameNumbers(const std::string& fileName) {
     std::istringstream lines(test::readFile(fileName));
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
-        std::vector<std::string> f;
-        for (std::string w; fields >> w;) f.push_back(w);
+        const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
         if (f.size() == 5 && f[1] == "1") frames.push_back(std::stoi(f[0]));
     }
     return frames;
