@@ -18,8 +18,7 @@ namespace {
 // correlation and tracker files), a Data row (time in dust periods 0.4, total energy 10 + 2.5 - 4
 // = 8.5), two Detector rows, and a second run with the same name appends below the first.
 TEST(RunLog, HeadersRowsAndASecondRunWithTheSameName) {
-    test::resetProgramState();
-    test::TempDir dir;
+    test::Sandbox box;
     params.baseName = "run7";
     params.timeStep = 0.5;
     params.totalCharge = -2760000;
@@ -54,8 +53,7 @@ TEST(RunLog, HeadersRowsAndASecondRunWithTheSameName) {
 }
 
 TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSampleWhileOnAndInRange) {
-    test::resetProgramState();
-    test::TempDir dir;
+    test::Sandbox box;
     // GCC 12 misreads assigning a one-letter literal (-Wrestrict).
     params.baseName = std::string(1, 's');
     params.speedDistributionOn = 1;
@@ -82,9 +80,7 @@ TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSampleWhileOnAndInRange) {
 // A file that cannot be opened is reported once, with its name and the system's reason, however
 // often the run tries it, and the run remembers the failure.
 TEST(RunLog, UnopenableFilesAreReportedOnceEach) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
+    test::Sandbox box;
     params.baseName = "missing-dir/run";
     writeRunLogHeaders();
     writeDataRow();
@@ -96,12 +92,11 @@ TEST(RunLog, UnopenableFilesAreReportedOnceEach) {
         reports += std::string("\nThe file missing-dir/run") + file +
                    " cannot be opened: No such file or directory\n\n";
     }
-    EXPECT_EQ(console.output(), reports);
+    EXPECT_EQ(box.console.output(), reports);
 }
 
 TEST(RunLog, StatusLineOverwritesItselfAndSwitchesConsoleToThreeDigits) {
-    test::resetProgramState();
-    test::ScriptedConsole console("");
+    test::Sandbox box;
     console::out() << 3.14159265 << '|';
     params.temperatureRatio = 0.0123456;
     params.ccple = 512.345;
@@ -114,9 +109,9 @@ TEST(RunLog, StatusLineOverwritesItselfAndSwitchesConsoleToThreeDigits) {
     // Every later console number keeps three digits; each status line follows on the same line,
     // behind 199 backspaces.
     const std::string back(199, '\b');
-    EXPECT_EQ(console.output(), "3.14159|" + back +
-                                    "T: 0.0123 : CCP: 512 : Count: 1 : KE: 1.23e+03" + "3.14|" +
-                                    back + "T: 0.0123 : CCP: 512 : Count: 2 : KE: 1.23e+03");
+    EXPECT_EQ(box.console.output(), "3.14159|" + back +
+                                        "T: 0.0123 : CCP: 512 : Count: 1 : KE: 1.23e+03" + "3.14|" +
+                                        back + "T: 0.0123 : CCP: 512 : Count: 2 : KE: 1.23e+03");
 }
 
 }  // namespace

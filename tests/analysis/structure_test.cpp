@@ -25,13 +25,6 @@ std::vector<std::string> lines(const std::string& fileName) {
     return result;
 }
 
-std::string field(const std::string& line, int index) {
-    std::istringstream in(line);
-    std::string value;
-    for (int i = 0; i <= index; ++i) std::getline(in, value, '\t');
-    return value;
-}
-
 // Quiet analyses (as from the time step) in an apparatus of radius 3, at the density of two live
 // grains with one electron per Debye sphere; the time column reads 1.
 class StructureAnalysis : public ::testing::Test {
@@ -53,16 +46,8 @@ class StructureAnalysis : public ::testing::Test {
         params.grainCharge = -1e4;
     }
 
-    struct Reset {
-        Reset() { test::resetProgramState(); }
-    } reset_;  // first, before the console is scripted
-    test::TempDir dir_;
-    test::ScriptedConsole console_{""};
+    test::Sandbox box_;
 };
-
-using PairCorrelation = StructureAnalysis;
-using ShellStructure = StructureAnalysis;
-using FieldStructure = StructureAnalysis;
 
 // 1.1 apart, both 1.05 from the centre.
 const std::vector<Particle> kPair = {grain(0.55, 0.9, 0, 3), grain(-0.55, 0.9, 0, 5)};
@@ -75,7 +60,7 @@ TEST_F(StructureAnalysis, WorkedExamplesOfPairCorrelationAndShells) {
     params.shellOutput2D = 1;
     computePairCorrelation(kPair.data(), 2);
     computeShellStructure(kPair.data(), 2);
-    EXPECT_EQ(console_.output(), "");
+    EXPECT_EQ(box_.console.output(), "");
     test::expectGolden("structure_worked_example.txt", test::filesHere());
 }
 
@@ -112,7 +97,7 @@ std::string peaks(std::initializer_list<int> bins) {
     return line.substr(10, line.find("\tCCPLE:") - 10);  // after the tabs and "Peaks:"
 }
 
-TEST_F(PairCorrelation, PeaksNeedARiseAFallAndFourLowerBinsAfterThem) {
+TEST_F(StructureAnalysis, PeaksNeedARiseAFallAndFourLowerBinsAfterThem) {
     // The last candidate is bin B - 6 = 25; a maximum in the last five bins is never a peak.
     EXPECT_EQ(peaks({25}), "\t1.66667");
     EXPECT_EQ(peaks({26}), "");
@@ -123,16 +108,7 @@ TEST_F(PairCorrelation, PeaksNeedARiseAFallAndFourLowerBinsAfterThem) {
     EXPECT_EQ(peaks({5, 5, 9}), "\t0.333333\t0.6");
 }
 
-TEST_F(PairCorrelation, BinZeroReadsZeroAndPairsFromBTimesWOnAreDropped) {
-    const auto rows = pairBlock({0.1, 6.19, 6.21});  // bin 0, bin 30 (the last), dropped
-    ASSERT_EQ(rows.size(), 32u);
-    EXPECT_EQ(rows[1], "1\t0\t0\t0");
-    for (int k = 1; k < 30; ++k) EXPECT_EQ(field(rows[1 + k], 2), "0") << "bin " << k;
-    // g(30) = 2 / (36 * 1.2 * 3 * 2/27) for the one pair; twice that if the dropped one counted.
-    EXPECT_EQ(rows[31], "1\t2\t0.208333\t1");
-}
-
-TEST_F(ShellStructure, InnermostShellShowsOnlyMassAndGrainsOutsideEnterOnlyN) {
+TEST_F(StructureAnalysis, InnermostShellShowsOnlyMassAndGrainsOutsideEnterOnlyN) {
     // Grains beyond the last shell (unfired dead particles) are not counted but enter N, which
     // doubles V against the worked example: D_10 = 4/45.
     const std::vector<Particle> grains = {grain(0.05, 0, 0, 7), grain(1.05, 0, 0, 3),
@@ -182,7 +158,7 @@ TEST_F(StructureAnalysis, ReplayRewritesTheClockForPairCorrelationAndShellsOnly)
 // (r/R)^3, E = 2e4 r / 27, linear, so the trapezoidal potential is exact: P = 2e4 (R^2 - r^2) / 54;
 // its 2D rows scale to the field at the wall and the potential at the centre. Last no background
 // either: a field zero everywhere has a normaliser of 1, in a row below the first.
-TEST_F(FieldStructure, WorkedExampleAndTheBackgroundAlone) {
+TEST_F(StructureAnalysis, FieldWorkedExampleAndTheBackgroundAlone) {
     params.totalCharge = -2e4;
     params.debyeSphereCount = 1.0 / 3;  // Coulomb divisor 3 ND = 1
     const std::vector<Particle> grains = {grain(1.55, 0, 0, 1, -1e4), grain(0, 0, 1.55, 1, -1e4),

@@ -19,7 +19,6 @@ namespace {
 class Tracker : public ::testing::Test {
   protected:
     void SetUp() override {
-        test::resetProgramState();
         params.baseName = "run7";
         params.numParticles = 3;
         params.numDeadParticles = 1;
@@ -36,7 +35,7 @@ class Tracker : public ::testing::Test {
         return console.output();
     }
 
-    test::TempDir dir_;
+    test::Sandbox box_;
 };
 
 TEST_F(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {

@@ -43,14 +43,9 @@ void setUpCloud(int liveGrains, int deadParticles, double coupling) {
     for (const Particle& p : arrays.particleArray) params.totalCharge += p.charge();
 }
 
-// Each test: fresh state, a private directory, a console with no answers.
 class RenderPhysics : public ::testing::Test {
   protected:
-    struct Reset {
-        Reset() { test::resetProgramState(); }
-    } reset_;
-    test::TempDir dir_;
-    test::ScriptedConsole console_{""};
+    test::Sandbox box_;
 };
 
 void step() {

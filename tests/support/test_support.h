@@ -41,6 +41,18 @@ class TempDir {
     std::filesystem::path previous_;
 };
 
+// Fresh program state (first), then a private directory and a console without answers, for the
+// lifetime of one test.
+class Sandbox {
+    struct Reset {
+        Reset() { resetProgramState(); }
+    } reset_;
+
+  public:
+    TempDir dir;
+    ScriptedConsole console{""};
+};
+
 std::string readFile(const std::filesystem::path& path);
 
 // Every file of the working directory in name order, each under a line "== <name>".
