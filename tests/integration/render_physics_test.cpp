@@ -62,18 +62,16 @@ TEST_F(RenderPhysics, ThermostatBringsACloudToItsTargetCouplingAndHoldsIt) {
     params.ccpleTarget = 150;
     params.coolingState = 1;
     const int tail = 2000;
-    int firstReached = -1, reachedAtTheEnd = 0;
+    int reachedAtTheEnd = 0;
     double meanAtTheEnd = 0;
     for (int i = 0; i < 6000; ++i) {
         step();
         ASSERT_TRUE(std::isfinite(params.ccple));
-        if (params.coolingState == 2 && firstReached < 0) firstReached = i;
         if (i >= 6000 - tail) {
             reachedAtTheEnd += params.coolingState == 2;
             meanAtTheEnd += params.ccpleAverage / tail;
         }
     }
-    ASSERT_GE(firstReached, 0) << "the target was never reached";
     EXPECT_GT(reachedAtTheEnd, tail / 2);
     EXPECT_NEAR(meanAtTheEnd, 150, 150 * 0.01);
 }
