@@ -44,6 +44,9 @@ class StructureAnalysis : public ::testing::Test {
         params.ccpleTarget = 170;
         params.grainMass = 4;
         params.grainCharge = -1e4;
+        // No 2D files: the set-up's "0(no)" answers.
+        params.pcfOutput2D = params.shellOutput2D = 0;
+        params.potentialOutput2D = params.efieldOutput2D = 0;
     }
 
     test::Sandbox box_;
@@ -157,7 +160,8 @@ TEST_F(StructureAnalysis, ReplayRewritesTheClockForPairCorrelationAndShellsOnly)
 // exactly 0 at the wall. Then the background alone, a uniform sphere carrying +2e4: Qnet = 2e4
 // (r/R)^3, E = 2e4 r / 27, linear, so the trapezoidal potential is exact: P = 2e4 (R^2 - r^2) / 54;
 // its 2D rows scale to the field at the wall and the potential at the centre. Last no background
-// either: a field zero everywhere has a normaliser of 1, in a row below the first.
+// either: a field zero everywhere has a normaliser of 1, in a row below the first. Then one grain
+// in the last shell: Qnet -1 and E = -1e4 / 9 at the wall, zero inside.
 TEST_F(StructureAnalysis, FieldWorkedExampleAndTheBackgroundAlone) {
     params.totalCharge = -2e4;
     params.debyeSphereCount = 1.0 / 3;  // Coulomb divisor 3 ND = 1
@@ -169,6 +173,8 @@ TEST_F(StructureAnalysis, FieldWorkedExampleAndTheBackgroundAlone) {
     computeFieldStructure(nullptr, 0);
     params.totalCharge = 0;
     computeFieldStructure(nullptr, 0);
+    const Particle lastShell = grain(2.95, 0, 0, 1, -1e4);  // seen at the wall only
+    computeFieldStructure(&lastShell, 1);
     test::expectGolden("structure_field.txt", test::filesHere());
 }
 
