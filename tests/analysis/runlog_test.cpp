@@ -69,12 +69,18 @@ TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSampleWhileOnAndInRange) {
     writeDataRow();
     params.currentFrame = 300;  // sample 3 of a table holding 0 to 2: left out
     writeDataRow();
+    params.analysisFreq = 0;  // no sampling period: nothing stored, and no division by zero
+    writeDataRow();
     params.speedDistributionOn = 0;
-    params.currentFrame = 100;
+    params.analysisFreq = 1;  // off: frame 1 would be sample 1
+    params.currentFrame = 1;
     writeDataRow();
     EXPECT_EQ(arrays.speedTable, (std::vector<double>{1, 2, 3, 0, 0, 0, 1, 2, 5}));
+    params.speedDistributionOn = 1;
+    writeDataRow();
+    EXPECT_EQ(arrays.speedTable, (std::vector<double>{1, 2, 3, 1, 2, 5, 1, 2, 5}));
     const std::string data = test::readFile("sData.xls");
-    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 4);  // a Data row every time
+    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 6);  // a Data row every time
 }
 
 // A file that cannot be opened is reported once, with its name and the system's reason, however
