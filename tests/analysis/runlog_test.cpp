@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,38 +14,11 @@
 namespace qv {
 namespace {
 
-using test::readFile;
-
-const std::string kSettings =
-    "Timestep: \t0.5\n"
-    "Total Charge: \t-2.76e+06\n"
-    "Number Density: \t0.001\n"
-    "Tempratio: \t0.0125\n"
-    "Radius Aparatus: \t20\n"
-    "Radius of Particle: \t0.003\n"
-    "Particles: \t276\n"
-    "CCP: \t500\n"
-    "Mass of Particles: \t1.23457e+09\n"
-    "Plasma Freq: \t1.78491e+09\n"
-    "Plasma Period: \t5.60254e-10\n"
-    "Normalised Dust Plasma frequency: \t0.002\n"
-    "Interparticle distance: \t1.5\n";
-const std::string kDataHeader =
-    "Time in Dust Periods\tTempratio\tccple\tTotalKE\tTotalPEduetoprtcles\tTotalPEduetoplasma\t"
-    "Total E\tCCpletarget\tCool\n";
-const std::string kDetectorHeader = "Phi\tTheta\tX\tY\tZ\n";
-const std::string kFieldHeader =
-    "Time in Dust Periods\tNormalised R\tOverall Charge\tOverall E-Field\tPotential\tCCPLE\n";
-const std::string kShellHeader =
-    "Time in Dust Periods\tNormalised R\tNumber of Particles\tNormalised Number of Particles\t"
-    "Unit Normalised\tUnormalised Mass Distribution\tMass Distribution\tNo. Av. Mass "
-    "Particles\tCCPLE\n";
-
-// A small render as the set-up leaves it writes its headers, a row of each file, and a second run
-// with the same name appends below the first.
+// A small render as the set-up leaves it writes its headers (no set-up header for the pair
+// correlation and tracker files), a Data row (time in dust periods 0.4, total energy 10 + 2.5 - 4
+// = 8.5), two Detector rows, and a second run with the same name appends below the first.
 TEST(RunLog, HeadersRowsAndASecondRunWithTheSameName) {
-    test::resetProgramState();
-    test::TempDir dir;
+    test::Sandbox box;
     params.baseName = "run7";
     params.timeStep = 0.5;
     params.totalCharge = -2760000;
@@ -56,15 +27,12 @@ TEST(RunLog, HeadersRowsAndASecondRunWithTheSameName) {
     params.apparatusRadius = 20;
     params.grainRadius = 0.003;
     params.numParticles = 376;
-    params.numDeadParticles = 100;
+    params.numDeadParticles = 100;  // Settings count the 276 live grains
     params.ccple = 500;
     params.grainMass = 1.23456789e9;
     params.dustPlasmaFrequency = 0.002;
     params.interparticleDistance = 1.5;
     writeRunLogHeaders();
-    // The pair correlation and tracker files get no set-up header.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
-
     params.simTime = 200;
     params.ccple = 123.456789;
     params.kineticEnergy = 10;
@@ -81,20 +49,11 @@ TEST(RunLog, HeadersRowsAndASecondRunWithTheSameName) {
     writeDetectorRow(escaped);
     params.ccple = 500;
     writeRunLogHeaders();
-
-    // Time in dust periods, and the total energy 10 + 2.5 - 4.
-    EXPECT_EQ(readFile("run7Data.xls"),
-              kDataHeader + "0.4\t0.0125\t123.457\t10\t2.5\t-4\t8.5\t150\t2\n" + kDataHeader);
-    EXPECT_EQ(readFile("run7Detector.xls"), kDetectorHeader + "3.14159\t1.5708\t-200\t0\t0\n" +
-                                                "0\t3.14159\t0\t0\t-150\n" + kDetectorHeader);
-    EXPECT_EQ(readFile("run7Settings.txt"), kSettings + kSettings);
-    EXPECT_EQ(readFile("run7EFieldStruct.xls"), kFieldHeader + kFieldHeader);
-    EXPECT_EQ(readFile("run7ShellStructure.xls"), kShellHeader + kShellHeader);
+    test::expectGolden("runlog_two_runs.txt", test::filesHere());
 }
 
 TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSampleWhileOnAndInRange) {
-    test::resetProgramState();
-    test::TempDir dir;
+    test::Sandbox box;
     // GCC 12 misreads assigning a one-letter literal (-Wrestrict).
     params.baseName = std::string(1, 's');
     params.speedDistributionOn = 1;
@@ -110,20 +69,24 @@ TEST(RunLog, DataRowStoresEverySlotsSpeedInItsSampleWhileOnAndInRange) {
     writeDataRow();
     params.currentFrame = 300;  // sample 3 of a table holding 0 to 2: left out
     writeDataRow();
+    params.analysisFreq = 0;  // no sampling period: nothing stored, and no division by zero
+    writeDataRow();
     params.speedDistributionOn = 0;
-    params.currentFrame = 100;
+    params.analysisFreq = 1;  // off: frame 1 would be sample 1
+    params.currentFrame = 1;
     writeDataRow();
     EXPECT_EQ(arrays.speedTable, (std::vector<double>{1, 2, 3, 0, 0, 0, 1, 2, 5}));
-    const std::string data = readFile("sData.xls");
-    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 4);  // a Data row every time
+    params.speedDistributionOn = 1;
+    writeDataRow();
+    EXPECT_EQ(arrays.speedTable, (std::vector<double>{1, 2, 3, 1, 2, 5, 1, 2, 5}));
+    const std::string data = test::readFile("sData.xls");
+    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 6);  // a Data row every time
 }
 
 // A file that cannot be opened is reported once, with its name and the system's reason, however
 // often the run tries it, and the run remembers the failure.
 TEST(RunLog, UnopenableFilesAreReportedOnceEach) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
+    test::Sandbox box;
     params.baseName = "missing-dir/run";
     writeRunLogHeaders();
     writeDataRow();
@@ -135,12 +98,11 @@ TEST(RunLog, UnopenableFilesAreReportedOnceEach) {
         reports += std::string("\nThe file missing-dir/run") + file +
                    " cannot be opened: No such file or directory\n\n";
     }
-    EXPECT_EQ(console.output(), reports);
+    EXPECT_EQ(box.console.output(), reports);
 }
 
 TEST(RunLog, StatusLineOverwritesItselfAndSwitchesConsoleToThreeDigits) {
-    test::resetProgramState();
-    test::ScriptedConsole console("");
+    test::Sandbox box;
     console::out() << 3.14159265 << '|';
     params.temperatureRatio = 0.0123456;
     params.ccple = 512.345;
@@ -153,9 +115,9 @@ TEST(RunLog, StatusLineOverwritesItselfAndSwitchesConsoleToThreeDigits) {
     // Every later console number keeps three digits; each status line follows on the same line,
     // behind 199 backspaces.
     const std::string back(199, '\b');
-    EXPECT_EQ(console.output(), "3.14159|" + back +
-                                    "T: 0.0123 : CCP: 512 : Count: 1 : KE: 1.23e+03" + "3.14|" +
-                                    back + "T: 0.0123 : CCP: 512 : Count: 2 : KE: 1.23e+03");
+    EXPECT_EQ(box.console.output(), "3.14159|" + back +
+                                        "T: 0.0123 : CCP: 512 : Count: 1 : KE: 1.23e+03" + "3.14|" +
+                                        back + "T: 0.0123 : CCP: 512 : Count: 2 : KE: 1.23e+03");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "console/output_file.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -65,16 +64,6 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
         EXPECT_EQ(result, c.result) << "script '" << c.script << "'";
         EXPECT_EQ(io.output(), c.output) << "script '" << c.script << "'";
     }
-}
-
-TEST(Console, FilesUseTheClassicLocaleAndSixDigits) {
-    test::resetProgramState();
-    test::TempDir dir;
-    openForWrite("numbers") << 0.000123456789 << ' ' << 1234567.0 << ' ' << 2.5 << '\n';
-    openForAppend("numbers") << 7 << '\n';
-    EXPECT_EQ(test::readFile("numbers"), "0.000123457 1.23457e+06 2.5\n7\n");
-    EXPECT_TRUE(fileExists("numbers"));
-    EXPECT_FALSE(fileExists("missing"));
 }
 
 }  // namespace

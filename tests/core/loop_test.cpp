@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,8 +21,7 @@ std::vector<int> storedFrameNumbers(const std::string& fileName) {
     std::istringstream lines(test::readFile(fileName));
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
-        std::vector<std::string> f;
-        for (std::string w; fields >> w;) f.push_back(w);
+        const std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
         if (f.size() == 5 && f[1] == "1") frames.push_back(std::stoi(f[0]));
     }
     return frames;
@@ -45,11 +45,7 @@ class MainLoop : public ::testing::Test {
         arrays.particleArray = {{{0, 0, 0}, {0, 1, 0}, {}, 1, -1, 0.01},
                                 {{10, 0, 0}, {0, 1, 0}, {}, 1, -1, 0.01}};
     }
-    struct Reset {
-        Reset() { test::resetProgramState(); }
-    } reset_;  // first, before the console is scripted
-    test::TempDir dir_;
-    test::ScriptedConsole io_{""};
+    test::Sandbox box_;
 };
 
 TEST_F(MainLoop, RenderWritesFramesOneFourEightAndEndsOnTheNinthCall) {
@@ -82,12 +78,12 @@ TEST_F(MainLoop, ReplayShowsTheFrameInPlaceAndWrapsAtBothEnds) {
         int frame, playStep, shown, next;
     } cases[] = {{9, 1, 1, 2}, {0, -1, 8, 7}, {7, 0, 7, 7}};
     for (const auto& c : cases) {
-        io_.clearOutput();
+        box_.console.clearOutput();
         params.currentFrame = c.frame;
         params.playStep = c.playStep;
         EXPECT_EQ(idleFrame(), FrameOutcome::Continue);
         // Each stored frame stands for writeFreq = 4 steps.
-        EXPECT_EQ(io_.output(),
+        EXPECT_EQ(box_.console.output(),
                   std::string(28, '\b') + "Frame number " + std::to_string(4 * c.shown) + " loaded")
             << "from frame " << c.frame;
         EXPECT_DOUBLE_EQ(params.simTime, c.shown * 4 * 0.25) << "from frame " << c.frame;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <vector>
 
 #include "analysis/tracker.h"
 #include "console/console.h"
@@ -63,12 +65,21 @@ std::string readFile(const std::filesystem::path& path) {
     return s.str();
 }
 
+std::string filesHere() {
+    std::vector<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const auto& name : names) all += "== " + name.string() + "\n" + readFile(name);
+    return all;
+}
+
 void expectGolden(const std::string& name, const std::string& text) {
     const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "golden" / name;
     const char* update = std::getenv("QUORVEX_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1") {
+    if (update != nullptr && std::string(update) == "1")
         std::ofstream(path, std::ios::binary) << text;
-    }
     EXPECT_EQ(text, readFile(path)) << "differs from " << path;
 }
 

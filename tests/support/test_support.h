@@ -41,10 +41,24 @@ class TempDir {
     std::filesystem::path previous_;
 };
 
+// Fresh program state (first), then a private directory and a console without answers, for the
+// lifetime of one test.
+class Sandbox {
+    struct Reset {
+        Reset() { resetProgramState(); }
+    } reset_;
+
+  public:
+    TempDir dir;
+    ScriptedConsole console{""};
+};
+
 std::string readFile(const std::filesystem::path& path);
 
-// Compares `text` with the file tests/golden/<name>; with QUORVEX_UPDATE_GOLDEN=1 in the
-// environment the file is written instead.
+// Every file of the working directory in name order, each under a line "== <name>".
+std::string filesHere();
+
+// `text` against tests/golden/<name>; with QUORVEX_UPDATE_GOLDEN=1 the file is written instead.
 void expectGolden(const std::string& name, const std::string& text);
 
 }  // namespace qv::test
