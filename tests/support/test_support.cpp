@@ -1,8 +1,10 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
@@ -59,6 +61,14 @@ std::string readFile(const std::filesystem::path& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+void expectGolden(const std::string& name, const std::string& text) {
+    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "golden" / name;
+    const char* update = std::getenv("QUORVEX_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1")
+        std::ofstream(path, std::ios::binary) << text;
+    EXPECT_EQ(text, readFile(path)) << "differs from " << path;
 }
 
 }  // namespace qv::test

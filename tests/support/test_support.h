@@ -43,4 +43,8 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& path);
 
+// Expects `text` to equal the file tests/golden/<name>; with QUORVEX_UPDATE_GOLDEN=1 the file is
+// written instead.
+void expectGolden(const std::string& name, const std::string& text);
+
 }  // namespace qv::test

@@ -1,4 +1,4 @@
-// Key commands driven without a window: their effect on program state and what they print.
+// Key commands driven without a window: what they change, and nothing else, and what they print.
 #include "view/keys.h"
 
 #include <GL/freeglut_std.h>
@@ -6,10 +6,14 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
-#include <initializer_list>
+#include <locale>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <type_traits>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "analysis/tracker.h"
@@ -22,64 +26,250 @@
 namespace qv {
 namespace {
 
-using test::ScriptedConsole;
-using test::TempDir;
-
 constexpr double kDegree = pi / 180;
 
-void keys(const std::string& pressed) {
-    for (unsigned char key : pressed) keyboardHandler(key, 0, 0);
-}
-void specials(std::initializer_list<int> codes) {
-    for (int code : codes) specialKeyHandler(code, 0, 0);
+// Keys written short: plain keys as themselves, others as [F9], [Left], [Space], [BS], [CR] or
+// [<GLUT code>], and ^n after a group of keys repeats the group; groups are separated by spaces.
+// Special keys travel in the string as 128 + their GLUT code.
+std::string keys(const std::string& notation) {
+    const auto special = [](int code) { return static_cast<char>(128 + code); };
+    const std::map<std::string, char> named = {{"Space", ' '},
+                                               {"BS", '\b'},
+                                               {"CR", '\r'},
+                                               {"Left", special(GLUT_KEY_LEFT)},
+                                               {"Up", special(GLUT_KEY_UP)},
+                                               {"Right", special(GLUT_KEY_RIGHT)},
+                                               {"Down", special(GLUT_KEY_DOWN)},
+                                               {"PageUp", special(GLUT_KEY_PAGE_UP)},
+                                               {"PageDown", special(GLUT_KEY_PAGE_DOWN)},
+                                               {"Home", special(GLUT_KEY_HOME)},
+                                               {"End", special(GLUT_KEY_END)},
+                                               {"Insert", special(GLUT_KEY_INSERT)}};
+    static const std::regex key(R"(\[(F?)(\w+)\]|.)");
+    std::istringstream in(notation);
+    std::string out;
+    for (std::string group; in >> group;) {
+        const std::size_t hat = group.find('^');
+        const std::string body = group.substr(0, hat);
+        std::string pressed;
+        for (std::sregex_iterator k(body.begin(), body.end(), key), end; k != end; ++k) {
+            const std::string name = (*k)[2];
+            pressed += name.empty()           ? k->str()[0]
+                       : named.contains(name) ? named.at(name)
+                                              : special(std::stoi(name));
+        }
+        for (int n = hat == std::string::npos ? 1 : std::stoi(group.substr(hat + 1)); n > 0; --n)
+            out += pressed;
+    }
+    return out;
 }
 
-std::string clearText() {
-    ScriptedConsole console("");
-    console::clearScreen();
-    return console.output();
-}
-
-// `live` black grains, then `waiting` dead particles parked at (0, 60, 0) in the dead colour, as
-// set-up leaves them; Rapar 40, mean grain charge -10.
-void makeCloud(int live, int waiting) {
-    params.apparatusRadius = 40;
-    params.grainRadius = 0.5;
-    params.grainCharge = -10;
-    params.grainMass = 2;
-    params.interparticleDistance = 5;
-    params.deadParkY = 60;
-    params.timeStep = 0.1;
-    params.numParticles = live + waiting;
-    params.numDeadParticles = waiting;
-    arrays.particleArray.assign(live + waiting, Particle{});
-    for (int i = 0; i < live + waiting; ++i) {
-        Particle& p = arrays.particleArray[i];
-        p.setRadius(0.5);
-        if (i < live) {
-            p.pos[0] = i;
-            p.pos[1] = -i;
-            p.setMass(2);
-            p.setCharge(-10);
+void press(const std::string& pressed) {
+    for (unsigned char key : pressed) {
+        if (key >= 128) {
+            specialKeyHandler(key - 128, 0, 0);
         } else {
-            p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
-            p.pos[1] = 60;
+            keyboardHandler(key, 0, 0);
         }
     }
 }
 
-bool sameParticles(const std::vector<Particle>& a, const std::vector<Particle>& b) {
-    return a.size() == b.size() &&
-           std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0;
+// A replay of 50 frames: four black grains at (i, -i, 0), then three dead particles parked at
+// (0, 60, 0) in the dead colour, as set-up leaves them; Rapar 40, mean grain charge -10.
+void makeScene() {
+    test::resetProgramState();
+    params.runMode = kPlay;
+    params.framesToCalculate = 50;
+    params.apparatusRadius = 40;
+    params.grainCharge = -10;
+    params.timeStep = 0.1;
+    params.deadParkY = 60;
+    params.numParticles = 7;
+    params.numDeadParticles = 3;
+    arrays.particleArray.assign(7, Particle{});
+    for (int i = 0; i < 7; ++i) {
+        Particle& p = arrays.particleArray[i];
+        p.setRadius(0.5);
+        p.pos[0] = i < 4 ? i : 0;
+        p.pos[1] = i < 4 ? -i : 60;
+        if (i >= 4) p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
+    }
 }
 
-void expectPoint(const float* p, double x, double y, double z) {
-    EXPECT_NEAR(p[0], x, 1e-4);
-    EXPECT_NEAR(p[1], y, 1e-4);
-    EXPECT_NEAR(p[2], z, 1e-4);
+// The values the keys change or depend on, by the names the cases use; angles in degrees.
+using Field = std::variant<int*, float*, double*>;
+std::map<std::string, Field> fields() {
+    const Field all[] = {&view.targetPhi,           &view.targetTheta,
+                         &view.cameraTarget[0],     &view.cameraTarget[1],
+                         &view.cameraTarget[2],     &view.cameraEye[0],
+                         &view.cameraEye[1],        &view.cameraEye[2],
+                         &view.sceneRotX,           &view.sceneRotY,
+                         &view.shellViewRadius,     &view.shellViewWidth,
+                         &params.runMode,           &params.playStep,
+                         &view.savedPlayStep,       &params.slowMotionDelay,
+                         &params.apparatusFieldOn,  &params.pairInteractionOn,
+                         &view.equalMagnification,  &params.velocityTrackingOn,
+                         &params.coolingState,      &params.ccpleTarget,
+                         &params.autoFiringOn,      &view.highlightedParticle,
+                         &params.currentFrame,      &params.lastFireFrame,
+                         &params.numDeadParticles,  &params.numParticles,
+                         &params.deadSpeedFraction, &dead.probeIndex,
+                         &tracker.trackedCount,     &tracker.trackedParticles[0]};
+    std::istringstream names(
+        "phi theta tx ty tz ex ey ez rotx roty shellr shellw mode play saved delay field pairs "
+        "equal velocity cooling ccple firing selected frame fired dead n speed probe tracked "
+        "track0");
+    std::map<std::string, Field> named;
+    for (const Field& f : all) {
+        std::string name;
+        names >> name;
+        named[name] = f;
+    }
+    return named;
 }
 
-TEST(CameraTarget, AnglesPlaceTheTarget50FromTheEye) {
+std::map<std::string, double> state() {
+    std::map<std::string, double> values;
+    for (const auto& [name, field] : fields()) {
+        const double v = std::visit([](auto* f) { return static_cast<double>(*f); }, field);
+        values[name] = name == "phi" || name == "theta" ? v / kDegree : v;
+    }
+    return values;
+}
+
+// "name=value name=value ..." as pairs.
+std::vector<std::pair<std::string, double>> values(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::pair<std::string, double>> v;
+    for (std::string word; in >> word;) {
+        const std::size_t eq = word.find('=');
+        v.emplace_back(word.substr(0, eq), std::stod(word.substr(eq + 1)));
+    }
+    return v;
+}
+
+// The console text with each screen clear shown as "[clear]", then every slot that differs
+// from `before` with its twelve values (position, velocity, colour, mass, charge, radius).
+std::string transcript(std::string text, const std::vector<Particle>& before) {
+    test::ScriptedConsole console("");
+    console::clearScreen();
+    const std::string clear = console.output();
+    for (std::size_t at; (at = text.find(clear)) != std::string::npos;)
+        text.replace(at, clear.size(), "[clear]");
+    std::ostringstream s;
+    s.imbue(std::locale::classic());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const Particle& p = arrays.particleArray.at(i);
+        if (std::memcmp(&p, &before[i], sizeof p) == 0) continue;
+        double all[12];
+        std::memcpy(all, &p, sizeof all);
+        s << "slot " << i << ":";
+        for (double v : all) s << ' ' << v;
+        s << '\n';
+    }
+    return text + s.str();
+}
+
+// Keys pressed in the scene above with the `given` values, and the values that differ
+// afterwards; every other value stays. Input ends after the answers.
+struct KeyCase {
+    const char* pressed;
+    const char* given;
+    const char* want;
+    const char* answers = "";
+};
+
+const KeyCase kKeyCases[] = {
+    {"p", "play=-3", "play=0 saved=3"},
+    {"pp", "play=-3", "play=3 saved=3"},
+    {"rr", "play=2", "play=-2 saved=2"},
+    {"r", "play=0 saved=4", "play=-4"},
+    // Only a replay has frames to pause, rewind or jump to: not a render, nor a crystal.
+    {"prg", "mode=0 play=3", ""},
+    {"prg", "mode=1 play=3", ""},
+    {"prg", "mode=3 play=3", ""},
+    {"g", "", "frame=50", "0\n51\n50\n"},
+    {"g", "frame=20", "frame=1", "1\n"},
+    {"g", "frame=20", ""},
+    // The polar angle wraps after a full circle; the target is 50 (sin 40, 0, -cos 40) away.
+    {"w^400", "", "phi=40 tx=32.1394 tz=161.6978"},
+    {"s^400", "", "phi=-40 tx=-32.1394 tz=161.6978"},
+    {"wail[Right][PageUp]R", "play=-5 saved=5", "play=1 saved=1"},
+    {"iikkkljj", "", "rotx=-1 roty=-1"},
+    {"+++-", "", "shellr=2"},
+    {"-", "shellr=0.5", "shellr=0"},
+    {">><", "", "shellw=0.1"},
+    {"<", "shellw=0.05", "shellw=0"},
+    {"[F3]^3 [F4]", "", "delay=20"},
+    {"[F4]", "delay=5", "delay=0"},
+    {"[End]^21", "play=0", "play=-21"},
+    {"[End]^21 [Home]^30", "play=0", "play=9"},
+    {"Q[F9][F10][F11]", "", "velocity=1 field=-1 pairs=-1 equal=1"},
+    {"QQ [F9]^2 [F10]^2 [F11]^2", "", ""},
+    {"[Left]^2 [Right] [Up]^2 [Down]^3 [PageUp]^2 [PageDown]", "",
+     "ex=-10 ey=-10 ez=190 tx=-10 ty=-10 tz=-60"},
+    // F2 looks at the centre and keeps the angles.
+    {"[Left][Up][PageUp]wdda[F2]", "", "ex=-10 ey=10 ez=190 tx=0 ty=0 tz=0 phi=1 theta=-1"},
+    {"[F1] [F12]", "", ""},
+    // Unbound keys and codes; the digits act on a probe only.
+    {"xzPGW*[CR]0123456789[0][13][99][109][114]", "", ""},
+    {"61", "probe=7", ""},
+    // The probe's charge in mean grain charges (the mean is -10), its place in Rapar / 100.
+    {"11", "probe=4", ""},
+    {"11777", "probe=4", ""},
+    {"110", "probe=4", ""},
+    {"56649338882", "probe=0", ""},  // slot 0 counts as a probe for the keys
+    // The selection walks over every slot and wraps; the slot left is painted black.
+    {"[Space]", "", "selected=1"},
+    {"[Space]^5", "", "selected=5"},
+    {"[Space]^7", "", "selected=0"},
+    {"[BS]", "", "selected=6"},
+    {"[BS]^2", "", "selected=5"},
+    {"[Space][BS]", "n=0", ""},
+    {"[Space]", "n=10", ""},
+    // At most one shot a frame, at Rapar * speed per time step; the frame is marked even when
+    // the reserve is empty.
+    {"[Insert]^2", "frame=12 speed=0.02", "fired=12 dead=2"},
+    {"[Insert]", "frame=12 fired=12", ""},
+    {"[Insert]", "frame=12 dead=0", "fired=12"},
+    {"f", "", "firing=1 ccple=120 cooling=1", "120\n"},
+    {"ff", "", "firing=-1 ccple=120 cooling=1", "120\n"},
+    {"f", "", ""},
+    {"F", "", ""},
+    {"q", "", "tracked=1 track0=1", "2\n"},
+    {"C", "cooling=2 ccple=77", "cooling=-1"},
+    {"C", "", "cooling=1 ccple=250.5", "250.5\n"},
+    // The thermostat divides by the target: 0, negatives and words are asked again.
+    {"C", "", "cooling=1 ccple=120", "0\n-3\nlots\n120\n"},
+    {"C", "", ""},
+};
+
+TEST(Keys, ChangeWhatTheyShouldAndNothingElseAndSayIt) {
+    std::string all;
+    for (const KeyCase& c : kKeyCases) {
+        const std::string label = std::string(c.pressed) + (*c.given ? " | " : "") + c.given;
+        SCOPED_TRACE(label);
+        makeScene();
+        test::TempDir dir;
+        const std::map<std::string, Field> named = fields();
+        for (const auto& [name, value] : values(c.given)) {
+            std::visit([v = value](auto* f) { *f = static_cast<std::decay_t<decltype(*f)>>(v); },
+                       named.at(name));
+        }
+        std::map<std::string, double> want = state();
+        for (const auto& [name, value] : values(c.want)) want.at(name) = value;
+        const std::vector<Particle> before = arrays.particleArray;
+        test::ScriptedConsole console(c.answers);
+        console::setInputEndCancels(true);
+        press(keys(c.pressed));
+        const std::map<std::string, double> got = state();
+        for (const auto& [name, value] : want) EXPECT_NEAR(got.at(name), value, 1e-4) << name;
+        all += "== " + label + "\n" + transcript(console.output(), before);
+    }
+    test::expectGolden("keys.txt", all);
+}
+
+TEST(Keys, CameraTargetLies50FromTheEyeAtThePolarAngleAndAzimuth) {
     struct Case {
         float eye[3];
         double phi, theta, want[3];
@@ -91,347 +281,12 @@ TEST(CameraTarget, AnglesPlaceTheTarget50FromTheEye) {
         {{10, 20, 30}, pi / 6, pi, {-15, 20, 30 - 50 * std::cos(pi / 6)}},  // back along -x
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("phi " + std::to_string(c.phi) + " theta " + std::to_string(c.theta));
         double phi = c.phi;
         float target[3] = {};
         placeCameraTarget(phi, c.theta, c.eye, target);
-        for (int i = 0; i < 3; ++i) EXPECT_NEAR(target[i], c.want[i], 1e-5) << "axis " << i;
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(target[i], c.want[i], 1e-5) << c.phi << " " << i;
         EXPECT_EQ(phi, c.phi);
     }
-}
-
-TEST(CameraTarget, TurnsWrapThePolarAngleAfterAFullCircle) {
-    for (const char* key : {"w", "s"}) {
-        test::resetProgramState();
-        const double sign = key[0] == 'w' ? 1 : -1;
-        for (int i = 1; i <= 400; ++i) {
-            keys(key);
-            ASSERT_LE(std::abs(view.targetPhi), 2 * pi + kDegree) << key << i;
-            if (i == 360) expectPoint(view.cameraTarget, 0, 0, 150);
-        }
-        EXPECT_NEAR(view.targetPhi, sign * 40 * kDegree, 1e-9) << key;
-    }
-}
-
-TEST(KeyCommands, ReplayKeysAreIgnoredOutsideReplay) {
-    for (int mode : {0, kRender, kCrystal}) {
-        test::resetProgramState();
-        ScriptedConsole console("");
-        params.runMode = mode;
-        params.playStep = 3;
-        params.framesToCalculate = 10;
-        keys("prg");  // a jump would have asked for its frame
-        EXPECT_EQ(params.playStep, 3) << "run mode " << mode;
-        EXPECT_EQ(view.savedPlayStep, 1);
-        EXPECT_EQ(console.output(), "");
-    }
-}
-
-TEST(KeyCommands, PPausesAndResumesRRewindsAtTheSavedSpeed) {
-    test::resetProgramState();
-    params.runMode = kPlay;
-    params.playStep = -3;
-    keys("p");
-    EXPECT_EQ(params.playStep, 0);
-    EXPECT_EQ(view.savedPlayStep, 3);
-    keys("p");
-    EXPECT_EQ(params.playStep, 3);
-    params.playStep = 2;
-    keys("r");
-    EXPECT_EQ(params.playStep, -2);
-    keys("r");
-    EXPECT_EQ(params.playStep, -2);
-    // Paused: the saved speed is kept and used backwards.
-    params.playStep = 0;
-    view.savedPlayStep = 4;
-    keys("r");
-    EXPECT_EQ(params.playStep, -4);
-    EXPECT_EQ(view.savedPlayStep, 4);
-}
-
-TEST(KeyCommands, GJumpsToAFrameReasksOutOfRangeAndEndsOnEndOfInput) {
-    test::resetProgramState();
-    params.runMode = kPlay;
-    params.framesToCalculate = 50;
-    const std::string cleared = clearText();
-    ScriptedConsole console("0\n51\n7\n");
-    keys("g");
-    EXPECT_EQ(params.currentFrame, 7);
-    const std::string sorry =
-        "Sorry Invalid Choice : Please enter the frame you wish to jump to (Max:50) : ";
-    EXPECT_EQ(console.output(), cleared +
-                                    "Please enter the frame you wish to jump to (Max:50) : \n" +
-                                    sorry + "\n" + sorry + "\nThank you\n\n");
-    for (int frame : {1, 50}) {
-        ScriptedConsole edge(std::to_string(frame) + "\n");
-        keys("g");
-        EXPECT_EQ(params.currentFrame, frame);
-    }
-    ScriptedConsole ended("51\n");
-    EXPECT_THROW(keys("g"), test::ProgramExit);
-}
-
-TEST(KeyCommands, ShiftRResetsCameraRotationAndPlayStep) {
-    test::resetProgramState();
-    params.runMode = kPlay;
-    keys("wail");
-    specials({GLUT_KEY_RIGHT, GLUT_KEY_PAGE_UP});
-    params.playStep = -5;
-    view.savedPlayStep = 5;
-    keys("R");
-    expectPoint(view.cameraTarget, 0, 0, -50);
-    expectPoint(view.cameraEye, 0, 0, 200);
-    // Angles, scene rotations, play step and saved step.
-    EXPECT_EQ((std::vector<double>{view.targetPhi, view.targetTheta, view.sceneRotX, view.sceneRotY,
-                                   1.0 * params.playStep, 1.0 * view.savedPlayStep}),
-              (std::vector<double>{0, 0, 0, 0, 1, 1}));
-}
-
-TEST(KeyCommands, SpaceAndBackspaceWalkTheSelectionOverEverySlot) {
-    test::resetProgramState();
-    makeCloud(3, 2);  // slots 3 and 4 are dead particles
-    // One letter a slot: g selected green, k black, d the dead colour.
-    const auto colours = [] {
-        std::string s;
-        for (const Particle& p : arrays.particleArray) {
-            const bool black = p.colour(0) == 0 && p.colour(2) == 0;
-            s += p.isDeadParticle() ? 'd' : !black ? '?' : "kg"[p.colour(1) == 1];
-        }
-        return s;
-    };
-    const std::pair<const char*, const char*> steps[] = {
-        {" ", "kgkdd"},
-        {"   ", "kkkkg"},  // the dead colour left behind is painted black
-        {" ", "gkkkk"},    // wraps to slot 0
-        {"\b", "kkkkg"},   // and back to the last slot
-        {"\b", "kkkgk"}};
-    for (const auto& [pressed, want] : steps) {
-        keys(pressed);
-        EXPECT_EQ(colours(), want) << "selected " << view.highlightedParticle;
-    }
-    EXPECT_EQ(view.highlightedParticle, 3);
-
-    // Without particles, or with a count larger than the array, the walk does nothing.
-    test::resetProgramState();
-    keys(" \b");
-    EXPECT_EQ(view.highlightedParticle, 0);
-    params.numParticles = 10;
-    arrays.particleArray.resize(3);
-    keys(" ");
-    EXPECT_EQ(view.highlightedParticle, 0);
-}
-
-TEST(KeyCommands, RotationsByOneDegreeShellRadiusAndWidthStopAtZero) {
-    test::resetProgramState();
-    keys("iikkkljj");
-    EXPECT_FLOAT_EQ(view.sceneRotX, -1);
-    EXPECT_FLOAT_EQ(view.sceneRotY, -1);
-    params.apparatusRadius = 40;
-    keys("+++-");
-    EXPECT_DOUBLE_EQ(view.shellViewRadius, 2);
-    view.shellViewRadius = 0.5;
-    keys("-");
-    EXPECT_EQ(view.shellViewRadius, 0);
-    keys(">><");
-    EXPECT_DOUBLE_EQ(view.shellViewWidth, 0.1);
-    view.shellViewWidth = 0.05;
-    keys("<");
-    EXPECT_EQ(view.shellViewWidth, 0);
-}
-
-TEST(KeyCommands, ShiftCSwitchesSmartCoolingOffOrOnWithAPositiveTarget) {
-    for (int state : {1, 2}) {
-        test::resetProgramState();
-        ScriptedConsole console("");
-        params.coolingState = state;
-        params.ccpleTarget = 77;
-        keys("C");
-        EXPECT_EQ(params.coolingState, -1);
-        EXPECT_EQ(params.ccpleTarget, 77);
-        EXPECT_EQ(console.output(), "\nSmart cooling is off\n\n");
-    }
-    ScriptedConsole console("250.5\n");
-    keys("C");
-    EXPECT_EQ(params.coolingState, 1);
-    EXPECT_EQ(params.ccpleTarget, 250.5);
-    EXPECT_EQ(console.output(), "\nPlease enter target ccple: \n\n\nSmart cooling is on\n\n");
-
-    // The thermostat divides by the target: 0, negatives and words are asked again.
-    params.coolingState = -1;
-    ScriptedConsole reask("0\n-3\nlots\n120\n");
-    keys("C");
-    EXPECT_EQ(params.ccpleTarget, 120);
-    EXPECT_TRUE(reask.output().ends_with("\n\nSmart cooling is on\n\n"));
-    params.coolingState = -1;
-    ScriptedConsole ended("");
-    EXPECT_THROW(keys("C"), test::ProgramExit);
-}
-
-TEST(KeyCommands, FSwitchesAutoFiringShiftFResetsTheReserveQTracks) {
-    test::resetProgramState();
-    TempDir dir;
-    makeCloud(4, 3);
-    ScriptedConsole console("120\n2\n");
-    keys("f");  // asks for the target only when switching on
-    EXPECT_EQ(params.autoFiringOn, 1);
-    console.clearOutput();
-    keys("f");
-    EXPECT_EQ(params.autoFiringOn, -1);
-    EXPECT_EQ(console.output(), "");
-    keys("F");
-    EXPECT_EQ(params.numDeadParticles, 3);
-    EXPECT_EQ(console.output(), "\nDead particles reset, total number of deadparticles is: 3\n\n");
-    keys("q");
-    EXPECT_EQ(tracker.trackedCount, 1);
-    EXPECT_EQ(tracker.trackedParticles[0], 1);
-}
-
-TEST(KeyCommands, UnboundKeysAndCodesChangeNothing) {
-    test::resetProgramState();
-    makeCloud(3, 1);
-    params.runMode = kPlay;  // where the lower-case p, r and g would act
-    ScriptedConsole console("");
-    const std::vector<Particle> before = arrays.particleArray;
-    keys("xzPGW*\r059");
-    specials({0, 13, 99, 109, 112, 114, 200});
-    EXPECT_TRUE(sameParticles(arrays.particleArray, before));
-    EXPECT_EQ(console.output(), "");
-    EXPECT_EQ(params.playStep, 1);
-    EXPECT_EQ(params.slowMotionDelay, 0);
-    EXPECT_EQ(params.lastFireFrame, 0);
-    expectPoint(view.cameraTarget, 0, 0, -50);
-    expectPoint(view.cameraEye, 0, 0, 200);
-}
-
-TEST(ProbeKeys, DigitsDoNothingWithoutAProbe) {
-    test::resetProgramState();
-    makeCloud(3, 2);
-    const std::vector<Particle> before = arrays.particleArray;
-    keys("0123456789");
-    EXPECT_TRUE(sameParticles(arrays.particleArray, before));
-    dead.probeIndex = 5;  // a slot outside the array is no probe either
-    keys("61");
-    EXPECT_TRUE(sameParticles(arrays.particleArray, before));
-}
-
-TEST(ProbeKeys, DigitsSetTheChargeInMeanGrainChargesAndMoveByAHundredthOfRapar) {
-    test::resetProgramState();
-    makeCloud(3, 2);
-    dead.probeIndex = 3;
-    Particle& probe = arrays.particleArray[3];
-    keys("11");
-    EXPECT_DOUBLE_EQ(probe.charge(), 20);  // the mean charge is -10
-    keys("777");
-    EXPECT_DOUBLE_EQ(probe.charge(), -10);
-    keys("0");
-    EXPECT_EQ(probe.charge(), 0);
-
-    dead.probeIndex = 0;  // slot 0 counts as a probe for the keys
-    keys("5");
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(arrays.particleArray[0].pos[i], 0.01);
-    keys("6649338882");  // steps of 0.4 with Rapar 40
-    EXPECT_NEAR(arrays.particleArray[0].pos[0], 0.41, 1e-12);
-    EXPECT_NEAR(arrays.particleArray[0].pos[1], -0.39, 1e-12);
-    EXPECT_NEAR(arrays.particleArray[0].pos[2], 0.81, 1e-12);
-    EXPECT_EQ(arrays.particleArray[1].pos[0], 1);  // other grains stay
-}
-
-TEST(SpecialKeys, F3F4ChangeTheDelayNeverBelowZeroHomeEndThePlayStepAlsoWhilePaused) {
-    test::resetProgramState();
-    specials({GLUT_KEY_F3, GLUT_KEY_F3, GLUT_KEY_F3, GLUT_KEY_F4});
-    EXPECT_EQ(params.slowMotionDelay, 20);
-    params.slowMotionDelay = 5;
-    specials({GLUT_KEY_F4});
-    EXPECT_EQ(params.slowMotionDelay, 0);
-    params.runMode = kPlay;
-    params.playStep = 0;
-    specials({GLUT_KEY_HOME});
-    EXPECT_EQ(params.playStep, 1);
-    params.playStep = 0;
-    for (int i = 0; i < 21; ++i) specials({GLUT_KEY_END});
-    EXPECT_EQ(params.playStep, -21);  // no bound
-    for (int i = 0; i < 30; ++i) specials({GLUT_KEY_HOME});
-    EXPECT_EQ(params.playStep, 9);
-}
-
-TEST(SwitchKeys, ShiftQF9F10F11SwitchAndSayWhichWay) {
-    struct Case {
-        std::function<void()> press;
-        int* value;
-        std::string said;
-    };
-    const Case cases[] = {
-        {[] { keys("Q"); }, &params.velocityTrackingOn,
-         "\nTracking velocity (1 is on): 1\n\n\nTracking velocity (1 is on): -1\n\n"},
-        {[] { specials({GLUT_KEY_F9}); }, &params.apparatusFieldOn,
-         "\nE-Field is off\n\n\nE-Field is on\n\n"},
-        {[] { specials({GLUT_KEY_F10}); }, &params.pairInteractionOn,
-         "\nParticle-Particle is off\n\n\nParticle-Particle is on\n\n"},
-        {[] { specials({GLUT_KEY_F11}); }, &view.equalMagnification,
-         "\nEqual magnification is on\n\n\nEqual magnification is off\n\n"},
-    };
-    for (const Case& c : cases) {
-        test::resetProgramState();
-        ScriptedConsole console("");
-        const int initial = *c.value;
-        c.press();
-        EXPECT_EQ(*c.value, -initial) << c.said;
-        c.press();
-        EXPECT_EQ(*c.value, initial) << c.said;
-        EXPECT_EQ(console.output(), c.said);
-    }
-}
-
-TEST(SpecialKeys, ArrowsAndPagesMoveEyeAndTargetTogetherF2LooksAtTheCentre) {
-    test::resetProgramState();
-    specials({GLUT_KEY_LEFT, GLUT_KEY_LEFT, GLUT_KEY_RIGHT, GLUT_KEY_UP, GLUT_KEY_UP, GLUT_KEY_DOWN,
-              GLUT_KEY_DOWN, GLUT_KEY_DOWN, GLUT_KEY_PAGE_UP, GLUT_KEY_PAGE_UP,
-              GLUT_KEY_PAGE_DOWN});
-    expectPoint(view.cameraEye, -10, -10, 190);
-    expectPoint(view.cameraTarget, -10, -10, -60);
-    keys("wdda");
-    specials({GLUT_KEY_F2});
-    expectPoint(view.cameraTarget, 0, 0, 0);
-    EXPECT_NEAR(view.targetPhi, kDegree, 1e-12);  // the angles stay
-    EXPECT_NEAR(view.targetTheta, -kDegree, 1e-12);
-    keys("w");  // back on the sphere of radius 50 around the moved eye
-    EXPECT_NEAR(std::hypot(view.cameraTarget[0] + 10, view.cameraTarget[1] + 10,
-                           view.cameraTarget[2] - 190),
-                50, 1e-3);
-}
-
-TEST(SpecialKeys, InsertFiresAtMostOncePerFrameAndMarksTheFrameEvenWithAnEmptyReserve) {
-    for (int waiting : {3, 0}) {
-        SCOPED_TRACE("reserve " + std::to_string(waiting));
-        test::resetProgramState();
-        TempDir dir;
-        makeCloud(4, waiting);
-        ScriptedConsole console("");
-        const std::vector<Particle> before = arrays.particleArray;
-        params.currentFrame = 12;
-        specials({GLUT_KEY_INSERT});
-        EXPECT_EQ(params.lastFireFrame, 12);
-        EXPECT_EQ(sameParticles(arrays.particleArray, before), waiting == 0);
-        const std::vector<Particle> afterFirst = arrays.particleArray;
-        const int left = params.numDeadParticles;
-        specials({GLUT_KEY_INSERT});
-        EXPECT_TRUE(sameParticles(arrays.particleArray, afterFirst));
-        EXPECT_EQ(params.numDeadParticles, left);
-        params.currentFrame = 13;
-        specials({GLUT_KEY_INSERT});
-        EXPECT_EQ(params.lastFireFrame, 13);
-    }
-}
-
-TEST(SpecialKeys, F1AndF12ShowTheConsoleScreens) {
-    test::resetProgramState();
-    ScriptedConsole console("");
-    specials({GLUT_KEY_F1});
-    EXPECT_NE(console.output().find("KEY SETUP\n"), std::string::npos);
-    console.clearOutput();
-    specials({GLUT_KEY_F12});
-    EXPECT_NE(console.output().find("Particles : 0 : Particle Highlighted : 1\n"),
-              std::string::npos);
 }
 
 }  // namespace
