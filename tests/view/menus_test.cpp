@@ -1,9 +1,10 @@
+// The pop-up menus: the tree they build, and what each entry changes in each run mode.
 #include "view/menus.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -16,66 +17,38 @@
 #include "tests/support/test_support.h"
 #include "view/view_state.h"
 
-// A recording stand-in for the GLUT calls of the menu code, so that the menu tree and the
-// window switches can be checked without a display. Definitions in the test program take the
-// place of the library's.
+// Recording stand-ins for the GLUT calls of the menu code: defined in the test program, they
+// take the place of the library's, so no display is needed. Menu k is line k of `menus`.
 namespace {
-
-struct FakeGlut {
-    // Menu id k is menus[k - 1]: its callback and its items as "label=value; ", or
-    // "label>submenu id; " for a submenu. Items go to the menu created last.
-    std::vector<std::pair<void (*)(int), std::string>> menus;
-    int attachedButton = -1;
-    int attachedMenu = 0;
-    std::string windowCalls;
-};
-
-FakeGlut fake;
-
-void addItem(const char* label, const char* kind, int value) {
-    fake.menus.at(fake.menus.size() - 1).second += label + (kind + std::to_string(value)) + "; ";
-}
-
+std::string menus, windowCalls;
 }  // namespace
 
 extern "C" {
-
 int glutCreateMenu(void (*callback)(int)) {
-    fake.menus.emplace_back(callback, "");
-    return static_cast<int>(fake.menus.size());
+    menus += std::string(callback == &qv::menuHandler ? "" : "(not the menu handler) ") + "\n";
+    return static_cast<int>(std::count(menus.begin(), menus.end(), '\n'));
 }
-
 void glutAddMenuEntry(const char* label, int value) {
-    addItem(label, "=", value);
+    menus.insert(menus.size() - 1, std::string(label) + "=" + std::to_string(value) + "; ");
 }
-
-void glutAddSubMenu(const char* label, int subMenu) {
-    addItem(label, ">", subMenu);
+void glutAddSubMenu(const char* label, int menu) {
+    menus.insert(menus.size() - 1, std::string(label) + ">" + std::to_string(menu) + "; ");
 }
-
 void glutAttachMenu(int button) {
-    fake.attachedButton = button;
-    fake.attachedMenu = static_cast<int>(fake.menus.size());
+    menus += "attached to button " + std::to_string(button) + "\n";
 }
-
 void glutDestroyWindow(int window) {
-    fake.windowCalls += "destroy " + std::to_string(window) + "; ";
+    windowCalls += "destroy " + std::to_string(window) + "; ";
 }
-
 void glutReshapeWindow(int width, int height) {
-    fake.windowCalls += "reshape " + std::to_string(width) + " " + std::to_string(height) + "; ";
+    windowCalls += "reshape " + std::to_string(width) + " " + std::to_string(height) + "; ";
 }
-
 void glutPositionWindow(int x, int y) {
-    fake.windowCalls += "position " + std::to_string(x) + " " + std::to_string(y) + "; ";
+    windowCalls += "position " + std::to_string(x) + " " + std::to_string(y) + "; ";
 }
-
 int glutGet(GLenum query) {
-    if (query == GLUT_SCREEN_WIDTH) return 1280;
-    if (query == GLUT_SCREEN_HEIGHT) return 1024;
-    return 0;
+    return query == GLUT_SCREEN_WIDTH ? 1280 : query == GLUT_SCREEN_HEIGHT ? 1024 : 0;
 }
-
 }  // extern "C"
 
 namespace qv {
@@ -83,14 +56,12 @@ namespace {
 
 constexpr double kRapar = 10.0;
 
-void resetAll() {
-    test::resetProgramState();
-    fake = FakeGlut{};
-}
-
 // Six black grains, one of them highlighted and one inside the shell view, four waiting dead
-// particles of which the first has become the probe (slot 6), in a render at time step 0.5.
+// particles of which the first has become the probe (slot 6), at time step 0.5.
 void makeScene(int runMode) {
+    test::resetProgramState();
+    menus.clear();
+    windowCalls.clear();
     params.runMode = runMode;
     params.apparatusRadius = kRapar;
     params.timeStep = 0.5;
@@ -135,6 +106,7 @@ const Effect kEffects[] = {
     {[] { return 1.0 * dead.phiScanOn; }, {{21, 1}}},
     {[] { return dead.phiMin; }, {{21, 0.25 * pi}}},
     {[] { return dead.phiMax; }, {{21, 0.75 * pi}}},
+    {[] { return dead.firingPhi; }, {{21, 0.25 * pi}}},
     {[] { return 1.0 * dead.probeIndex; }, {{22, 7}}},
     {[] { return 1.0 * params.numDeadParticles; }, {{22, 2}}},
     // 23 moves the highlighted grain (slot 1) by 4 Rapar, 24 the one in the shell view (slot 3).
@@ -159,52 +131,40 @@ std::vector<double> readings() {
     return v;
 }
 
-// Entries that only change what is shown act in every run mode; the rest only in a render.
-bool viewEntry(int value) {
-    return value <= 7 || value == 12 || value == 19 || value == 20 || value >= 27;
-}
-
-TEST(MenuTree, SixSubmenusThenTheMainMenuOnTheRightButton) {
-    resetAll();
-    buildMenus();
-    const std::string expected[] = {
-        "Clear=1; Sphere Wire=2; Sphere Solid=3; ",
-        "Clear=6; Sphere Wire=4; Sphere Solid=5; Radius View=7; ",
-        "Double Timestep=8; Half Timestep=9; 10 fold Timestep=10; 10th Timestep=11; ",
-        "Double Particle Size=27; Half Particle Size=28; Double Aparatus Size=29; "
-        "Half Aparatus Size=30; Increase Resolution=31; Decrease Resolution=32; ",
-        "Toggle Number Display=12; Toggle Gamma and Time to Screen=19; "
-        "Toggle Probe charge output to Screen=25; Change cooling accuracy condition=26; "
-        "Add/Remove Wall=17; Full Screen=20; ",
-        "Dead Particle Mass=13; Dead Particle Radius=14; Dead Particle Charge=15; "
-        "Dead Particle Speed=16; Switch compensate for Dead Particle Addition=18; "
-        "Switch Scanning phi when firing particles=21; Add in Probe=22; "
-        "Displace highlighted particles=23; Displace shell view particles=24; ",
-        // The main menu names the submenus by id, in creation order, then Quit.
-        "Aparatus Draw>1; Dust Draw>2; Play Back Control>3; Extra's Menu>5; "
-        "Magnifictaion and Resolution>4; Dead Particles>6; Quit=0; ",
-    };
-    ASSERT_EQ(fake.menus.size(), std::size(expected));
-    for (std::size_t m = 0; m < fake.menus.size(); ++m) {
-        EXPECT_EQ(fake.menus[m].first, &menuHandler) << "menu " << m + 1;
-        EXPECT_EQ(fake.menus[m].second, expected[m]) << "menu " << m + 1;
+// Quit (entry 0): the exit status, or -1 without an exit.
+int quit() {
+    try {
+        menuHandler(0);
+    } catch (const test::ProgramExit& e) {
+        return e.status;
     }
-    EXPECT_EQ(fake.attachedButton, GLUT_RIGHT_BUTTON);
-    EXPECT_EQ(fake.attachedMenu, 7);
+    return -1;
 }
 
-TEST(MenuHandler, EveryValueInEveryRunModeChangesWhatItShouldAndNothingElse) {
+TEST(Menus, SixSubmenusThenTheMainMenuOnTheRightButton) {
+    makeScene(kRender);
+    buildMenus();
+    test::expectGolden("menus.txt", menus);
+}
+
+TEST(Menus, EveryEntryInEveryRunModeChangesWhatItShouldAndNothingElse) {
     for (int mode : {kRender, kRenderDefaults, kPlay, kCrystal, 0}) {
         const bool render = mode == kRender || mode == kRenderDefaults;
         for (int value = -1; value <= 33; ++value) {
-            if (value == 0) continue;  // Quit
-            SCOPED_TRACE("run mode " + std::to_string(mode) + ", value " + std::to_string(value));
-            resetAll();
+            SCOPED_TRACE("run mode " + std::to_string(mode) + ", entry " + std::to_string(value));
             makeScene(mode);
             std::vector<double> want = readings();
             test::ScriptedConsole console("4\n4\n");
-            menuHandler(value);
-            const bool acts = value >= 1 && value <= 32 && (render || viewEntry(value));
+            // Quit (0) leaves the program with status 0 and changes nothing.
+            if (value == 0) {
+                EXPECT_EQ(quit(), 0);
+            } else {
+                menuHandler(value);
+            }
+            // Entries that only change what is shown act in every run mode, the rest in a render.
+            const bool shows =
+                value <= 7 || value == 12 || value == 19 || value == 20 || value >= 27;
+            const bool acts = value >= 1 && value <= 32 && (render || shows);
             for (std::size_t k = 0; k < std::size(kEffects); ++k) {
                 for (const auto& [entry, after] : kEffects[k].after) {
                     if (acts && entry == value) want[k] = after;
@@ -215,103 +175,61 @@ TEST(MenuHandler, EveryValueInEveryRunModeChangesWhatItShouldAndNothingElse) {
             for (std::size_t k = 0; k < (acts ? std::size(kEffects) : got.size()); ++k) {
                 EXPECT_DOUBLE_EQ(got[k], want[k]) << "reading " << k;
             }
-            if (!acts) {
-                EXPECT_EQ(console.output(), "");
-            }
+            EXPECT_TRUE(acts || console.output().empty());
         }
     }
 }
 
-TEST(MenuHandler, ProbeTextTogglesOnlyWithAProbeAndKeepsTheGammaText) {
-    resetAll();
-    params.runMode = kRender;
-    menuHandler(25);
-    EXPECT_EQ(view.screenTextMode, -1);  // no probe yet
+TEST(Menus, FullScreenFillsTheScreenOfAnOpenWindowThenReturnsTo900AndQuitClosesTheWindow) {
+    for (bool window : {false, true}) {
+        makeScene(kPlay);
+        params.windowOpen = window;
+        params.windowId = 7;
+        menuHandler(20);
+        EXPECT_EQ(params.windowWidth, window ? 1280 : 900);
+        EXPECT_EQ(params.windowHeight, window ? 1024 : 900);
+        menuHandler(20);
+        EXPECT_EQ(params.windowWidth, 900);
+        EXPECT_EQ(params.windowHeight, 900);
+        EXPECT_EQ(quit(), 0);
+        EXPECT_EQ(windowCalls, window ? "reshape 1280 1024; position 0 0; reshape 900 900; "
+                                        "position 15 15; destroy 7; "
+                                      : "");
+    }
+}
+
+TEST(Menus, SwitchesAndStepsInSequence) {
     makeScene(kRender);
-    // probe text on, Gamma text on, probe text off, on, Gamma text off, probe text off.
+    // The probe text rides on the Gamma text (19): on, Gamma on, off, on, Gamma off, off.
     const std::pair<int, int> steps[] = {{25, -2}, {19, 2}, {25, 1}, {25, 2}, {19, -2}, {25, -1}};
     for (const auto& [value, mode] : steps) {
         menuHandler(value);
         EXPECT_EQ(view.screenTextMode, mode) << "after " << value;
     }
-    resetDeadParticles();  // the probe is recalled: the entry does nothing again
+    resetDeadParticles();  // no probe: the probe text entry does nothing
     menuHandler(25);
     EXPECT_EQ(view.screenTextMode, -1);
-}
-
-TEST(MenuHandler, DecreaseResolutionHasNoLowerBound) {
-    resetAll();
-    params.runMode = kPlay;
-    for (int i = 0; i < 5; ++i) menuHandler(32);
-    EXPECT_EQ(view.sphereResolution, 0);
-    menuHandler(32);
-    EXPECT_EQ(view.sphereResolution, -3);
-    menuHandler(31);
-    menuHandler(31);
-    EXPECT_EQ(view.sphereResolution, 3);
-}
-
-TEST(MenuHandler, FullScreenFillsTheScreenOfAnOpenWindowThenReturnsTo900) {
-    for (bool window : {false, true}) {
-        resetAll();
-        params.runMode = kPlay;
-        params.windowOpen = window;
-        menuHandler(20);
-        EXPECT_EQ(view.fullScreenOn, 1);
-        EXPECT_EQ(params.windowWidth, window ? 1280 : 900);
-        EXPECT_EQ(params.windowHeight, window ? 1024 : 900);
-        menuHandler(20);
-        EXPECT_EQ(view.fullScreenOn, -1);
-        EXPECT_EQ(params.windowWidth, 900);
-        EXPECT_EQ(params.windowHeight, 900);
-        EXPECT_EQ(
-            fake.windowCalls,
-            window ? "reshape 1280 1024; position 0 0; reshape 900 900; position 15 15; " : "");
-    }
-}
-
-TEST(MenuHandler, QuitLeavesThroughTheNormalExitWithStatusZero) {
-    for (bool window : {false, true}) {
-        resetAll();
-        makeScene(kPlay);
-        params.windowOpen = window;
-        params.windowId = 7;
-        const std::vector<double> before = readings();
-        int status = -1;
-        try {
-            menuHandler(0);
-        } catch (const test::ProgramExit& e) {
-            status = e.status;
-        }
-        EXPECT_EQ(status, 0);
-        EXPECT_EQ(readings(), before);
-        EXPECT_EQ(fake.windowCalls, window ? "destroy 7; " : "");
-    }
-}
-
-TEST(MenuHandler, ScanSwitchAsksForAnglesOnlyWhenSwitchedOn) {
-    resetAll();
-    makeScene(kRender);
+    for (int i = 0; i < 6; ++i) menuHandler(32);
+    EXPECT_EQ(view.sphereResolution, -3);  // no lower bound
+    // The scan asks for its angles only when switched on.
     test::ScriptedConsole console("4\n4\n");
     menuHandler(21);
-    EXPECT_DOUBLE_EQ(dead.firingPhi, 0.25 * pi);
     console.clearOutput();
     menuHandler(21);
     EXPECT_EQ(dead.phiScanOn, -1);
     EXPECT_EQ(console.output(), "");
 }
 
-TEST(CoolingTolerance, PromptAndANegativeAnswerIsAskedAgain) {
-    resetAll();
-    test::ScriptedConsole console("-0.1\n0.05\n");
+TEST(Menus, CoolingToleranceBelowZeroIsAskedAgain) {
+    makeScene(kRender);
+    test::ScriptedConsole console("-0.1\n0.05\n0\n");
     askCoolingTolerance();
     EXPECT_EQ(params.coolingTolerance, 0.05);
-    const std::string prompt = "Please enter cooling target tolerance as a fraction:\n";
-    EXPECT_EQ(console.output(),
-              "\n" + prompt + "The tolerance cannot be below 0.\n" + prompt + "\n");
-    test::ScriptedConsole zero("0\n");
     askCoolingTolerance();
     EXPECT_EQ(params.coolingTolerance, 0.0);
+    const std::string prompt = "Please enter cooling target tolerance as a fraction:\n";
+    EXPECT_EQ(console.output(), "\n" + prompt + "The tolerance cannot be below 0.\n" + prompt +
+                                    "\n\n" + prompt + "\n");
 }
 
 }  // namespace
