@@ -43,6 +43,10 @@ class TempDir {
 
 std::string readFile(const std::filesystem::path& path);
 
+// The console text with each screen clear written as "[clear]". Leaves the console on the
+// standard streams, so it is for text already taken from a ScriptedConsole.
+std::string markClears(std::string text);
+
 // Expects `text` to equal the file tests/golden/<name>; with QUORVEX_UPDATE_GOLDEN=1 the file is
 // written instead.
 void expectGolden(const std::string& name, const std::string& text);

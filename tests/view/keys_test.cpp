@@ -148,14 +148,9 @@ std::vector<std::pair<std::string, double>> values(const std::string& text) {
     return v;
 }
 
-// The console text with each screen clear shown as "[clear]", then every slot that differs
-// from `before` with its twelve values (position, velocity, colour, mass, charge, radius).
-std::string transcript(std::string text, const std::vector<Particle>& before) {
-    test::ScriptedConsole console("");
-    console::clearScreen();
-    const std::string clear = console.output();
-    for (std::size_t at; (at = text.find(clear)) != std::string::npos;)
-        text.replace(at, clear.size(), "[clear]");
+// The console text, then every slot that differs from `before` with its twelve values
+// (position, velocity, colour, mass, charge, radius).
+std::string transcript(const std::string& text, const std::vector<Particle>& before) {
     std::ostringstream s;
     s.imbue(std::locale::classic());
     for (std::size_t i = 0; i < before.size(); ++i) {
@@ -167,7 +162,7 @@ std::string transcript(std::string text, const std::vector<Particle>& before) {
         for (double v : all) s << ' ' << v;
         s << '\n';
     }
-    return text + s.str();
+    return test::markClears(text) + s.str();
 }
 
 // Keys pressed in the scene above with the `given` values, and the values that differ
