@@ -259,10 +259,11 @@ const KeyCase kKeyCases[] = {
     {"pp", "play=-3", "play=3 saved=3"},
     {"rr", "play=2", "play=-2 saved=2"},
     {"r", "play=0 saved=4", "play=-4"},
-    // Only a replay has frames to pause, rewind or jump to: not a render, nor a crystal.
+    // Only a replay (mode 2) has frames to pause, rewind or jump to: not a render (1), nor a
+    // crystal (6).
     {"prg", "mode=0 play=3", ""},
     {"prg", "mode=1 play=3", ""},
-    {"prg", "mode=3 play=3", ""},
+    {"prg", "mode=6 play=3", ""},
     {"g", "", "frame=50", "0\n51\n50\n"},
     {"g", "frame=20", "frame=1", "1\n"},
     {"g", "frame=20", ""},
