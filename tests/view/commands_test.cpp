@@ -291,7 +291,7 @@ const KeyCase kKeyCases[] = {
     {"[Left][Up][PageUp]wdda[F2]", "", "ex=-10 ey=10 ez=190 tx=0 ty=0 tz=0 phi=1 theta=-1"},
     {"[F1] [F12]", "", ""},
     // Unbound keys and codes; the digits act on a probe only.
-    {"xzPGW*[CR]0123456789[0][13][99][109][114]", "", ""},
+    {"xzPGW*[CR]0123456789[0][13][99][109][112][114][200]", "", ""},
     {"61", "probe=7", ""},
     // The probe's charge in mean grain charges (the mean is -10), its place in Rapar / 100.
     {"11", "probe=4", ""},
