@@ -75,6 +75,18 @@ std::string filesHere() {
     return all;
 }
 
+std::string markClears(std::string text) {
+    std::string clear;
+    {
+        ScriptedConsole console("");
+        console::clearScreen();
+        clear = console.output();
+    }
+    for (std::size_t at; (at = text.find(clear)) != std::string::npos;)
+        text.replace(at, clear.size(), "[clear]");
+    return text;
+}
+
 void expectGolden(const std::string& name, const std::string& text) {
     const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "golden" / name;
     const char* update = std::getenv("QUORVEX_UPDATE_GOLDEN");

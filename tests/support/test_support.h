@@ -58,6 +58,10 @@ std::string readFile(const std::filesystem::path& path);
 // Every file of the working directory in name order, each under a line "== <name>".
 std::string filesHere();
 
+// The console text with each screen clear written as "[clear]". Leaves the console on the
+// standard streams, so it is for text already taken from a ScriptedConsole.
+std::string markClears(std::string text);
+
 // `text` against tests/golden/<name>; with QUORVEX_UPDATE_GOLDEN=1 the file is written instead.
 void expectGolden(const std::string& name, const std::string& text);
 
