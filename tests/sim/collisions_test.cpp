@@ -79,6 +79,14 @@ TEST(Collide, ExchangeAlongTheNormalAtFirstContact) {
     }
 }
 
+TEST(Collide, HeadOnAlongAnAxisEqualMassesSwapVelocities) {
+    // Straight up the y axis: the azimuth of the line of centres has no x part to go by.
+    Particle a = grain({0, 0, 0}, {0, 1, 0}, 1, 0.5), b = grain({0, 1, 0}, {0, 0, 0}, 1, 0.5);
+    collide(a, b);
+    expectNear(velocity(a), {0, 0, 0}, 1e-15, "a");
+    expectNear(velocity(b), {0, 1, 0}, 1e-15, "b");
+}
+
 TEST(Collide, CasesWithoutAnExchangeLeaveThePairUnchanged) {
     struct Case {
         const char* name;
@@ -138,6 +146,7 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
         {"beyond, inwards", {12, 0, 0}, {-1, 0, 0}, 0.5, inverted({12, 0, 0}), {-1, 0, 0}},
         {"slowly out", {0, 0, 9.6}, {0, 0, 0.01}, 0.5, inverted({0, 0, 9.6}), {0, 0, -0.01}},
         {"far out", {0, -1e4, 0}, {0, -3, 0}, 0.5, inverted({0, -1e4, 0}), {0, 3, 0}},
+        {"grain almost as large", {0.7, 0, 0}, {1, 0, 0}, 9.5, {0.3, 0, 0}, {-1, 0, 0}},
     };
     for (const Case& c : cases) {
         Particle p = grain(c.pos, c.vel, 1, c.radius);
@@ -148,6 +157,7 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
         EXPECT_NEAR(p.speed(), speed, 1e-12 * speed) << c.name;
         expectNear(position(p), c.endPos, 1e-9, c.name);
         expectNear(velocity(p), c.endVel, 1e-9, c.name);
+        EXPECT_TRUE(p.rgb[0] == 0 && p.m == 1) << c.name << ": colour or mass changed";
     }
 }
 
