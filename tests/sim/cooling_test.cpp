@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/state.h"
@@ -60,91 +61,57 @@ void cloudWithDeadParticles() {
     }
 }
 
+// From a maximum of 150 to a minimum of 50 in three divisions of L frames and back: what is said
+// on which frame, with the target and the cooling state after it. Frame L does nothing, the first
+// division lasts until frame 2L; a division of one frame has no middle.
 TEST(SmartCooling, MaxToMinAndBackFrameByFrame) {
-    struct Case {
-        int length, frames;
-        std::vector<std::string> expected;  // frame, message, target and state after it
-    };
-    // From a maximum of 150 to a minimum of 50 in three divisions of L frames. Frame L does
-    // nothing: the first division lasts until frame 2L. A division of one frame has no middle.
-    const Case cases[] = {
-        {100,
-         600,
-         {"1 on 150 1", "150 off 150 -1", "200 on 100 1", "250 off 100 -1", "300 on 50 1",
-          "350 off 50 -1", "400 on 100 1", "450 off 100 -1", "500 on 150 1", "550 off 150 -1",
-          "600 on 200 1"}},
-        {1, 20, {"1 on 150 1"}},
-    };
-    for (const Case& c : cases) {
-        test::resetProgramState();
-        test::TempDir dir;
-        test::ScriptedConsole console("");
+    std::ostringstream transcript;
+    for (const auto& [length, frames] : {std::pair{100, 600}, std::pair{1, 20}}) {
+        test::Sandbox sandbox;
         cloudWithDeadParticles();
         params.automatedAnalysis = 1;
-        params.scheduleDivisionLength = c.length;
+        params.scheduleDivisionLength = length;
         params.scheduleDivisions = 3;
         params.scheduleStep = (150.0 - 50.0) / 2;
         params.ccpleTarget = 150.0 + params.scheduleStep;
-        params.framesToCalculate = c.frames;
-        std::vector<std::string> events;
-        for (int frame = 1; frame <= c.frames + 50; ++frame) {
+        params.framesToCalculate = frames;
+        transcript << "== L = " << length << "\n";
+        for (int frame = 1; frame <= frames + 50; ++frame) {
             params.currentFrame = frame;
-            console.clearOutput();
+            sandbox.console.clearOutput();
             smartCoolingSchedule();
             ASSERT_EQ(params.automatedAnalysis, 1) << "frame " << frame;
-            const std::string said = console.output();
-            if (said.empty()) continue;
-            std::ostringstream on, event;
-            on << "\nSmart cooling is on (Target: " << params.ccpleTarget << " )\n\n";
-            event << frame << " "
-                  << (said == on.str()                       ? "on"
-                      : said == "\nSmart cooling is off\n\n" ? "off"
-                                                             : said)
-                  << " " << params.ccpleTarget << " " << params.coolingState;
-            events.push_back(event.str());
+            if (!sandbox.console.output().empty())
+                transcript << frame << ":" << sandbox.console.output() << "target "
+                           << params.ccpleTarget << ", state " << params.coolingState << "\n";
         }
-        EXPECT_EQ(events, c.expected) << "L = " << c.length;
     }
+    test::expectGolden("smart_cooling.txt", transcript.str());
 }
 
-TEST(AskCcpleTarget, TakesAPositiveTargetAndStartsTheThermostat) {
-    test::resetProgramState();
-    test::ScriptedConsole console("120\n");
-    params.numDeadParticles = 37;
-    askCcpleTarget();
-    EXPECT_EQ(params.ccpleTarget, 120.0);
-    EXPECT_EQ(params.coolingState, 1);
-    EXPECT_EQ(params.autoFiringStartDead, 37);
-    EXPECT_EQ(console.output(), "\nPlease enter target ccple\n\n");
-
-    // The relative error divides by the target.
-    test::ScriptedConsole again("0\n-5\n75\n");
-    askCcpleTarget();
-    EXPECT_EQ(params.ccpleTarget, 75.0);
-    const std::string refusal = "The target ccple must be above 0.\nPlease enter target ccple\n";
-    EXPECT_EQ(again.output(), "\nPlease enter target ccple\n" + refusal + refusal + "\n");
-}
-
-TEST(ChangeTemperature, ScalesVelocitiesByTheRootOfTheTemperatureRatio) {
+// A positive target starts the thermostat; 0 and below are asked again. A new temperature scales
+// the grains' velocities (not the dead particles') by the root of the ratio; without a measured
+// temperature nothing is asked.
+TEST(CoolingDialogues, TargetAndNewTemperature) {
+    std::string transcript;
+    {
+        test::Sandbox sandbox;
+        test::ScriptedConsole console("0\n-5\n75\n");
+        params.numDeadParticles = 37;
+        askCcpleTarget();
+        EXPECT_EQ(params.ccpleTarget, 75.0);
+        EXPECT_EQ(params.coolingState, 1);
+        EXPECT_EQ(params.autoFiringStartDead, 37);
+        transcript = console.output();
+    }
     struct Case {
         const char* answers;
         double measured, newTemperature, factor;
-        std::string output;  // from the clear screen on
     };
-    const std::string ask = "Please enter a new temperature: ";
-    const std::string thanks = "\nThank you, you have destroyed the universe... just kidding\n\n";
     const Case cases[] = {
-        {"1200\n", 300, 1200, 2, "Current temperature: 300 in K\n\n" + ask + thanks},
-        {"-5\n75\n", 300, 75, 0.5,
-         "Current temperature: 300 in K\n\n" + ask + "\nA temperature cannot be below 0 K.\n" +
-             ask + thanks},
-        // No sample yet, or every grain at rest: nothing to scale from, nothing asked.
-        {"1200\n", 0, 0, 1,
-         "Current temperature: 0 in K\n\n"
-         "No temperature has been measured yet, so the velocities are left as they are.\n\n"},
-    };
+        {"1200\n", 300, 1200, 2}, {"-5\n75\n", 300, 75, 0.5}, {"1200\n", 0, 0, 1}};
     for (const Case& c : cases) {
-        test::resetProgramState();
+        test::Sandbox sandbox;
         test::ScriptedConsole console(c.answers);
         params.numParticles = 4;
         params.numDeadParticles = 1;
@@ -165,14 +132,13 @@ TEST(ChangeTemperature, ScalesVelocitiesByTheRootOfTheTemperatureRatio) {
                 EXPECT_NEAR(arrays.particleArray[i].vel[k], c.factor * before[i].vel[k], 1e-14)
                     << c.answers << " particle " << i << " component " << k;
         const std::string out = console.output();
-        EXPECT_EQ(out.substr(out.find("Current temperature: ")), c.output);
+        transcript += "== " + out.substr(out.find("Current temperature: "));
     }
+    test::expectGolden("cooling_dialogues.txt", transcript);
 }
 
 TEST(AutoFiring, FiresWhenTargetHeldAndTheLastShotIsOld) {
-    test::resetProgramState();
-    test::TempDir dir;
-    test::ScriptedConsole console("");
+    test::Sandbox sandbox;
     cloudWithDeadParticles();
     params.autoFiringOn = 1;
     params.lastFireFrame = 0;

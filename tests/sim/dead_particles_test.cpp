@@ -81,7 +81,6 @@ TEST(FireDeadParticle, DefaultShotLeavesTheParkAlongMinusYWithMeanProperties) {
     const Particle& p = slot(4);
     EXPECT_EQ(position(p), (Vec{0, 1.5 * kRapar, 0}));
     EXPECT_EQ(velocity(p), (Vec{0, -defaultSpeed(), 0}));
-    EXPECT_DOUBLE_EQ(p.velocity(1), -0.06 * kRapar / kTimeStep);
     EXPECT_EQ(p.mass(), kMass);
     EXPECT_EQ(p.charge(), kCharge);
     EXPECT_EQ(p.radius(), kRadius);
@@ -109,19 +108,13 @@ TEST(FireDeadParticle, EmptyReserveOrCountsWithoutSlotsDoNothing) {
     }
 }
 
-TEST(FireDeadParticle, PropertiesAskedForApplyToLaterShotsOnly) {
+// Properties asked for apply to later shots only; a mass of 0 or below is asked again (the time
+// step divides by it), and so is a phi divisor of 0.
+TEST(DeadParticleDialogues, PropertiesAndPhiScanAngles) {
     makeCloud(2, 3);
     fireDeadParticle(defaultSpeed());
-    // A mass of 0 or below is asked again: the time step divides by it.
-    test::ScriptedConsole console("0\n-1\n2\n0.5\n-3\n0.1\n");
+    test::ScriptedConsole console("0\n-1\n2\n0.5\n-3\n0.1\n0\n4\n0\n0\n4\n");
     for (int entry = 13; entry <= 17; ++entry) askDeadProperty(entry);  // 17 asks nothing
-    const std::string mass = "Please enter mass as a fraction of average particle mass: \n";
-    const std::string refusal = "The mass must be above 0.\n";
-    EXPECT_EQ(console.output(),
-              "\n" + mass + refusal + mass + refusal + mass + "\n" +
-                  "\nPlease enter radius as a fraction of average particle radius: \n\n"
-                  "\nPlease enter charge as a fraction of average particle charge: \n\n"
-                  "\nPlease enter speed as a fraction of Rapar travelled in 1 time step: \n\n");
     fireDeadParticle(defaultSpeed());
     EXPECT_EQ(slot(2).mass(), kMass);
     EXPECT_DOUBLE_EQ(slot(2).velocity(1), -0.06 * kRapar / kTimeStep);
@@ -129,26 +122,16 @@ TEST(FireDeadParticle, PropertiesAskedForApplyToLaterShotsOnly) {
     EXPECT_EQ(slot(3).radius(), 0.5 * kRadius);
     EXPECT_EQ(slot(3).charge(), -3 * kCharge);
     EXPECT_DOUBLE_EQ(slot(3).velocity(1), -0.1 * kRapar / kTimeStep);
-}
 
-TEST(PhiScan, AnglesFromTheTwoDivisorsAndZeroIsAskedAgain) {
-    test::resetProgramState();
-    test::ScriptedConsole again("0\n4\n0\n0\n4\n");
     askPhiScanAngles();
     EXPECT_DOUBLE_EQ(dead.phiMax, 0.75 * pi);
     EXPECT_DOUBLE_EQ(dead.phiMin, 0.25 * pi);
     EXPECT_EQ(dead.firingPhi, dead.phiMin);
-    const std::string maxPrompt =
-        "Please enter (x) where Max Phi Angle will be set to (PI/2)+(PI/x): \n";
-    const std::string minPrompt =
-        "Please enter (x) where Min Phi Angle will be set to (PI/2)-(PI/x): \n";
-    const std::string refusal = "The angle is PI/x, so x must not be 0.\n";
-    EXPECT_EQ(again.output(), "\n" + maxPrompt + refusal + maxPrompt + "\n" + minPrompt + refusal +
-                                  minPrompt + refusal + minPrompt + "\n");
+    test::expectGolden("dead_particle_dialogues.txt", console.output());
 }
 
 TEST(PhiScan, ShotsSweepFromQuarterToThreeQuartersPiAndWrap) {
-    makeCloud(1, 60);
+    makeCloud(1, 61);
     dead.phiScanOn = 1;
     dead.phiMin = dead.firingPhi = pi / 4;
     dead.phiMax = 3 * pi / 4;
@@ -171,17 +154,12 @@ TEST(PhiScan, ShotsSweepFromQuarterToThreeQuartersPiAndWrap) {
     EXPECT_NEAR(phis[wrap - 1], 3 * pi / 4, 1e-12);
     EXPECT_NEAR(phis[wrap], pi / 4, 1e-12);
     EXPECT_NEAR(phis[wrap + 1], pi / 4 + pi / 100, 1e-12);
-}
-
-TEST(PhiScan, ASlotAtTheCentreKeepsThePlainShot) {
-    makeCloud(2, 2);
-    slot(2).setPosition(1, 0.0);
-    dead.phiScanOn = 1;
-    dead.phiMin = dead.firingPhi = pi / 4;
-    dead.phiMax = 3 * pi / 4;
+    // A slot at the centre has no direction to aim from: the plain shot, and the sweep moves on.
+    slot(56).setPosition(1, 0.0);
+    const double phi = dead.firingPhi;
     fireDeadParticle(3.0);
-    EXPECT_EQ(velocity(slot(2)), (Vec{0, -3, 0}));
-    EXPECT_DOUBLE_EQ(dead.firingPhi, pi / 4 + pi / 100);
+    EXPECT_EQ(velocity(slot(56)), (Vec{0, -3, 0}));
+    EXPECT_DOUBLE_EQ(dead.firingPhi, phi + pi / 100);
 }
 
 TEST(Compensation, EachShotGrowsTheApparatusAndJoinsTheCloudNearTheCentre) {

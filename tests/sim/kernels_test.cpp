@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "sim/constants.h"
-#include "tests/sim/random_cloud.h"
 
 namespace qv {
 namespace {
@@ -51,19 +50,16 @@ ForceResult forces(const std::vector<Particle>& particles, const ForceModel& mod
     return r;
 }
 
-// Force passes and integration of the fast kernels, as a step without collisions does them; a
-// drag below 1 scales the velocities after each step.
-void run(std::vector<Particle>& ps, const ForceModel& model, int steps, double drag = 1) {
+// Force passes and integration of the fast kernels, as a step without collisions does them.
+void run(std::vector<Particle>& ps, const ForceModel& model, int steps) {
     const int n = static_cast<int>(ps.size());
     KernelWorkspace workspace;
-    workspace.threads = 1;  // the physics is the point here; threads are tested on their own
+    workspace.threads = 1;
     std::vector<double> force(3 * n);
     for (int s = 0; s < steps; ++s) {
         std::fill(force.begin(), force.end(), 0.0);
         forcePassFast(ps.data(), n, model, force.data(), workspace);
         integrate(ps.data(), n, force.data(), model.timeStep);
-        for (Particle& p : ps)
-            for (double& v : p.vel) v *= drag;
     }
 }
 
@@ -73,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(Kernels, BothKernels, ::testing::Values(false, true),
 
 TEST_P(BothKernels, TwoUnitChargesAtUnitDistancePushApartWithAThird) {
     const std::vector<Particle> pair = {charged(0, 0, 0, -1), charged(1, 0, 0, -1)};
-    ForceModel model = makeModel(1, 10, 0, true, false, true);
+    // A cloud charge with the apparatus field off must add nothing.
+    ForceModel model = makeModel(1, 10, -5, true, false, true);
     const ForceResult r = forces(pair, model, GetParam());
     const double expected[6] = {-1.0 / 3, 0, 0, 1.0 / 3, 0, 0};
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(r.force[i], expected[i], 1e-15);
@@ -144,20 +141,6 @@ TEST(Integrate, VelocityFirstThenPositionAndMasslessRecordsDrift) {
     EXPECT_EQ(ps[1].pos[0], 0.05);
 }
 
-TEST(Integrate, WithEveryForceOffGrainsMoveInStraightLines) {
-    test::RandomCloud cloud = test::makeRandomCloud(40, 5);
-    cloud.model.pairForces = cloud.model.apparatusField = false;
-    const std::vector<Particle> start = cloud.particles;
-    run(cloud.particles, cloud.model, 50);
-    const double dt = cloud.model.timeStep;
-    for (int p = 0; p < 40; ++p)
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(cloud.particles[p].vel[c], start[p].vel[c]);
-            EXPECT_NEAR(cloud.particles[p].pos[c], start[p].pos[c] + 50 * dt * start[p].vel[c],
-                        1e-12 * cloud.model.apparatusRadius);
-        }
-}
-
 TEST(Integrate, OneGrainInTheApparatusOscillatesAtTheAnalyticFrequency) {
     const double bigR = 50, bigQ = -2e5, nd = 1.5e5, q = -1e4, m = 1e16;
     ForceModel model = makeModel(nd, bigR, bigQ, false, true, false);
@@ -177,42 +160,6 @@ TEST(Integrate, OneGrainInTheApparatusOscillatesAtTheAnalyticFrequency) {
     const double measured =
         (crossings.back() - crossings.front()) / (crossings.size() - 1) * model.timeStep;
     EXPECT_NEAR(measured, period, 1e-4 * period);
-}
-
-TEST(Integrate, TotalEnergyStaysBoundedOverTenThousandSteps) {
-    const int n = 250;
-    test::RandomCloud cloud = test::makeRandomCloud(n, 17);
-    const std::vector<Particle> thermal = cloud.particles;
-    // The random placement is far from equilibrium: left alone it heats the cloud until grains
-    // evaporate through the surface. A drag first settles it near its ordered state; then the
-    // thermal velocities come back.
-    run(cloud.particles, cloud.model, 1500, 0.9);
-    for (int p = 0; p < n; ++p)
-        std::copy(thermal[p].vel, thermal[p].vel + 3, cloud.particles[p].vel);
-
-    ForceModel& model = cloud.model;  // thermostat and wall off
-    KernelWorkspace workspace;
-    workspace.threads = 1;
-    std::vector<double> force(3 * n);
-    double initial = 0, worst = 0, kinetic = 0;
-    for (int s = 0; s <= 10000; ++s) {
-        model.samplingFrame = s % 100 == 0;
-        std::fill(force.begin(), force.end(), 0.0);
-        overlapPassFast(cloud.particles.data(), n, workspace);
-        const EnergySums e =
-            forcePassFast(cloud.particles.data(), n, model, force.data(), workspace);
-        if (model.samplingFrame) {
-            const double total = e.kineticEnergy + e.pairEnergy / 2 + e.apparatusEnergy;
-            if (s == 0) initial = total;
-            worst = std::max(worst, std::abs(total - initial));
-            kinetic = e.kineticEnergy;
-        }
-        integrate(cloud.particles.data(), n, force.data(), model.timeStep);
-    }
-    EXPECT_LE(worst, 1e-3 * std::abs(initial));
-    EXPECT_GT(kinetic, 1e-4 * std::abs(initial)) << "the grains did move";
-    for (const Particle& p : cloud.particles)
-        EXPECT_LT(p.distanceFromCentre(), model.apparatusRadius);
 }
 
 // A dense box of grains of mixed size, mass and charge, with many overlaps, a few dead particles
@@ -285,10 +232,9 @@ TEST(FastKernels, MatchTheReferenceOnCrowdedGrainsWithTheSameBitsOnAnyThreadCoun
     EXPECT_EQ(std::memcmp(f.particles.data(), reference.data(), n * sizeof(Particle)), 0);
     for (int i = 0; i < 3 * n; ++i)
         EXPECT_NEAR(f.force[i], referenceForce[i], 1e-12 * std::abs(referenceForce[i])) << i;
-    EXPECT_NEAR(f.sums.pairEnergy, r.pairEnergy, 1e-12 * r.pairEnergy);
-    EXPECT_NEAR(f.sums.apparatusEnergy, r.apparatusEnergy, 1e-12 * std::abs(r.apparatusEnergy));
-    EXPECT_NEAR(f.sums.kineticEnergy, r.kineticEnergy, 1e-12 * r.kineticEnergy);
-    EXPECT_NEAR(f.sums.speedSum, r.speedSum, 1e-12 * r.speedSum);
+    for (auto sum : {&EnergySums::pairEnergy, &EnergySums::apparatusEnergy,
+                     &EnergySums::kineticEnergy, &EnergySums::speedSum})
+        EXPECT_NEAR(f.sums.*sum, r.*sum, 1e-12 * std::abs(r.*sum));
 
     // The rows are shared out in several blocks; more threads than blocks are fine too.
     for (int threads : {1, 2, 3, 4, 64}) {
