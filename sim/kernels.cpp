@@ -65,9 +65,10 @@ void particleTerms(const Particle& p, const ForceModel& model, double* force, En
 // same bits, where a compiler-chosen reduction would follow the machine's vector width. Eight
 // doubles are one cache line, so the vector part of a row reads whole lines.
 constexpr int kLanes = 8;
-// A block of rows is worth waking a helper thread from about this many pairs on (a step of the
-// default 276 grains makes two); a smaller step stays on the calling thread.
-constexpr std::int64_t kPairsPerBlock = 1 << 14;
+// A block of rows is worth waking a sleeping helper thread from about this many pairs on: the
+// default 276 grains (38 000 pairs, 50 microseconds a step) make one block and stay on the calling
+// thread, where waking a second one cost more than it saved; from about 370 grains a step splits.
+constexpr std::int64_t kPairsPerBlock = 1 << 15;
 // Enough blocks for a few threads to balance their load when one of them is held up; each block
 // costs a pass over its share of the force accumulators.
 constexpr int kMaxBlocks = 16;
