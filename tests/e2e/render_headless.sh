@@ -4,12 +4,7 @@
 # master and Rdistribution files are checked. Usage: render_headless.sh <quorvex>
 set -u
 
-program=$(realpath "$1")
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.bash"
 
 # Menu 1, no automation, name "run", seed 13, 2 dead particles, 3 grains, 8 frames, 300 K,
 # CCP 500, charge 10000, write every 4 frames, analyse every 4, one mass, step 1.0, no speeds;
@@ -41,16 +36,10 @@ render() {
     [[ $(wc -l <runRdistribution.xls) == 5 ]] || fail "$where: Rdistribution is not one line a slot"
 }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 render headless '' env QUORVEX_HEADLESS=1
 # Without a display crystal viewing is refused first, then the same render runs.
 render nodisplay '6 ' env -u DISPLAY -u QUORVEX_HEADLESS
 grep -q 'Option 6 needs a window' "$work/nodisplay/console.txt" ||
     fail "no display: crystal viewing not refused"
 
-if ((failures > 0)); then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "headless render checks passed"
+finish "headless render checks passed"

@@ -3,13 +3,11 @@
 # 500 grains make several blocks of pairs. Usage: threads_identical.sh <quorvex>
 set -u
 
-program=$(realpath "$1")
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.bash"
 # Menu 1, no automation, name "run", seed 13, 2 dead particles, 500 grains, 300 frames, 300 K,
 # CCP 500, charge 10000, write every 10, analyse every 100, one mass, step 1.0, speed files.
 answers='1 0 run 13 2 500 300 300 500 10000 10 100 1 1.0 1'
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 for threads in 1 2 3; do
     mkdir "$work/$threads" && cd "$work/$threads" || exit 1
     # OpenMP's variable too, in case a loop ever takes its count from there.

@@ -5,12 +5,7 @@
 # Usage: write_failures.sh <quorvex>
 set -u
 
-program=$(realpath "$1")
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.bash"
 
 # Seed 13, 2 dead particles, 3 grains, 8 frames, 300 K, CCP 500, charge 10000, write and analyse
 # every 4 frames, one mass, step 1.0; the speed-distribution answer follows.
@@ -43,8 +38,6 @@ mount_tmpfs() {
 }
 tmpfs_runner=$(mount_tmpfs)
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 for row in "${rows[@]}"; do
     IFS='|' read -r name prepare answers message frames master further <<<"$row"
     dir="$work/${name// /-}"
@@ -89,8 +82,4 @@ for row in "${rows[@]}"; do
     fi
 done
 
-if ((failures > 0)); then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "write failure checks passed"
+finish "write failure checks passed"
