@@ -5,7 +5,7 @@
 #include "analysis/structure.h"
 #include "console/console.h"
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -29,7 +29,7 @@ double largestMagnitude(const std::array<double, pointCount>& values) {
 }  // namespace
 
 void computeFieldStructure(const Particle* particles, int n) {
-    const double rapar = params.apparatusRadius;
+    const double rapar = sim.model.apparatusRadius;
     const double w = rapar / shellCount;
 
     std::array<double, shellCount> shellCharge{};
@@ -42,8 +42,8 @@ void computeFieldStructure(const Particle* particles, int n) {
     // Net charge inside r_k: the grains of the inner shells and the part of the uniformly charged
     // background sphere (carrying -totalCharge) that lies inside r_k. Gauss gives the field, with
     // the Coulomb divisor 3 ND of the normalised units.
-    const double total = params.totalCharge;
-    const double coulombDivisor = 3 * params.debyeSphereCount;
+    const double total = sim.model.totalCharge;
+    const double coulombDivisor = 3 * sim.model.debyeSphereCount;
     std::array<double, pointCount> netCharge{};
     std::array<double, pointCount> field{};
     double enclosed = 0;
@@ -65,22 +65,22 @@ void computeFieldStructure(const Particle* particles, int n) {
         potential[k] = potential[k + 1] + (field[k] + field[k + 1]) / 2 * w;
     }
 
-    OutputFile file = openForAppend(params.baseName + "EFieldStruct.xls");
-    const double time = params.simTime * params.dustPlasmaFrequency;
+    OutputFile file = openForAppend(sim.run.baseName + "EFieldStruct.xls");
+    const double time = sim.clock.simTime * sim.model.dustPlasmaFrequency;
     // The net charge in units of the mean grain charge's magnitude (grainCharge is negative).
-    const double chargeUnit = -params.grainCharge;
+    const double chargeUnit = -sim.model.grainCharge;
     for (int k = 0; k < pointCount; ++k) {
         file << time << '\t' << k * w / rapar << '\t' << ratioOrZero(netCharge[k], chargeUnit)
-             << '\t' << field[k] << '\t' << potential[k] << '\t' << params.ccple << '\n';
+             << '\t' << field[k] << '\t' << potential[k] << '\t' << sim.thermostat.ccple << '\n';
     }
 
     const double step = w / rapar;
-    if (params.potentialOutput2D > 0) {
-        writeRadialProfile(time, pointCount, params.baseName + "Potential.xls", potential.data(), 0,
+    if (sim.switches.potentialOutput2D > 0) {
+        writeRadialProfile(time, pointCount, sim.run.baseName + "Potential.xls", potential.data(), 0,
                            largestMagnitude(potential), step);
     }
-    if (params.efieldOutput2D > 0) {
-        writeRadialProfile(time, pointCount, params.baseName + "EField.xls", field.data(), 0,
+    if (sim.switches.efieldOutput2D > 0) {
+        writeRadialProfile(time, pointCount, sim.run.baseName + "EField.xls", field.data(), 0,
                            largestMagnitude(field), step);
     }
 }

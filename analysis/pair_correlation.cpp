@@ -8,7 +8,7 @@
 #include "analysis/structure.h"
 #include "console/console.h"
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -41,13 +41,13 @@ std::optional<int> askSampleCount() {
 
 void computePairCorrelation(const Particle* particles, int n) {
     n = std::max(n, 0);
-    const bool interactive = params.automatedAnalysis == 0;
+    const bool interactive = sim.switches.automatedAnalysis == 0;
     const std::optional<int> asked = interactive ? askSampleCount() : defaultSampleCount;
     if (!asked) return;
     const int sampleCount = *asked;
 
     // The bins span twice Rapar, the widest distance two grains inside the sphere can have.
-    const double rapar = params.apparatusRadius;
+    const double rapar = sim.model.apparatusRadius;
     const double w = 2 * rapar / sampleCount;
     const int bins = sampleCount + 1;
     const std::vector<std::int64_t> pairs = pairHistogramParallel(particles, n, w, bins);
@@ -59,7 +59,7 @@ void computePairCorrelation(const Particle* particles, int n) {
     std::vector<double> g(bins, 0.0);
     for (int k = 1; k < bins; ++k) {
         const double r = k * w;
-        const double divisor = r * r * (n * w) * 3 * params.debyeSphereCount * params.numberDensity;
+        const double divisor = r * r * (n * w) * 3 * sim.model.debyeSphereCount * sim.model.numberDensity;
         if (divisor != 0) g[k] = static_cast<double>(pairs[k]) / divisor;
     }
     double gmax = 0;
@@ -67,7 +67,7 @@ void computePairCorrelation(const Particle* particles, int n) {
         if (g[k] > gmax) gmax = g[k];
     }
 
-    OutputFile file = openForAppend(params.baseName + "PCF Data.xls");
+    OutputFile file = openForAppend(sim.run.baseName + "PCF Data.xls");
     file << "\t\t\t\tPeaks:";
     // A peak has a rise into it, a fall out of it and the next peakWindow bins all below it;
     // the scan then skips past that window.
@@ -90,22 +90,22 @@ void computePairCorrelation(const Particle* particles, int n) {
         previousSlope = (g[k] - g[k - 1]) / w;
     }
     if (interactive) console::out() << '\n' << std::flush;
-    file << '\t' << "CCPLE:" << '\t' << params.ccpleAverage << '\t'
-         << "Target:" << params.ccpleTarget << '\n';
+    file << '\t' << "CCPLE:" << '\t' << sim.thermostat.ccpleAverage << '\t'
+         << "Target:" << sim.thermostat.ccpleTarget << '\n';
 
     // A replayed frame stands for writeFreq steps; the replay keeps no clock of its own.
-    if (params.runMode == kPlay) {
-        params.simTime = params.currentFrame * params.timeStep * params.writeFreq;
+    if (sim.run.runMode == RunMode::Play) {
+        sim.clock.simTime = sim.clock.currentFrame * sim.model.timeStep * sim.clock.writeFreq;
     }
-    const double time = params.simTime * params.dustPlasmaFrequency;
+    const double time = sim.clock.simTime * sim.model.dustPlasmaFrequency;
     for (int k = 0; k < bins; ++k) {
         file << time << '\t' << k * w / rapar << '\t' << g[k] << '\t'
              << (gmax != 0 ? g[k] / gmax : 0.0) << '\n';
     }
     file.close();
 
-    if (params.pcfOutput2D > 0) {
-        writeRadialProfile(time, bins, params.baseName + "PCF Data.xls", g.data(), 0, gmax,
+    if (sim.switches.pcfOutput2D > 0) {
+        writeRadialProfile(time, bins, sim.run.baseName + "PCF Data.xls", g.data(), 0, gmax,
                            w / rapar);
     }
 }

@@ -3,7 +3,7 @@
 #include "analysis/structure.h"
 #include "console/console.h"
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
@@ -24,8 +24,8 @@ void writeRadialProfile(double time, int n, std::string name, const double* valu
     // A profile that is empty in every bin has a normaliser of 0: its cells are 0, not 0/0.
     for (int p = 0; p < n; ++p)
         row << (normaliser != 0 ? values[start + p] / normaliser : 0.0) << '\t';
-    row << normaliser << '\t' << liveCount() << '\t' << params.apparatusRadius << '\t'
-        << params.ccpleTarget << '\n';
+    row << normaliser << '\t' << sim.liveCount() << '\t' << sim.model.apparatusRadius << '\t'
+        << sim.thermostat.ccpleTarget << '\n';
 }
 
 }  // namespace qv

@@ -9,14 +9,14 @@
 #include "console/console.h"
 #include "console/output_file.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
 
 // Every result file sits beside the data set and carries its name in front.
 std::string resultFile(std::string_view word, std::string_view extension) {
-    return params.baseName + std::string(word) + std::string(extension);
+    return sim.run.baseName + std::string(word) + std::string(extension);
 }
 
 // One tab-separated line of headings, appended.
@@ -38,32 +38,32 @@ void settingsLine(OutputFile& f, std::string_view label, T value) {
 
 void writeSettings() {
     OutputFile f = openForAppend(resultFile("Settings", ".txt"));
-    settingsLine(f, "Timestep: ", params.timeStep);
-    settingsLine(f, "Total Charge: ", params.totalCharge);
-    settingsLine(f, "Number Density: ", params.numberDensity);
-    settingsLine(f, "Tempratio: ", params.temperatureRatio);
-    settingsLine(f, "Radius Aparatus: ", params.apparatusRadius);
-    settingsLine(f, "Radius of Particle: ", params.grainRadius);
-    settingsLine(f, "Particles: ", params.numParticles - params.numDeadParticles);
-    settingsLine(f, "CCP: ", params.ccple);
-    settingsLine(f, "Mass of Particles: ", params.grainMass);
+    settingsLine(f, "Timestep: ", sim.model.timeStep);
+    settingsLine(f, "Total Charge: ", sim.model.totalCharge);
+    settingsLine(f, "Number Density: ", sim.model.numberDensity);
+    settingsLine(f, "Tempratio: ", sim.thermostat.temperatureRatio);
+    settingsLine(f, "Radius Aparatus: ", sim.model.apparatusRadius);
+    settingsLine(f, "Radius of Particle: ", sim.model.grainRadius);
+    settingsLine(f, "Particles: ", sim.numParticles - sim.reserve.numDeadParticles);
+    settingsLine(f, "CCP: ", sim.thermostat.ccple);
+    settingsLine(f, "Mass of Particles: ", sim.model.grainMass);
     settingsLine(f, "Plasma Freq: ", electronPlasmaFrequency());
     // The period is quoted per radian, as the normalised time unit is.
     settingsLine(f, "Plasma Period: ", 1.0 / electronPlasmaFrequency());
-    settingsLine(f, "Normalised Dust Plasma frequency: ", params.dustPlasmaFrequency);
-    settingsLine(f, "Interparticle distance: ", params.interparticleDistance);
+    settingsLine(f, "Normalised Dust Plasma frequency: ", sim.model.dustPlasmaFrequency);
+    settingsLine(f, "Interparticle distance: ", sim.model.interparticleDistance);
 }
 
 // Keeps every slot's speed for the Maxboltz table; a sample that falls outside the table (a
 // frame beyond the planned run) is dropped rather than written past its end.
 void recordSpeeds() {
-    if (params.analysisFreq < 1 || params.numParticles < 1 || params.currentFrame < 0) return;
-    const std::size_t n = static_cast<std::size_t>(params.numParticles);
-    const std::size_t sample = static_cast<std::size_t>(params.currentFrame / params.analysisFreq);
+    if (sim.clock.analysisFreq < 1 || sim.numParticles < 1 || sim.clock.currentFrame < 0) return;
+    const std::size_t n = static_cast<std::size_t>(sim.numParticles);
+    const std::size_t sample = static_cast<std::size_t>(sim.clock.currentFrame / sim.clock.analysisFreq);
     const std::size_t first = sample * n;
-    if (first + n > arrays.speedTable.size() || n > arrays.particleArray.size()) return;
+    if (first + n > sim.arrays.speedTable.size() || n > sim.arrays.particleArray.size()) return;
     for (std::size_t i = 0; i < n; ++i) {
-        arrays.speedTable[first + i] = arrays.particleArray[i].speed();
+        sim.arrays.speedTable[first + i] = sim.arrays.particleArray[i].speed();
     }
 }
 
@@ -84,13 +84,13 @@ void writeRunLogHeaders() {
 }
 
 void writeDataRow() {
-    if (params.speedDistributionOn == 1) recordSpeeds();
+    if (sim.switches.speedDistributionOn == 1) recordSpeeds();
     OutputFile f = openForAppend(resultFile("Data", ".xls"));
-    const double total = params.kineticEnergy + params.pairEnergy + params.apparatusEnergy;
-    f << params.simTime * params.dustPlasmaFrequency << '\t' << params.temperatureRatio << '\t'
-      << params.ccple << '\t' << params.kineticEnergy << '\t' << params.pairEnergy << '\t'
-      << params.apparatusEnergy << '\t' << total << '\t' << params.ccpleTarget << '\t'
-      << params.coolingState << '\n';
+    const double total = sim.energies.kineticEnergy + sim.energies.pairEnergy + sim.energies.apparatusEnergy;
+    f << sim.clock.simTime * sim.model.dustPlasmaFrequency << '\t' << sim.thermostat.temperatureRatio << '\t'
+      << sim.thermostat.ccple << '\t' << sim.energies.kineticEnergy << '\t' << sim.energies.pairEnergy << '\t'
+      << sim.energies.apparatusEnergy << '\t' << total << '\t' << sim.thermostat.ccpleTarget << '\t'
+      << sim.thermostat.state << '\n';
 }
 
 void printStatusLine() {
@@ -99,8 +99,8 @@ void printStatusLine() {
     out << std::string(199, '\b');
     // Three digits from now on, for every console number of the rest of the run.
     out.precision(3);
-    out << "T: " << params.temperatureRatio << " : CCP: " << params.ccple
-        << " : Count: " << params.currentFrame << " : KE: " << params.kineticEnergy << std::flush;
+    out << "T: " << sim.thermostat.temperatureRatio << " : CCP: " << sim.thermostat.ccple
+        << " : Count: " << sim.clock.currentFrame << " : KE: " << sim.energies.kineticEnergy << std::flush;
 }
 
 void writeDetectorRow(Particle escaped) {

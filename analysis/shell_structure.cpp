@@ -7,7 +7,7 @@
 #include "analysis/structure.h"
 #include "console/console.h"
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -44,13 +44,13 @@ double ratioOrZero(double numerator, double denominator) {
 
 void computeShellStructure(const Particle* particles, int n) {
     n = std::max(n, 0);
-    const bool interactive = params.automatedAnalysis == 0;
+    const bool interactive = sim.switches.automatedAnalysis == 0;
     // A real number: a fractional count gives shells that do not fit Rapar a whole number of times.
     const std::optional<double> asked = interactive ? askSampleCount() : defaultSampleCount;
     if (!asked) return;
     const double sampleCount = *asked;
 
-    const double rapar = params.apparatusRadius;
+    const double rapar = sim.model.apparatusRadius;
     const double w = rapar / sampleCount;
     const int bins = static_cast<int>(sampleCount + 1);
     std::vector<double> count(bins, 0.0);
@@ -69,37 +69,37 @@ void computeShellStructure(const Particle* particles, int n) {
     count[0] = 0;
 
     // D_k = k^2 V: N times the grains a uniform cloud of this density puts into shell k.
-    const double v = w * w * (n * w) * 3 * params.debyeSphereCount * params.numberDensity;
+    const double v = w * w * (n * w) * 3 * sim.model.debyeSphereCount * sim.model.numberDensity;
     double nmax = 0;
     for (int k = 1; k < bins; ++k) {
         const double normalised = ratioOrZero(count[k], static_cast<double>(k) * k * v);
         if (normalised > nmax) nmax = normalised;
     }
 
-    OutputFile file = openForAppend(params.baseName + "ShellStructure.xls");
+    OutputFile file = openForAppend(sim.run.baseName + "ShellStructure.xls");
     // A replayed frame stands for writeFreq steps; the replay keeps no clock of its own.
-    if (params.runMode == kPlay) {
-        params.simTime = params.currentFrame * params.timeStep * params.writeFreq;
+    if (sim.run.runMode == RunMode::Play) {
+        sim.clock.simTime = sim.clock.currentFrame * sim.model.timeStep * sim.clock.writeFreq;
     }
-    const double time = params.simTime * params.dustPlasmaFrequency;
-    const double grainMass = params.grainMass;
+    const double time = sim.clock.simTime * sim.model.dustPlasmaFrequency;
+    const double grainMass = sim.model.grainMass;
     file << time << '\t' << 0 << '\t' << count[0] << '\t' << "0" << '\t' << "0" << '\t' << mass[0]
-         << '\t' << "0" << '\t' << ratioOrZero(mass[0], grainMass) << '\t' << params.ccple << '\n';
+         << '\t' << "0" << '\t' << ratioOrZero(mass[0], grainMass) << '\t' << sim.thermostat.ccple << '\n';
     for (int k = 1; k < bins; ++k) {
         const double d = static_cast<double>(k) * k * v;
         const double normalised = ratioOrZero(count[k], d);
         file << time << '\t' << k * w / rapar << '\t' << count[k] << '\t' << normalised << '\t'
              << ratioOrZero(normalised, nmax) << '\t' << mass[k] << '\t' << ratioOrZero(mass[k], d)
-             << '\t' << ratioOrZero(mass[k], grainMass) << '\t' << params.ccple << '\n';
+             << '\t' << ratioOrZero(mass[k], grainMass) << '\t' << sim.thermostat.ccple << '\n';
     }
     file.close();
 
-    if (params.shellOutput2D > 0) {
+    if (sim.switches.shellOutput2D > 0) {
         for (int k = 1; k < bins; ++k) {
             count[k] = ratioOrZero(count[k], static_cast<double>(k) * k * v);
         }
         count[0] = 0;
-        writeRadialProfile(time, bins, params.baseName + "ShellStructure.xls", count.data(), 0,
+        writeRadialProfile(time, bins, sim.run.baseName + "ShellStructure.xls", count.data(), 0,
                            nmax, w / rapar);
     }
 

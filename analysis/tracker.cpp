@@ -6,7 +6,7 @@
 
 #include "console/console.h"
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 constexpr int slotCount = static_cast<int>(TrackerState{}.trackedParticles.size());
 
 std::string trackerFileName() {
-    return params.baseName + "Tracker.xls";
+    return sim.run.baseName + "Tracker.xls";
 }
 
 void writeTrackerHeader() {
@@ -30,15 +30,15 @@ void writeTrackerHeader() {
 
 // A slot follows an array index, whatever record the time step has moved into it since.
 bool slotInUse(int slot) {
-    const int index = tracker.trackedParticles[slot];
-    return index >= 0 && index < static_cast<int>(arrays.particleArray.size());
+    const int index = sim.tracker.trackedParticles[slot];
+    return index >= 0 && index < static_cast<int>(sim.arrays.particleArray.size());
 }
 
 }  // namespace
 
 bool askTrackedParticle() {
     std::ostream& out = console::out();
-    if (tracker.trackedCount >= slotCount) {
+    if (sim.tracker.trackedCount >= slotCount) {
         out << '\n'
             << "No more particles can be tracked: all " << slotCount << " tracker slots are in use."
             << '\n'
@@ -46,20 +46,20 @@ bool askTrackedParticle() {
             << std::flush;
         return false;
     }
-    if (params.numParticles <= 0) {
+    if (sim.numParticles <= 0) {
         out << '\n' << "There are no particles to track." << '\n' << '\n' << std::flush;
         return false;
     }
-    if (tracker.trackedCount == 0) tracker.trackedParticles.fill(-1);
+    if (sim.tracker.trackedCount == 0) sim.tracker.trackedParticles.fill(-1);
 
     const std::string prompt = "Please enter particle number: \n";
     out << '\n' << prompt << std::flush;
     std::optional<int> number = console::askInt(prompt);
     // Particle numbers count from 1; dead particles in reserve can be tracked too.
-    while (number && (*number > params.numParticles || *number <= 0)) {
+    while (number && (*number > sim.numParticles || *number <= 0)) {
         out << '\n';
         const std::string again = "Sorry Invalid Choice : Please enter a particle number (Max:" +
-                                  std::to_string(params.numParticles) + ") : \n";
+                                  std::to_string(sim.numParticles) + ") : \n";
         out << again << std::flush;
         number = console::askInt(again);
     }
@@ -68,25 +68,25 @@ bool askTrackedParticle() {
         return false;
     }
     out << '\n';
-    tracker.trackedParticles[tracker.trackedCount] = *number - 1;
+    sim.tracker.trackedParticles[sim.tracker.trackedCount] = *number - 1;
 
     // The key handler counts the slot after this returns, so 0 still means the first choice.
-    if (tracker.trackedCount == 0) writeTrackerHeader();
+    if (sim.tracker.trackedCount == 0) writeTrackerHeader();
     return true;
 }
 
 void writeTrackerRow() {
     // Before the first choice the slots are not even cleared to "free".
-    if (tracker.trackedCount <= 0) return;
+    if (sim.tracker.trackedCount <= 0) return;
     OutputFile file = openForAppend(trackerFileName());
     if (slotInUse(0)) {
-        file << params.simTime * params.dustPlasmaFrequency << '\t' << params.temperatureRatio
+        file << sim.clock.simTime * sim.model.dustPlasmaFrequency << '\t' << sim.thermostat.temperatureRatio
              << '\t';
     }
     for (int slot = 0; slot < slotCount; ++slot) {
         if (!slotInUse(slot)) continue;
-        const int index = tracker.trackedParticles[slot];
-        const Particle& p = arrays.particleArray[index];
+        const int index = sim.tracker.trackedParticles[slot];
+        const Particle& p = sim.arrays.particleArray[index];
         file << index + 1 << '\t' << p.distanceFromCentre() << '\t' << p.polarAngle() << '\t'
              << p.azimuth() << '\t' << p.pos[0] << '\t' << p.pos[1] << '\t' << p.pos[2] << '\t'
              << p.speed() << '\t';

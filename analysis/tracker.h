@@ -1,17 +1,14 @@
 #pragma once
 // The particle tracker: chosen array slots followed in the Tracker file.
-#include <array>
+#include "sim/particle.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
-struct TrackerState {
-    std::array<int, 100> trackedParticles{};  // zero-based slots, -1 free
-    int trackedCount = 0;
-};
-inline TrackerState tracker;
-
-// Returns false when nothing was added (all slots in use); the caller counts the new slot.
-bool askTrackedParticle();
-void writeTrackerRow();
+// Asks for a particle number to follow. Returns false when nothing was added (all slots in use,
+// or the question was given up).
+bool askTrackedParticle(Simulation& sim);
+// One row of the tracked slots of `slots` (every slot of the run, as sampled).
+void writeTrackerRow(const Simulation& sim, const Particle* slots);
 
 }  // namespace qv

@@ -8,7 +8,7 @@
 #include "dataset/loader.h"
 #include "dataset/writer.h"
 #include "sim/cooling.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "sim/timestep.h"
 
 namespace qv {
@@ -16,32 +16,32 @@ namespace {
 
 void renderFrame() {
     // The frame stored is the state before this call's step.
-    if (params.currentFrame % params.writeFreq == 0 || params.currentFrame == 1) writeFrame();
-    if (params.automatedAnalysis == 1) {
+    if (sim.clock.currentFrame % sim.clock.writeFreq == 0 || sim.clock.currentFrame == 1) writeFrame();
+    if (sim.switches.automatedAnalysis == 1) {
         smartCoolingSchedule();
-    } else if (params.autoFiringOn == 1) {
+    } else if (sim.switches.autoFiringOn == 1) {
         autoFiring();
     }
-    timeStepOnce(particles(), liveCount());
-    params.simTime += params.timeStep;
+    timeStepOnce(sim.particles(), sim.liveCount());
+    sim.clock.simTime += sim.model.timeStep;
 }
 
 void replayFrame() {
-    setFrameFromStore(params.currentFrame);
+    setFrameFromStore(sim.clock.currentFrame);
     // Overwrite the previous "Frame number ... loaded" in place.
     console::out() << std::string(28, '\b') << "Frame number "
-                   << params.currentFrame * params.writeFreq << " loaded" << std::flush;
-    if (params.slowMotionDelay > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(params.slowMotionDelay));
-    params.simTime = params.currentFrame * params.writeFreq * params.timeStep;
+                   << sim.clock.currentFrame * sim.clock.writeFreq << " loaded" << std::flush;
+    if (view.slowMotionDelay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(view.slowMotionDelay));
+    sim.clock.simTime = sim.clock.currentFrame * sim.clock.writeFreq * sim.model.timeStep;
 }
 
 // The master file holds the state reached, also when the render stops early: a run that ran out
 // of disk can be continued from it elsewhere.
 FrameOutcome endRender() {
-    if (writesFailed() && params.currentFrame <= params.framesToCalculate) {
+    if (writesFailed() && sim.clock.currentFrame <= sim.clock.framesToCalculate) {
         console::out() << '\n'
-                       << "The render stops before frame " << params.currentFrame
+                       << "The render stops before frame " << sim.clock.currentFrame
                        << " because a file could not be written." << '\n'
                        << '\n'
                        << std::flush;
@@ -54,23 +54,23 @@ FrameOutcome endRender() {
 }  // namespace
 
 FrameOutcome idleFrame() {
-    if (params.currentFrame > params.framesToCalculate && params.runMode == kPlay) {
-        params.currentFrame = 1;
-    } else if (params.runMode == kRender &&
-               (params.currentFrame > params.framesToCalculate || writesFailed())) {
+    if (sim.clock.currentFrame > sim.clock.framesToCalculate && sim.run.runMode == RunMode::Play) {
+        sim.clock.currentFrame = 1;
+    } else if (sim.run.runMode == RunMode::Render &&
+               (sim.clock.currentFrame > sim.clock.framesToCalculate || writesFailed())) {
         return endRender();
-    } else if (params.currentFrame < 1) {
-        params.currentFrame = params.framesToCalculate;
+    } else if (sim.clock.currentFrame < 1) {
+        sim.clock.currentFrame = sim.clock.framesToCalculate;
     }
 
-    if (params.runMode == kRender) {
+    if (sim.run.runMode == RunMode::Render) {
         renderFrame();
-    } else if (params.runMode == kPlay) {
+    } else if (sim.run.runMode == RunMode::Play) {
         replayFrame();
-    } else if (params.runMode == kCrystal) {
-        params.simTime += params.timeStep;
+    } else if (sim.run.runMode == RunMode::Crystal) {
+        sim.clock.simTime += sim.model.timeStep;
     }
-    params.currentFrame += params.playStep;
+    sim.clock.currentFrame += view.playStep;
     return FrameOutcome::Continue;
 }
 

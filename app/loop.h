@@ -1,5 +1,6 @@
 #pragma once
 // The frame logic of the idle callback, free of GL so that tests can drive it frame by frame.
+#include "app/session.h"
 
 namespace qv {
 
@@ -10,6 +11,9 @@ enum class FrameOutcome { Continue, RenderComplete, RenderFailed };
 // once the data set file is closed and the master file written; the caller then exits with 0.
 // A render in which a file could not be written stops on the next call in the same way, keeping
 // the frames stored so far, and returns RenderFailed: the caller exits with 1.
-FrameOutcome idleFrame();
+FrameOutcome idleFrame(Session& session);
+
+// The at-exit work: the Maxboltz table when asked for, the arrays released, the farewell line.
+void writeMaxboltzAndFarewell(Simulation& sim);
 
 }  // namespace qv

@@ -16,7 +16,7 @@
 #include "console/output_file.h"
 #include "setup/setup.h"
 #include "sim/parallel.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "sim/velocity_outputs.h"
 #include "view/menus.h"
 #include "view/render.h"
@@ -48,7 +48,7 @@ Display* probeDisplay() {
 constexpr double kMinSecondsBetweenRedraws = 1.0 / 20.0;
 
 bool redrawDue() {
-    if (qv::params.runMode != qv::kRender) return true;
+    if (sim.run.runMode != RunMode::Render) return true;
     const double pause = std::max(kMinSecondsBetweenRedraws, 2 * qv::lastRedrawSeconds());
     return qv::secondsSinceRedrawEnded() >= pause;
 }
@@ -79,10 +79,10 @@ void openWindow(int* argc, char** argv) {
     using qv::params;
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(params.windowWidth, params.windowHeight);
+    glutInitWindowSize(view.windowWidth, view.windowHeight);
     glutInitWindowPosition(0, 0);
-    params.windowId = glutCreateWindow("Quorvex v1.0");
-    params.windowOpen = true;
+    view.windowId = glutCreateWindow("Quorvex v1.0");
+    view.windowOpen = true;
     qv::buildMenus();
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);

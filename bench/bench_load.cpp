@@ -13,7 +13,7 @@
 #include "console/console.h"
 #include "dataset/loader.h"
 #include "setup/configuration.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace {
 
@@ -68,15 +68,15 @@ void loadForReplay(benchmark::State& state, const DataSetFile& file) {
         out.str("");
         qv::console::setStreams(in, out);
         qv::params = qv::Parameters{};
-        qv::params.baseName = file.path();
-        qv::params.runMode = 2;
-        qv::params.numParticles = static_cast<int>(state.range(0));
-        qv::allocateParticles(qv::params.numParticles);
+        sim.run.baseName = file.path();
+        sim.run.runMode = 2;
+        sim.numParticles = static_cast<int>(state.range(0));
+        qv::allocateParticles(sim.numParticles);
         qv::loadAllFrames();
-        benchmark::DoNotOptimize(qv::arrays.frameStore.data());
+        benchmark::DoNotOptimize(sim.arrays.frameStore.data());
     }
     qv::console::useStandardStreams();
-    if (qv::arrays.frameStore.size() != static_cast<std::size_t>(400 * state.range(0) * 3))
+    if (sim.arrays.frameStore.size() != static_cast<std::size_t>(400 * state.range(0) * 3))
         state.SkipWithError("the file did not load completely");
     state.counters["MB/s"] =
         benchmark::Counter(file.bytes() / 1e6 * state.iterations(), benchmark::Counter::kIsRate);

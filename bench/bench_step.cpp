@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sim/kernels.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "sim/timestep.h"
 #include "tests/sim/random_cloud.h"
 
@@ -84,16 +84,16 @@ void BM_TimeStepOnce(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
     qv::params = qv::Parameters{};
-    qv::params.numParticles = n;
-    qv::params.numDeadParticles = 0;
-    qv::params.debyeSphereCount = cloud.model.debyeSphereCount;
-    qv::params.apparatusRadius = cloud.model.apparatusRadius;
-    qv::params.totalCharge = cloud.model.totalCharge;
-    qv::params.timeStep = cloud.model.timeStep;
-    qv::params.currentFrame = 2;
-    qv::params.analysisFreq = 1000000;
-    qv::params.coolingSampleFreq = 1000000;
-    qv::arrays.forceArray.assign(3 * n, 0.0);
+    sim.numParticles = n;
+    sim.reserve.numDeadParticles = 0;
+    sim.model.debyeSphereCount = cloud.model.debyeSphereCount;
+    sim.model.apparatusRadius = cloud.model.apparatusRadius;
+    sim.model.totalCharge = cloud.model.totalCharge;
+    sim.model.timeStep = cloud.model.timeStep;
+    sim.clock.currentFrame = 2;
+    sim.clock.analysisFreq = 1000000;
+    sim.clock.coolingSampleFreq = 1000000;
+    sim.arrays.forceArray.assign(3 * n, 0.0);
     qv::stepOutputs.printStatusLine = [] {};
     for (auto _ : state) qv::timeStepOnce(cloud.particles.data(), n);
     countPairs(state, n);

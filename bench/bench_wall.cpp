@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/collisions.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/sim/grazing_crossings.h"
 
 namespace {
@@ -24,8 +24,8 @@ std::vector<qv::Particle> grazingCrossings(int count) {
 
 void useGrazingWall() {
     qv::params = qv::Parameters{};
-    qv::params.apparatusRadius = qv::test::kGrazingApparatusRadius;
-    qv::params.timeStep = qv::test::kGrazingTimeStep;
+    sim.model.apparatusRadius = qv::test::kGrazingApparatusRadius;
+    sim.model.timeStep = qv::test::kGrazingTimeStep;
 }
 
 void BM_ReflectGrazing(benchmark::State& state) {

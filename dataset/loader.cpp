@@ -21,7 +21,7 @@
 #include "setup/configuration.h"
 #include "sim/constants.h"
 #include "sim/cooling.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -353,7 +353,7 @@ class Progress {
 };
 
 bool readProperties(LineReader& reader, int slots, Problem& problem) {
-    Particle* record = arrays.particleArray.data() + arrays.particleCursor;
+    Particle* record = sim.arrays.particleArray.data() + sim.arrays.particleCursor;
     std::string_view line;
     std::string_view f[kPropertyFields];
     for (int s = 0; s < slots; ++s) {
@@ -405,7 +405,7 @@ bool readProperties(LineReader& reader, int slots, Problem& problem) {
         p.setMass(v[3]);
         p.setCharge(v[4]);
         p.setRadius(v[5]);
-        ++arrays.particleCursor;
+        ++sim.arrays.particleCursor;
     }
     return true;
 }
@@ -492,7 +492,7 @@ FramesRead readFrames(LineReader& reader, int slots, int endFrame, std::vector<d
 // what and where, and returns false; the globals are then to be read again from another file.
 bool loadFramesOnce() {
     std::ostream& out = console::out();
-    const std::string& name = params.baseName;
+    const std::string& name = sim.run.baseName;
     LineReader reader;
     if (!reader.open(name)) {
         out << "Error: Unable to open file" << '\n' << "Please choose another file" << '\n';
@@ -504,31 +504,31 @@ bool loadFramesOnce() {
         reportProblem(name, problem);
         return false;
     }
-    params.numParticles = h.slots;
-    params.apparatusRadius = h.apparatusRadius;
-    params.timeStep = h.timeStep;
-    params.debyeSphereCount = h.debyeSphereCount;
-    params.writeFreq = h.writeFreq;
-    params.dustPlasmaFrequency = h.dustPlasmaFrequency;
-    params.interparticleDistance = h.interparticleDistance;
-    params.numDeadParticles = h.deadParticles;
+    sim.numParticles = h.slots;
+    sim.model.apparatusRadius = h.apparatusRadius;
+    sim.model.timeStep = h.timeStep;
+    sim.model.debyeSphereCount = h.debyeSphereCount;
+    sim.clock.writeFreq = h.writeFreq;
+    sim.model.dustPlasmaFrequency = h.dustPlasmaFrequency;
+    sim.model.interparticleDistance = h.interparticleDistance;
+    sim.reserve.numDeadParticles = h.deadParticles;
     // Unfired dead particles wait at 1.5 Rapar on the y axis.
-    params.deadParkY = 1.5 * h.apparatusRadius;
-    params.numberDensity = (h.slots - h.deadParticles) / (h.apparatusRadius * h.apparatusRadius *
+    sim.reserve.deadParkY = 1.5 * h.apparatusRadius;
+    sim.model.numberDensity = (h.slots - h.deadParticles) / (h.apparatusRadius * h.apparatusRadius *
                                                           h.apparatusRadius * h.debyeSphereCount);
     // In a replay every slot is drawn as a grain.
-    if (params.runMode == kPlay) params.numDeadParticles = 0;
+    if (sim.run.runMode == RunMode::Play) sim.reserve.numDeadParticles = 0;
 
     int endFrame = h.endFrame;
     const int answer = askEndFrame(endFrame);
     if (answer > 0) {
         endFrame = answer;
-        params.framesToCalculate = answer;
+        sim.clock.framesToCalculate = answer;
     }
 
     // The records to fill must be exactly the file's slots, from the cursor on.
-    if (arrays.particleCursor > arrays.particleArray.size() ||
-        arrays.particleArray.size() - arrays.particleCursor != static_cast<std::size_t>(h.slots))
+    if (sim.arrays.particleCursor > sim.arrays.particleArray.size() ||
+        sim.arrays.particleArray.size() - sim.arrays.particleCursor != static_cast<std::size_t>(h.slots))
         allocateParticles(h.slots);
     if (!readProperties(reader, h.slots, problem)) {
         reportProblem(name, problem);
@@ -541,7 +541,7 @@ bool loadFramesOnce() {
     const std::uint64_t capacity =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(endFrame), fit);
     // A file loaded before is given up first, so two stores are never held at once.
-    std::vector<double>().swap(arrays.frameStore);
+    std::vector<double>().swap(sim.arrays.frameStore);
     std::vector<double> store;
     try {
         store.reserve(capacity * h.slots * 3);
@@ -571,17 +571,17 @@ bool loadFramesOnce() {
             << (read.broken ? "" : " (an unfinished render)") << ": " << frames
             << " frames are loaded" << '\n'
             << '\n';
-        params.framesToCalculate = static_cast<int>(frames);
+        sim.clock.framesToCalculate = static_cast<int>(frames);
         store.shrink_to_fit();
     }
-    arrays.frameStore = std::move(store);
+    sim.arrays.frameStore = std::move(store);
     return true;
 }
 
 long long storedFrameCount() {
-    if (params.numParticles < 1) return 0;
-    return static_cast<long long>(arrays.frameStore.size() /
-                                  (static_cast<std::size_t>(params.numParticles) * 3));
+    if (sim.numParticles < 1) return 0;
+    return static_cast<long long>(sim.arrays.frameStore.size() /
+                                  (static_cast<std::size_t>(sim.numParticles) * 3));
 }
 
 // The frame to continue from: within 1 to `maxFrame`, and late enough that a stored frame comes
@@ -591,7 +591,7 @@ int askContinueFrame(int maxFrame) {
     const std::string prompt =
         "Please select the frame you wish to load Max(" + std::to_string(maxFrame) + ")  : \n";
     out << '\n' << prompt << std::flush;
-    const int writeFreq = params.writeFreq;
+    const int writeFreq = sim.clock.writeFreq;
     for (;;) {
         const int n = console::readInt(prompt);
         if (n >= 1 && n <= maxFrame && n / writeFreq >= 2) return n;
@@ -616,12 +616,12 @@ void announceFrame(int storedFrame) {
 
 // Positions of stored frame q; velocities from the frame before it, writeFreq steps earlier.
 void restoreFrame(int storedFrame) {
-    const std::size_t frameLength = static_cast<std::size_t>(params.numParticles) * 3;
-    const double* now = arrays.frameStore.data() + (storedFrame - 1) * frameLength;
+    const std::size_t frameLength = static_cast<std::size_t>(sim.numParticles) * 3;
+    const double* now = sim.arrays.frameStore.data() + (storedFrame - 1) * frameLength;
     const double* before = now - frameLength;
-    const double interval = params.writeFreq * params.timeStep;
-    for (int s = 0; s < params.numParticles; ++s) {
-        Particle& p = arrays.particleArray[s];
+    const double interval = sim.clock.writeFreq * sim.model.timeStep;
+    for (int s = 0; s < sim.numParticles; ++s) {
+        Particle& p = sim.arrays.particleArray[s];
         for (int axis = 0; axis < 3; ++axis) {
             p.setPosition(axis, now[3 * s + axis]);
             p.setVelocity(axis, (now[3 * s + axis] - before[3 * s + axis]) / interval);
@@ -633,14 +633,14 @@ void restoreFrame(int storedFrame) {
 // whether the header's dead particle number still holds.
 void checkDeadParticles() {
     std::ostream& out = console::out();
-    const int slots = params.numParticles;
-    const double parkedY = arrays.particleArray[slots - 1].position(1);
+    const int slots = sim.numParticles;
+    const double parkedY = sim.arrays.particleArray[slots - 1].position(1);
     int waiting = 0;
     for (int s = 0; s < slots; ++s)
-        if (arrays.particleArray[s].position(1) == parkedY) ++waiting;
-    if (waiting == params.numDeadParticles) return;
+        if (sim.arrays.particleArray[s].position(1) == parkedY) ++waiting;
+    if (waiting == sim.reserve.numDeadParticles) return;
 
-    const int headerCount = params.numDeadParticles;
+    const int headerCount = sim.reserve.numDeadParticles;
     out << '\n'
         << "Number of deadparticles in header file (" << headerCount
         << ") does not match estimated (" << waiting << ")." << '\n';
@@ -648,7 +648,7 @@ void checkDeadParticles() {
     out << prompt << std::flush;
     // The cloud keeps its grain spacing, so the apparatus grows or shrinks with the live count;
     // the new Rapar goes into the header of the new data set, which must load again.
-    const double spacing = params.interparticleDistance;
+    const double spacing = sim.model.interparticleDistance;
     const auto raparFor = [slots, spacing](int deadCount) {
         return std::cbrt(3.0 * (slots - deadCount + 1) / (4.0 * pi)) * spacing;
     };
@@ -659,7 +659,7 @@ void checkDeadParticles() {
             "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
         const double rapar = raparFor(count);
         if (count == headerCount || fits(rapar, kPositive)) {
-            params.numDeadParticles = count;
+            sim.reserve.numDeadParticles = count;
             break;
         }
         out << "With " << count << " dead particles Rapar would be " << num(rapar)
@@ -667,28 +667,28 @@ void checkDeadParticles() {
             << prompt << std::flush;
     }
     out << '\n';
-    if (params.numDeadParticles == headerCount) return;
+    if (sim.reserve.numDeadParticles == headerCount) return;
 
-    const int live = slots - params.numDeadParticles;
-    out << "Old Aparatus Radius: " << params.apparatusRadius << '\n';
-    params.apparatusRadius = raparFor(params.numDeadParticles);
-    out << "New Aparatus Radius: " << params.apparatusRadius << " : Check value " << parkedY / 1.5
+    const int live = slots - sim.reserve.numDeadParticles;
+    out << "Old Aparatus Radius: " << sim.model.apparatusRadius << '\n';
+    sim.model.apparatusRadius = raparFor(sim.reserve.numDeadParticles);
+    out << "New Aparatus Radius: " << sim.model.apparatusRadius << " : Check value " << parkedY / 1.5
         << '\n';
-    out << "Old number density: " << params.numberDensity << '\n';
-    const double r = params.apparatusRadius;
-    params.numberDensity = live / (r * r * r * params.debyeSphereCount);
-    out << "New number density: " << params.numberDensity << '\n'
+    out << "Old number density: " << sim.model.numberDensity << '\n';
+    const double r = sim.model.apparatusRadius;
+    sim.model.numberDensity = live / (r * r * r * sim.model.debyeSphereCount);
+    out << "New number density: " << sim.model.numberDensity << '\n'
         << '\n'
         << "All particles will be set to particle 0's properties" << '\n'
         << "This is to ensure system stability - to avoid this please load a master file" << '\n'
         << '\n'
         << std::flush;
-    params.deadParkY = 1.5 * params.apparatusRadius;
-    const Particle& first = arrays.particleArray[0];
+    sim.reserve.deadParkY = 1.5 * sim.model.apparatusRadius;
+    const Particle& first = sim.arrays.particleArray[0];
     const double mass = first.mass();
     const double charge = first.charge();
     for (int s = 0; s < live; ++s) {
-        Particle& p = arrays.particleArray[s];
+        Particle& p = sim.arrays.particleArray[s];
         p.setCharge(charge);
         p.setMass(mass);
         p.setColour(0, 0, 0);
@@ -700,7 +700,7 @@ void checkDeadParticles() {
 // again. What the loaded velocities already do is never refused.
 double fastestSpeed() {
     double fastest = 0;
-    for (const Particle& p : arrays.particleArray)
+    for (const Particle& p : sim.arrays.particleArray)
         for (const double v : p.vel) fastest = std::max(fastest, std::abs(v));
     return fastest;
 }
@@ -708,24 +708,24 @@ double fastestSpeed() {
 void offerTemperatureChange() {
     std::ostream& out = console::out();
     out << '\n';
-    if (params.framesToCalculate == 2)
+    if (sim.clock.framesToCalculate == 2)
         out << "The file you chose to load appears to be a Master File, would you like change the "
                "temperature y/n";
     else
         out << "Would you like change the temperature y/n";
     out << '\n' << std::flush;
     if (console::readChar() != 'y') return;
-    const int live = liveCount();
+    const int live = sim.liveCount();
     double speedSum = 0;
-    for (int s = 0; s < live; ++s) speedSum += arrays.particleArray[s].speed();
+    for (int s = 0; s < live; ++s) speedSum += sim.arrays.particleArray[s].speed();
     const double meanSpeed = live > 0 ? speedSum / live : 0.0;
-    params.temperatureRatio = arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
-    const std::vector<Particle> loaded = arrays.particleArray;
-    const double limit = std::max(fastestSpeed(), kSigned.largest / params.timeStep);
+    sim.thermostat.temperatureRatio = sim.arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
+    const std::vector<Particle> loaded = sim.arrays.particleArray;
+    const double limit = std::max(fastestSpeed(), kSigned.largest / sim.model.timeStep);
     for (;;) {
         changeTemperature();
         if (fastestSpeed() <= limit) return;
-        arrays.particleArray = loaded;
+        sim.arrays.particleArray = loaded;
         out << "At that temperature a grain would move more than " << num(kSigned.largest)
             << " in one step: please enter a lower temperature" << '\n'
             << '\n';
@@ -744,21 +744,21 @@ int askPositiveInt(const std::string& text, int max, const std::string& refusal)
 void askContinuation() {
     std::ostream& out = console::out();
     out << '\n';
-    params.framesToCalculate =
+    sim.clock.framesToCalculate =
         askPositiveInt("Please select the number of frames you wish to generate", INT_MAX,
                        "Please enter at least 1 frame");
     // A write interval longer than the run would store no frame at all.
-    params.writeFreq = askPositiveInt(
+    sim.clock.writeFreq = askPositiveInt(
         "Please enter how often particle position data should be output(4)",
-        params.framesToCalculate,
-        "Please enter a value from 1 to " + std::to_string(params.framesToCalculate));
-    params.analysisFreq =
+        sim.clock.framesToCalculate,
+        "Please enter a value from 1 to " + std::to_string(sim.clock.framesToCalculate));
+    sim.clock.analysisFreq =
         askPositiveInt("Please enter how often the analysis file should be written(100)", INT_MAX,
                        "Please enter a value of at least 1");
     // The new step goes into the header of the new data set: it must load again like this one.
     const std::string prompt = "Multiply step length by(1.0)\n";
     out << prompt << std::flush;
-    const double step = params.timeStep;
+    const double step = sim.model.timeStep;
     const double speed = fastestSpeed();
     const double factor = console::readRealWhere(
         [step, speed](double m) {
@@ -768,9 +768,9 @@ void askContinuation() {
             num(kSigned.largest) + " in one step: please enter another factor",
         prompt);
     out << '\n';
-    params.timeStep *= factor;
-    params.numWrittenFrames = params.framesToCalculate / params.writeFreq;
-    params.framesToCalculate = params.numWrittenFrames * params.writeFreq;
+    sim.model.timeStep *= factor;
+    sim.clock.numWrittenFrames = sim.clock.framesToCalculate / sim.clock.writeFreq;
+    sim.clock.framesToCalculate = sim.clock.numWrittenFrames * sim.clock.writeFreq;
 }
 
 }  // namespace
@@ -781,57 +781,57 @@ void openDataSetForReading() {
         "If you wish to play this file press 1 otherwise press 2 to choose another file\n";
     for (;;) {
         out << '\n' << "Please enter the filename you wish to play" << '\n' << std::flush;
-        params.baseName = console::readWord();
-        out << '\n' << "Loading " << params.baseName << '\n' << '\n';
+        sim.run.baseName = console::readWord();
+        out << '\n' << "Loading " << sim.run.baseName << '\n' << '\n';
         LineReader reader;
-        if (!reader.open(params.baseName)) {
+        if (!reader.open(sim.run.baseName)) {
             out << '\n' << "Error in opening file please re-enter file name" << '\n';
             continue;
         }
         Header h;
         Problem problem;
         if (!readHeader(reader, h, problem)) {
-            reportProblem(params.baseName, problem);
+            reportProblem(sim.run.baseName, problem);
             continue;
         }
-        params.numParticles = h.slots;
-        params.framesToCalculate = h.endFrame;
-        params.apparatusRadius = h.apparatusRadius;
-        params.timeStep = h.timeStep;
-        params.debyeSphereCount = h.debyeSphereCount;
-        params.writeFreq = h.writeFreq;
+        sim.numParticles = h.slots;
+        sim.clock.framesToCalculate = h.endFrame;
+        sim.model.apparatusRadius = h.apparatusRadius;
+        sim.model.timeStep = h.timeStep;
+        sim.model.debyeSphereCount = h.debyeSphereCount;
+        sim.clock.writeFreq = h.writeFreq;
         out << '\n'
             << "Loading File..." << '\n'
             << "File Contains: "
-            << "Particles: " << params.numParticles
-            << " || Frames: " << params.framesToCalculate * params.writeFreq << '\n'
+            << "Particles: " << sim.numParticles
+            << " || Frames: " << sim.clock.framesToCalculate * sim.clock.writeFreq << '\n'
             << '\n'
-            << "Write Freq: " << params.writeFreq << " || Timestep: " << params.timeStep << '\n'
+            << "Write Freq: " << sim.clock.writeFreq << " || Timestep: " << sim.model.timeStep << '\n'
             << '\n'
             << question << std::flush;
-        params.runMode = console::readInt(question);
-        if (params.runMode == kRender) return;
+        sim.run.runMode = console::readInt(question);
+        if (sim.run.runMode == RunMode::Render) return;
     }
 }
 
 void loadAllFrames() {
     // A broken file sends the user back to the file name; the run mode chosen before stays.
     while (!loadFramesOnce()) {
-        const int mode = params.runMode;
+        const int mode = sim.run.runMode;
         openDataSetForReading();
-        params.runMode = mode;
-        allocateParticles(params.numParticles);
+        sim.run.runMode = mode;
+        allocateParticles(sim.numParticles);
     }
 }
 
 void setFrameFromStore(int frame) {
     if (frame < 1 || frame > storedFrameCount()) return;
     const std::size_t slots =
-        std::min(static_cast<std::size_t>(params.numParticles), arrays.particleArray.size());
+        std::min(static_cast<std::size_t>(sim.numParticles), sim.arrays.particleArray.size());
     const double* source =
-        arrays.frameStore.data() + static_cast<std::size_t>(frame - 1) * params.numParticles * 3;
+        sim.arrays.frameStore.data() + static_cast<std::size_t>(frame - 1) * sim.numParticles * 3;
     for (std::size_t s = 0; s < slots; ++s, source += 3) {
-        Particle& p = arrays.particleArray[s];
+        Particle& p = sim.arrays.particleArray[s];
         p.pos[0] = source[0];
         p.pos[1] = source[1];
         p.pos[2] = source[2];
@@ -843,39 +843,39 @@ void loadAndContinue() {
     int storedFrame = 0;
     for (;;) {
         openDataSetForReading();
-        allocateParticles(params.numParticles);
-        arrays.forceArray.assign(static_cast<std::size_t>(params.numParticles) * 3, 0.0);
-        const int endFrame = params.framesToCalculate;
-        params.numWrittenFrames = endFrame;
-        params.framesToCalculate = endFrame * params.writeFreq;
+        allocateParticles(sim.numParticles);
+        sim.arrays.forceArray.assign(static_cast<std::size_t>(sim.numParticles) * 3, 0.0);
+        const int endFrame = sim.clock.framesToCalculate;
+        sim.clock.numWrittenFrames = endFrame;
+        sim.clock.framesToCalculate = endFrame * sim.clock.writeFreq;
         if (endFrame < 2) {
             out << '\n'
-                << "The file " << params.baseName
+                << "The file " << sim.run.baseName
                 << " stores a single frame; continuing needs two, the frame and the one before "
                    "it for the velocities"
                 << '\n'
                 << "Please choose another file" << '\n';
             continue;
         }
-        storedFrame = askContinueFrame(params.framesToCalculate) / params.writeFreq;
+        storedFrame = askContinueFrame(sim.clock.framesToCalculate) / sim.clock.writeFreq;
         announceFrame(storedFrame);
         if (!loadFramesOnce()) continue;
         // The EndFrame prompt or an unfinished file may have left fewer frames than chosen.
         const long long stored = storedFrameCount();
         if (stored < 2) {
             out << '\n'
-                << "Only " << stored << " frame of " << params.baseName
+                << "Only " << stored << " frame of " << sim.run.baseName
                 << " was loaded; continuing needs two" << '\n'
                 << "Please choose another file" << '\n';
             continue;
         }
         if (storedFrame > stored) {
-            const long long maxFrame = std::min<long long>(stored * params.writeFreq, INT_MAX);
+            const long long maxFrame = std::min<long long>(stored * sim.clock.writeFreq, INT_MAX);
             out << '\n'
                 << "Stored frame " << storedFrame << " is beyond the " << stored
-                << " frames loaded: pick a frame from " << 2 * params.writeFreq << " to "
+                << " frames loaded: pick a frame from " << 2 * sim.clock.writeFreq << " to "
                 << maxFrame << '\n';
-            storedFrame = askContinueFrame(static_cast<int>(maxFrame)) / params.writeFreq;
+            storedFrame = askContinueFrame(static_cast<int>(maxFrame)) / sim.clock.writeFreq;
             announceFrame(storedFrame);
         }
         break;

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "console/console.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -24,19 +24,19 @@ void writeDataSetHeader(int endFrame, int writeFreq) {
                   << p.numDeadParticles;
     endLine();
 
-    params.totalCharge = 0;
+    sim.model.totalCharge = 0;
     int slot = 1;
-    for (const Particle& g : arrays.particleArray) {
+    for (const Particle& g : sim.arrays.particleArray) {
         dataSetStream << slot++ << ' ' << g.colour(0) << ' ' << g.colour(1) << ' ' << g.colour(2)
                       << ' ' << g.mass() << ' ' << g.charge() << ' ' << g.radius();
         endLine();
-        params.totalCharge += g.charge();
+        sim.model.totalCharge += g.charge();
     }
 
     // Only the master file, written after the last frame, reports the charge balance.
-    if (params.currentFrame > params.framesToCalculate) {
+    if (sim.clock.currentFrame > sim.clock.framesToCalculate) {
         console::out() << '\n'
-                       << "Total charge of all dust particles : " << params.totalCharge << '\n'
+                       << "Total charge of all dust particles : " << sim.model.totalCharge << '\n'
                        << '\n'
                        << std::flush;
     }
@@ -44,28 +44,28 @@ void writeDataSetHeader(int endFrame, int writeFreq) {
 
 void writeFrame() {
     int slot = 1;
-    for (const Particle& g : arrays.particleArray) {
-        dataSetStream << params.currentFrame << ' ' << slot++ << ' ' << g.position(0) << ' '
+    for (const Particle& g : sim.arrays.particleArray) {
+        dataSetStream << sim.clock.currentFrame << ' ' << slot++ << ' ' << g.position(0) << ' '
                       << g.position(1) << ' ' << g.position(2);
         endLine();
     }
 }
 
 void writeMasterFile() {
-    dataSetStream = openForAppend(params.baseName + "MasterFile");
+    dataSetStream = openForAppend(sim.run.baseName + "MasterFile");
     writeDataSetHeader(2, 1);
 
     // Two frames one time step apart: the loader takes the velocity from their difference.
-    const double dt = params.timeStep;
-    for (Particle& g : arrays.particleArray) {
+    const double dt = sim.model.timeStep;
+    for (Particle& g : sim.arrays.particleArray) {
         for (int j = 0; j < 3; ++j) g.setPosition(j, g.position(j) - g.velocity(j) * dt);
     }
-    params.currentFrame = 1;
+    sim.clock.currentFrame = 1;
     writeFrame();
-    for (Particle& g : arrays.particleArray) {
+    for (Particle& g : sim.arrays.particleArray) {
         for (int j = 0; j < 3; ++j) g.setPosition(j, g.velocity(j) * dt + g.position(j));
     }
-    params.currentFrame = 2;
+    sim.clock.currentFrame = 2;
     writeFrame();
     dataSetStream.close();
 }

@@ -1,13 +1,13 @@
 #pragma once
 // The data set file and the master file: header, property block and frames.
 #include "console/output_file.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
-inline OutputFile dataSetStream;
-
-void writeDataSetHeader(int endFrame, int writeFreq);
-void writeFrame();
-void writeMasterFile();
+void writeDataSetHeader(const Simulation& sim, OutputFile& dataSet, int endFrame, int writeFreq);
+// Appends the current positions as the next stored frame.
+void writeFrame(Simulation& sim, OutputFile& dataSet);
+void writeMasterFile(const Simulation& sim);
 
 }  // namespace qv

@@ -11,7 +11,7 @@
 #include "console/console.h"
 #include "console/output_file.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -20,8 +20,8 @@ namespace {
 // never allows more groups than grains; should that still happen, every grain forms its own
 // block rather than dividing by zero.
 int massGroupSize() {
-    const int groups = std::max(params.numMassGroups, 1);
-    return std::max(liveCount() / groups, 1);
+    const int groups = std::max(sim.model.numMassGroups, 1);
+    return std::max(sim.liveCount() / groups, 1);
 }
 
 // Drawing colour of a mass group: the first three groups are told apart on screen.
@@ -47,7 +47,7 @@ void placeAtRandom(Particle& p, gsl_rng* rng, std::ostream& rdistribution) {
         u3 = gsl_rng_uniform(rng);
         u4 = gsl_rng_uniform(rng);
     } while (!(u3 * u3 > u4));
-    const double r = u3 * params.apparatusRadius;
+    const double r = u3 * sim.model.apparatusRadius;
     rdistribution << r << '\n';
     p.setPosition(0, r * std::sin(theta) * std::cos(phi));
     p.setPosition(1, r * std::sin(theta) * std::sin(phi));
@@ -58,35 +58,35 @@ void placeAtRandom(Particle& p, gsl_rng* rng, std::ostream& rdistribution) {
 // of a grain of this mass, in units of the electron thermal speed.
 void giveThermalVelocity(Particle& p, gsl_rng* rng) {
     const double sigma =
-        std::sqrt(boltzmannConstant * params.dustTemperature / (p.mass() * electronMass));
+        std::sqrt(boltzmannConstant * sim.model.dustTemperature / (p.mass() * electronMass));
     for (int j = 0; j < 3; ++j) {
-        p.setVelocity(j, gsl_ran_gaussian(rng, sigma) / params.electronThermalSpeed);
+        p.setVelocity(j, gsl_ran_gaussian(rng, sigma) / sim.model.electronThermalSpeed);
     }
 }
 
 // Dead particles wait above the apparatus, at rest and without mass or charge, until fired.
 void parkDeadParticles() {
-    const int slots = static_cast<int>(arrays.particleArray.size());
-    const int parked = std::min(params.numDeadParticles, slots);
+    const int slots = static_cast<int>(sim.arrays.particleArray.size());
+    const int parked = std::min(sim.reserve.numDeadParticles, slots);
     for (int k = 0; k < parked; ++k) {
-        Particle& p = arrays.particleArray[slots - 1 - k];
+        Particle& p = sim.arrays.particleArray[slots - 1 - k];
         p.reset();
         p.setColour(static_cast<double>(deadColourRed), static_cast<double>(deadColourGreen),
                     static_cast<double>(deadColourBlue));
-        p.setPosition(1, params.deadParkY);
-        p.setRadius(params.grainRadius);
+        p.setPosition(1, sim.reserve.deadParkY);
+        p.setRadius(sim.model.grainRadius);
     }
 }
 
 }  // namespace
 
 void allocateParticles(int count) {
-    arrays.particleArray.assign(count > 0 ? static_cast<std::size_t>(count) : 0, Particle{});
-    arrays.particleCursor = 0;
+    sim.arrays.particleArray.assign(count > 0 ? static_cast<std::size_t>(count) : 0, Particle{});
+    sim.arrays.particleCursor = 0;
 }
 
 bool cursorAtEnd() {
-    return arrays.particleCursor == arrays.particleArray.size();
+    return sim.arrays.particleCursor == sim.arrays.particleArray.size();
 }
 
 void setUpMassDistribution() {
@@ -97,41 +97,41 @@ void setUpMassDistribution() {
     const auto positive = [](double v) { return v > 0; };
     do {
         out << maxPrompt << std::flush;
-        params.maxMassFraction = console::readRealWhere(positive, refusal, maxPrompt);
+        sim.model.maxMassFraction = console::readRealWhere(positive, refusal, maxPrompt);
         out << '\n' << minPrompt << std::flush;
-        params.minMassFraction = console::readRealWhere(positive, refusal, minPrompt);
+        sim.model.minMassFraction = console::readRealWhere(positive, refusal, minPrompt);
         out << '\n';
-    } while (params.maxMassFraction < params.minMassFraction);
+    } while (sim.model.maxMassFraction < sim.model.minMassFraction);
 
     // Equal groups need a live count that the number of groups divides.
-    while (params.numParticles % params.numMassGroups != 0) ++params.numParticles;
-    out << "Updated Particle Number is: " << params.numParticles << '\n' << '\n' << std::flush;
+    while (sim.numParticles % sim.model.numMassGroups != 0) ++sim.numParticles;
+    out << "Updated Particle Number is: " << sim.numParticles << '\n' << '\n' << std::flush;
 
-    params.grainMass = (params.maxMassFraction + params.minMassFraction) / 2.0 * params.grainMass;
-    params.grainRadius =
-        std::cbrt(3.0 * params.grainMass / (4.0 * grainMaterialDensity * pi));  // metres
+    sim.model.grainMass = (sim.model.maxMassFraction + sim.model.minMassFraction) / 2.0 * sim.model.grainMass;
+    sim.model.grainRadius =
+        std::cbrt(3.0 * sim.model.grainMass / (4.0 * grainMaterialDensity * pi));  // metres
 }
 
 void assignMassGroup(double massStep, int slot) {
-    if (slot >= liveCount()) return;  // dead slots keep the last group's values
+    if (slot >= sim.liveCount()) return;  // dead slots keep the last group's values
     const int group = slot / massGroupSize();
-    params.groupMass = group * massStep + params.grainMass;
+    sim.model.groupMass = group * massStep + sim.model.grainMass;
     // Same material for every grain: the radius follows from the mass.
-    params.grainRadius =
-        std::cbrt(params.groupMass * electronMass * 3.0 / (4.0 * grainMaterialDensity * pi)) /
-        params.debyeLength;
-    params.grainCharge = params.chargePerRadius * params.grainRadius;
+    sim.model.grainRadius =
+        std::cbrt(sim.model.groupMass * electronMass * 3.0 / (4.0 * grainMaterialDensity * pi)) /
+        sim.model.debyeLength;
+    sim.model.grainCharge = sim.model.chargePerRadius * sim.model.grainRadius;
 }
 
 void buildCrystalLattice() {
-    const double bigR = params.apparatusRadius;
+    const double bigR = sim.model.apparatusRadius;
     const double a = bigR / 20.0;
     const double sqrt3 = std::sqrt(3.0);
     const double layerSpacing = std::sqrt(8.0 / 3.0) * a;
-    params.grainRadius = a;
-    const int live = std::min(liveCount(), static_cast<int>(arrays.particleArray.size()));
+    sim.model.grainRadius = a;
+    const int live = std::min(sim.liveCount(), static_cast<int>(sim.arrays.particleArray.size()));
     for (int i = 0; i < live; ++i) {
-        Particle& p = arrays.particleArray[i];
+        Particle& p = sim.arrays.particleArray[i];
         p.setRadius(a);
         for (int j = 0; j < 3; ++j) p.setVelocity(j, 0);
         // Close-packed stacking: columns of 20 along z, 20 rows along y per block of 400,
@@ -150,50 +150,50 @@ void buildCrystalLattice() {
         p.setPosition(1, y);
         p.setPosition(2, -bigR + layerSpacing * c);
     }
-    params.apparatusRadius = bigR * std::sqrt(8.0 / 3.0) / 2.0;
+    sim.model.apparatusRadius = bigR * std::sqrt(8.0 / 3.0) / 2.0;
 }
 
 void configureInitialParticles() {
-    allocateParticles(params.numParticles);
-    const std::size_t slots = arrays.particleArray.size();
-    arrays.forceArray.assign(slots * 3, 0.0);
-    if (params.speedDistributionOn == 1) {
+    allocateParticles(sim.numParticles);
+    const std::size_t slots = sim.arrays.particleArray.size();
+    sim.arrays.forceArray.assign(slots * 3, 0.0);
+    if (sim.switches.speedDistributionOn == 1) {
         // Block 0 takes the initial speeds, one more block per analysis frame.
-        const int blocks = params.framesToCalculate / params.analysisFreq + 1;
-        arrays.speedTable.assign(slots * static_cast<std::size_t>(blocks), 0.0);
+        const int blocks = sim.clock.framesToCalculate / sim.clock.analysisFreq + 1;
+        sim.arrays.speedTable.assign(slots * static_cast<std::size_t>(blocks), 0.0);
     }
 
     // GSL_RNG_TYPE may choose the generator; the seed is always the program's own.
     gsl_rng_env_setup();
     gsl_rng* rng = gsl_rng_alloc(gsl_rng_default);
-    gsl_rng_set(rng, static_cast<unsigned long>(params.randomSeed));
+    gsl_rng_set(rng, static_cast<unsigned long>(sim.run.randomSeed));
 
-    OutputFile rdistribution = openForAppend(params.baseName + "Rdistribution" + ".xls");
+    OutputFile rdistribution = openForAppend(sim.run.baseName + "Rdistribution" + ".xls");
 
     double massStep = 0;
-    if (params.numMassGroups > 1) {
-        massStep = (params.maxMassFraction - params.minMassFraction) / (params.numMassGroups - 1) *
-                   params.groupMass;
+    if (sim.model.numMassGroups > 1) {
+        massStep = (sim.model.maxMassFraction - sim.model.minMassFraction) / (sim.model.numMassGroups - 1) *
+                   sim.model.groupMass;
     }
 
     // Dead slots go through the same draws as grains, so the random sequence does not depend
     // on how many of the slots are dead.
-    for (int i = 0; !cursorAtEnd(); ++arrays.particleCursor, ++i) {
-        Particle& p = arrays.particleArray[arrays.particleCursor];
+    for (int i = 0; !cursorAtEnd(); ++sim.arrays.particleCursor, ++i) {
+        Particle& p = sim.arrays.particleArray[sim.arrays.particleCursor];
         p.reset();
-        if (params.numMassGroups > 1) {
+        if (sim.model.numMassGroups > 1) {
             assignMassGroup(massStep, i);
             setGroupColour(p, i / massGroupSize());
         }
-        p.setRadius(params.grainRadius);
-        p.setMass(params.groupMass);
+        p.setRadius(sim.model.grainRadius);
+        p.setMass(sim.model.groupMass);
         placeAtRandom(p, rng, rdistribution.stream());
         giveThermalVelocity(p, rng);
-        if (params.speedDistributionOn == 1) arrays.speedTable[i] = p.speed();
-        p.setCharge(params.grainCharge);
+        if (sim.switches.speedDistributionOn == 1) sim.arrays.speedTable[i] = p.speed();
+        p.setCharge(sim.model.grainCharge);
     }
 
-    if (params.runMode == kCrystal) buildCrystalLattice();
+    if (sim.run.runMode == RunMode::Crystal) buildCrystalLattice();
     reportAverages();
     parkDeadParticles();
 
@@ -204,7 +204,7 @@ void configureInitialParticles() {
 void reportAverages() {
     double radius = 0, mass = 0, charge = 0;
     int count = 0;
-    for (const Particle& p : arrays.particleArray) {
+    for (const Particle& p : sim.arrays.particleArray) {
         if (p.isDeadParticle()) continue;
         radius += p.radius();
         mass += p.mass();
@@ -217,10 +217,10 @@ void reportAverages() {
         mass /= count;
         charge /= count;
     }
-    params.grainRadius = radius;
-    params.grainMass = mass;
-    params.groupMass = mass;
-    params.grainCharge = charge;
+    sim.model.grainRadius = radius;
+    sim.model.grainMass = mass;
+    sim.model.groupMass = mass;
+    sim.model.grainCharge = charge;
     std::ostream& out = console::out();
     out << '\n' << "Calculated Averages for Radius/Mass/Charge: " << '\n';
     out << radius << " / " << mass << " / " << charge << '\n' << '\n' << std::flush;

@@ -1,15 +1,16 @@
 #pragma once
 // The initial particle configuration: allocation, mass groups, random thermal cloud or crystal
 // lattice, and the parking of the dead particles.
+#include "sim/simulation.h"
 
 namespace qv {
 
-void allocateParticles(int count);
-bool cursorAtEnd();
-void setUpMassDistribution();
-void configureInitialParticles();
-void assignMassGroup(double massStep, int slot);
-void buildCrystalLattice();
-void reportAverages();
+void allocateParticles(Simulation& sim, int count);
+bool cursorAtEnd(const Simulation& sim);
+void setUpMassDistribution(Simulation& sim);
+void configureInitialParticles(Simulation& sim);
+void assignMassGroup(Simulation& sim, double massStep, int slot);
+void buildCrystalLattice(Simulation& sim);
+void reportAverages(const Simulation& sim);
 
 }  // namespace qv

@@ -5,13 +5,13 @@
 
 #include "console/console.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
 void computeDerivedQuantities() {
     Parameters& p = params;
-    const double liveGrains = static_cast<double>(liveCount());
+    const double liveGrains = static_cast<double>(sim.liveCount());
     const double q = p.grainCharge;
 
     p.debyeLength = debyeLength();

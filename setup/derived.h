@@ -2,12 +2,12 @@
 // Physical inputs of a new render turned into the normalised quantities of the run.
 #include <optional>
 
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
-void computeDerivedQuantities();
-void reportDerivedQuantities();
+void computeDerivedQuantities(Simulation& sim);
+void reportDerivedQuantities(const Simulation& sim);
 
 // A quantity the run steps with or divides by that is not a finite number above 0, or a time step
 // too long for the integration to stay stable.
@@ -16,9 +16,9 @@ struct UnusableQuantity {
     double value;
     double limit;  // 0 when the value is not a finite number above 0; else the bound it exceeds
 };
-// The first such quantity of `p`, among those a new render derives and a loaded data set carries:
+// The first such quantity of `m`, among those a new render derives and a loaded data set carries:
 // time step, Rapar, interparticle distance, electrons per Debye sphere, number density and dust
 // plasma frequency. Nothing when all are usable.
-std::optional<UnusableQuantity> findUnusableQuantity(const Parameters& p);
+std::optional<UnusableQuantity> findUnusableQuantity(const PlasmaModel& m);
 
 }  // namespace qv

@@ -19,7 +19,7 @@
 #include "dataset/writer.h"
 #include "setup/configuration.h"
 #include "setup/derived.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -70,7 +70,7 @@ int askOnSameLine(const char* prompt) {
 }
 
 bool needsWindow(int mode) {
-    return mode == kPlay || mode == kCrystal;
+    return mode == RunMode::Play || mode == RunMode::Crystal;
 }
 
 void printMenu() {
@@ -92,14 +92,14 @@ void printMenu() {
 // no permission, a directory of that name) the system's error number, else 0. The dialogue asks
 // for another name, so the failure does not count against the run.
 int openDataSetStream(bool append) {
-    return dataSetStream.openQuietly(params.baseName,
+    return dataSetStream.openQuietly(sim.run.baseName,
                                      append ? FileMode::Append : FileMode::Replace);
 }
 
 // The file counts of a render: only whole write intervals are rendered.
 void roundToWriteIntervals() {
-    params.numWrittenFrames = params.framesToCalculate / params.writeFreq;
-    params.framesToCalculate = params.numWrittenFrames * params.writeFreq;
+    sim.clock.numWrittenFrames = sim.clock.framesToCalculate / sim.clock.writeFreq;
+    sim.clock.framesToCalculate = sim.clock.numWrittenFrames * sim.clock.writeFreq;
 }
 
 // A render counts its frames in an int and goes one past the last before it ends.
@@ -192,10 +192,10 @@ std::string setUpProblem(const Parameters& answered) {
         return s.str();
     }
     // The particle and force arrays, and the speed table of one block per analysis frame.
-    const double slots = params.numParticles;
+    const double slots = sim.numParticles;
     double bytes = slots * (sizeof(Particle) + 3 * sizeof(double));
-    if (params.speedDistributionOn == 1) {
-        const double blocks = params.framesToCalculate / params.analysisFreq + 1;
+    if (sim.switches.speedDistributionOn == 1) {
+        const double blocks = sim.clock.framesToCalculate / sim.clock.analysisFreq + 1;
         bytes += slots * blocks * sizeof(double);
     }
     const double memory = physicalMemoryBytes();
@@ -203,7 +203,7 @@ std::string setUpProblem(const Parameters& answered) {
         // What is needed rounded up, what there is rounded down.
         const std::string need = std::to_string(std::llround(std::ceil(bytes / 1e9)));
         const std::string have = std::to_string(std::llround(std::floor(memory / 1e9)));
-        const char* what = params.speedDistributionOn == 1 ? "The particles and their speed table"
+        const char* what = sim.switches.speedDistributionOn == 1 ? "The particles and their speed table"
                                                            : "The particles";
         return std::string(what) + " would need " + need + " GB, more than the " + have +
                " GB of memory: please change the number of particles, the frames or the speed "
@@ -216,53 +216,53 @@ std::string setUpProblem(const Parameters& answered) {
 
 void runSetUp() {
     showStartMenu();
-    const int mode = params.runMode;
-    if (mode == kRender || mode == kRenderDefaults || mode == kCrystal) {
+    const int mode = sim.run.runMode;
+    if (mode == RunMode::Render || mode == RunMode::RenderDefaults || mode == RunMode::Crystal) {
         out() << "Rendering a new data set " << '\n' << '\n';
         promptDataSetFile();
         const Parameters before = params;
         for (;;) {
-            if (mode == kRender) {
+            if (mode == RunMode::Render) {
                 promptParameters();
-            } else if (mode == kRenderDefaults) {
+            } else if (mode == RunMode::RenderDefaults) {
                 applyRenderDefaults();
-                params.runMode = kRender;
+                sim.run.runMode = RunMode::Render;
             } else {
                 applyCrystalDefaults();
             }
-            if (params.automatedAnalysis == 1) promptCoolingSchedule();
+            if (sim.switches.automatedAnalysis == 1) promptCoolingSchedule();
             const Parameters answered = params;
             computeDerivedQuantities();
             const std::string problem = setUpProblem(answered);
             if (problem.empty()) break;
             out() << problem << '\n' << '\n' << std::flush;
             // The default sets always pass; only typed parameters can be asked again.
-            if (mode != kRender) console::exitProgram(1);
+            if (mode != RunMode::Render) console::exitProgram(1);
             params = before;
         }
         reportDerivedQuantities();
         configureInitialParticles();
-        writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
+        writeDataSetHeader(sim.clock.numWrittenFrames, sim.clock.writeFreq);
         writeRunLogHeaders();
-    } else if (mode == kPlay) {
+    } else if (mode == RunMode::Play) {
         out() << "Play an existing data set" << '\n' << '\n';
         openDataSetForReading();
-        params.runMode = kPlay;
-        allocateParticles(params.numParticles);
+        sim.run.runMode = RunMode::Play;
+        allocateParticles(sim.numParticles);
         out() << "Please wait while the file is loaded, this may take several minutes... " << '\n'
               << '\n'
               << std::flush;
         loadAllFrames();
-        params.playStep = 0;  // a replay starts paused
-    } else if (mode == kLoadAndContinue) {
+        view.playStep = 0;  // a replay starts paused
+    } else if (mode == RunMode::LoadAndContinue) {
         out() << "Load then render an existing data set" << '\n' << '\n';
         loadAndContinue();
         promptDataSetFile();
-        params.runMode = kRender;
-        params.speedDistributionOn = 2;  // no initial speeds were drawn, so no Maxboltz file
-        if (params.automatedAnalysis == 1) promptCoolingSchedule();
-        out() << "Frames to be calculated: " << params.framesToCalculate << '\n' << '\n';
-        writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
+        sim.run.runMode = RunMode::Render;
+        sim.switches.speedDistributionOn = 2;  // no initial speeds were drawn, so no Maxboltz file
+        if (sim.switches.automatedAnalysis == 1) promptCoolingSchedule();
+        out() << "Frames to be calculated: " << sim.clock.framesToCalculate << '\n' << '\n';
+        writeDataSetHeader(sim.clock.numWrittenFrames, sim.clock.writeFreq);
         out() << "Thank you generating" << '\n' << '\n' << std::flush;
         writeRunLogHeaders();
     }
@@ -272,59 +272,59 @@ void showStartMenu() {
     // Depth testing is switched on where the window is created; this dialogue needs no GL.
     for (;;) {
         printMenu();
-        params.runMode = console::readIntWhere([](int v) { return v >= 1 && v <= 6; },
+        sim.run.runMode = console::readIntWhere([](int v) { return v >= 1 && v <= 6; },
                                                "Incorrect choice Please choose again", "");
-        if (needsWindow(params.runMode) && !params.windowOpen) {
-            out() << "Option " << params.runMode
+        if (needsWindow(sim.run.runMode) && !view.windowOpen) {
+            out() << "Option " << sim.run.runMode
                   << " needs a window, and Quorvex runs without a display; please choose another "
                      "option."
                   << '\n'
                   << '\n';
             continue;
         }
-        if (params.runMode == kRender || params.runMode == kLoadAndContinue ||
-            params.runMode == kRenderDefaults) {
+        if (sim.run.runMode == RunMode::Render || sim.run.runMode == RunMode::LoadAndContinue ||
+            sim.run.runMode == RunMode::RenderDefaults) {
             const std::string prompt =
                 "Would you like automated PCF/Shell Functions (1=yes , 0=no)\n";
             out() << '\n' << prompt << std::flush;
-            params.automatedAnalysis = console::readIntWhere(
+            sim.switches.automatedAnalysis = console::readIntWhere(
                 [](int v) { return v == 0 || v == 1; }, "Please answer 1 (yes) or 0 (no).", prompt);
         }
-        if (params.runMode != kOutputs2D) return;
+        if (sim.run.runMode != RunMode::Outputs2D) return;
         chooseOutputs2D();
     }
 }
 
 void chooseOutputs2D() {
     out() << '\n' << "Please select which 2D outputs you would like" << '\n' << '\n';
-    params.shellOutput2D = askOnSameLine("Shell 1(yes) or 0(no)? ");
-    params.pcfOutput2D = askOnSameLine("PCF 1(yes) or 0(no)? ");
-    params.potentialOutput2D = askOnSameLine("Potential 1(yes) or 0(no)? ");
-    params.efieldOutput2D = askOnSameLine("E-Field 1(yes) or 0(no)? ");
+    sim.switches.shellOutput2D = askOnSameLine("Shell 1(yes) or 0(no)? ");
+    sim.switches.pcfOutput2D = askOnSameLine("PCF 1(yes) or 0(no)? ");
+    sim.switches.potentialOutput2D = askOnSameLine("Potential 1(yes) or 0(no)? ");
+    sim.switches.efieldOutput2D = askOnSameLine("E-Field 1(yes) or 0(no)? ");
 }
 
 void promptDataSetFile() {
     for (;;) {
         out() << kFileNamePrompt << std::flush;
-        params.baseName = readDataSetName(kFileNamePrompt);
+        sim.run.baseName = readDataSetName(kFileNamePrompt);
         out() << '\n';
         bool append = false;
-        if (fileExists(params.baseName)) {
+        if (fileExists(sim.run.baseName)) {
             out() << kAppendPrompt << std::flush;
             if (console::readYesNo(kAppendPrompt) == 'y') {
                 append = true;
             } else {
                 do {
                     out() << '\n' << kFileNamePrompt << std::flush;
-                    params.baseName = readDataSetName(kFileNamePrompt);
-                    if (!fileExists(params.baseName)) break;
+                    sim.run.baseName = readDataSetName(kFileNamePrompt);
+                    if (!fileExists(sim.run.baseName)) break;
                     out() << "File exists..." << '\n';
                 } while (true);
             }
         }
         const int error = openDataSetStream(append);
         if (error == 0) break;
-        out() << "The file " << params.baseName << " cannot be created (" << std::strerror(error)
+        out() << "The file " << sim.run.baseName << " cannot be created (" << std::strerror(error)
               << "); please enter another name." << '\n'
               << '\n';
     }

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "sim/constants.h"
-#include "sim/state.h"
 
 namespace qv {
 namespace {
@@ -169,23 +168,21 @@ void collide(Particle& a, Particle& b) {
     }
 }
 
-double wallRemainder(const Particle& p) {
-    const double dt = params.timeStep;
-    const WallContact contact = wallContact(p, dt, params.apparatusRadius - p.rad);
+double wallRemainder(const Particle& p, double apparatusRadius, double dt) {
+    const WallContact contact = wallContact(p, dt, apparatusRadius - p.rad);
     // A grain at rest, or one whose path never meets the wall, has no contact to count from.
     if (!contact.found) return 0.0;
     const bool entering = contact.enter < contact.leave && contact.enter >= 0.0;
     return dt - (entering ? contact.enter : contact.leave);
 }
 
-void reflectFromWall(Particle& p) {
-    const double wallDistance = params.apparatusRadius - p.rad;
+void reflectFromWall(Particle& p, double apparatusRadius, double dt) {
+    const double wallDistance = apparatusRadius - p.rad;
     // No room inside for a grain as large as the apparatus; nothing to mirror in a grain that
     // already went to infinity.
     if (!(wallDistance > 0.0) || !isFinite(p)) return;
     if (p.distanceFromCentre() < wallDistance) return;
 
-    const double dt = params.timeStep;
     const WallContact contact = wallContact(p, dt, wallDistance);
     double leave = contact.leave;
     // Rounding can put the exit of a grain that sits exactly on the wall, moving out, a hair

@@ -2,17 +2,15 @@
 
 #include <cmath>
 
-#include "sim/state.h"
-
 namespace qv {
 
-double debyeLength() {
-    return std::sqrt(vacuumPermittivity * boltzmannConstant * params.plasmaTemperature /
-                     (electronCharge * electronCharge * params.plasmaDensity));
+double debyeLength(double plasmaTemperature, double plasmaDensity) {
+    return std::sqrt(vacuumPermittivity * boltzmannConstant * plasmaTemperature /
+                     (electronCharge * electronCharge * plasmaDensity));
 }
 
-double electronPlasmaFrequency() {
-    return std::sqrt(params.plasmaDensity * electronCharge * electronCharge /
+double electronPlasmaFrequency(double plasmaDensity) {
+    return std::sqrt(plasmaDensity * electronCharge * electronCharge /
                      (vacuumPermittivity * electronMass));
 }
 

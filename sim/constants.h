@@ -22,9 +22,9 @@ inline constexpr double probeMass = 1e61;
 // Above this mass a collision partner counts as immovable.
 inline constexpr double immovableMass = 1e30;
 
-// Electron Debye length in metres, from the current plasma temperature and density.
-double debyeLength();
-// Electron plasma frequency in rad/s, from the current plasma density.
-double electronPlasmaFrequency();
+// Electron Debye length in metres, from the plasma temperature (K) and density (m^-3).
+double debyeLength(double plasmaTemperature, double plasmaDensity);
+// Electron plasma frequency in rad/s, from the plasma density (m^-3).
+double electronPlasmaFrequency(double plasmaDensity);
 
 }  // namespace qv

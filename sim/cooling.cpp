@@ -9,15 +9,15 @@
 #include "analysis/structure.h"
 #include "console/console.h"
 #include "sim/dead_particles.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
 
 // The structure of the cloud at the end of a cooling division, or around a fired particle.
 void runStructureAnalyses() {
-    Particle* p = particles();
-    const int n = liveCount();
+    Particle* p = sim.particles();
+    const int n = sim.liveCount();
     computePairCorrelation(p, n);
     computeShellStructure(p, n);
     computeFieldStructure(p, n);
@@ -32,7 +32,7 @@ void announceTarget(double target) {
 void changeTemperature() {
     std::ostream& out = console::out();
     console::clearScreen();
-    const double current = params.temperatureRatio * params.plasmaTemperature;
+    const double current = sim.thermostat.temperatureRatio * sim.model.plasmaTemperature;
     out << "Current temperature: " << current << " in K" << '\n' << '\n';
     // The velocities are scaled by the square root of new over old temperature; without a
     // measured temperature there is nothing to scale from.
@@ -51,29 +51,29 @@ void changeTemperature() {
         console::reportCancelled();
         return;
     }
-    params.dustTemperature = *temperature;
+    sim.model.dustTemperature = *temperature;
     out << '\n';
     out << "Thank you, you have destroyed the universe... just kidding" << '\n' << '\n';
 
     // The measured temperature goes with the square of the speeds.
-    const double factor = std::sqrt(params.dustTemperature / current);
-    const std::size_t n = std::min(static_cast<std::size_t>(std::max(params.numParticles, 0)),
-                                   arrays.particleArray.size());
+    const double factor = std::sqrt(sim.model.dustTemperature / current);
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max(sim.numParticles, 0)),
+                                   sim.arrays.particleArray.size());
     for (std::size_t i = 0; i < n; ++i) {
-        for (double& v : arrays.particleArray[i].vel) v *= factor;
+        for (double& v : sim.arrays.particleArray[i].vel) v *= factor;
     }
 }
 
 void updateCcpleAverage() {
-    int slot = static_cast<int>(params.ccpleHistoryIndex);
+    int slot = static_cast<int>(sim.thermostat.ccpleHistoryIndex);
     if (slot < 0 || slot > 9) slot = 0;
-    params.ccpleAverage = 0;
-    params.ccpleHistory[static_cast<std::size_t>(slot)] = params.ccple;
+    sim.thermostat.ccpleAverage = 0;
+    sim.thermostat.ccpleHistory[static_cast<std::size_t>(slot)] = sim.thermostat.ccple;
     double sum = 0;
-    for (double g : params.ccpleHistory) sum += g;
+    for (double g : sim.thermostat.ccpleHistory) sum += g;
     // Empty slots count as 0: the average climbs to the true level over the first ten samples.
-    params.ccpleAverage = sum / 10.0;
-    params.ccpleHistoryIndex = slot + 1 > 9 ? 0.0 : static_cast<double>(slot + 1);
+    sim.thermostat.ccpleAverage = sum / 10.0;
+    sim.thermostat.ccpleHistoryIndex = slot + 1 > 9 ? 0.0 : static_cast<double>(slot + 1);
 }
 
 bool askCcpleTarget() {
@@ -88,61 +88,61 @@ bool askCcpleTarget() {
         return false;
     }
     out << '\n';
-    params.ccpleTarget = *target;
-    params.coolingState = 1;
-    params.autoFiringStartDead = params.numDeadParticles;
+    sim.thermostat.ccpleTarget = *target;
+    sim.thermostat.state = 1;
+    sim.reserve.autoFiringStartDead = sim.reserve.numDeadParticles;
     return true;
 }
 
 void smartCoolingSchedule() {
-    const int c = params.currentFrame;
-    const int length = params.scheduleDivisionLength;
-    const int end = length * params.scheduleDivisions + length;
+    const int c = sim.clock.currentFrame;
+    const int length = sim.thermostat.scheduleDivisionLength;
+    const int end = length * sim.thermostat.scheduleDivisions + length;
     const int half = length / 2;
     // A division shorter than two frames has no middle; the set-up does not allow it, and then
     // only frame 1 acts rather than dividing by zero.
     const bool due =
-        c == 1 || (half >= 1 && c <= params.framesToCalculate && c > length && c % half == 0);
+        c == 1 || (half >= 1 && c <= sim.clock.framesToCalculate && c > length && c % half == 0);
     if (!due) return;
     const bool divisionEnd = length >= 1 && c % length == 0;
 
     if ((divisionEnd && c < end) || c == 1) {
         runStructureAnalyses();
-        params.coolingState = 1;
-        announceTarget(params.ccpleTarget - params.scheduleStep);
-        params.ccpleTarget -= params.scheduleStep;
+        sim.thermostat.state = 1;
+        announceTarget(sim.thermostat.ccpleTarget - sim.thermostat.scheduleStep);
+        sim.thermostat.ccpleTarget -= sim.thermostat.scheduleStep;
     } else if (divisionEnd) {
         // Past the minimum the schedule walks back up.
         runStructureAnalyses();
-        params.coolingState = 1;
-        announceTarget(params.ccpleTarget + params.scheduleStep);
-        params.ccpleTarget += params.scheduleStep;
+        sim.thermostat.state = 1;
+        announceTarget(sim.thermostat.ccpleTarget + sim.thermostat.scheduleStep);
+        sim.thermostat.ccpleTarget += sim.thermostat.scheduleStep;
     } else {
         // Middle of a division: let the cloud settle without the thermostat.
-        params.coolingState = -1;
+        sim.thermostat.state = -1;
         console::out() << '\n' << "Smart cooling is off" << '\n' << '\n';
     }
 }
 
 void autoFiring() {
-    const int c = params.currentFrame;
-    const bool targetHeld = params.coolingState == 2;
-    const bool noneInFlight = params.autoFiringStartDead == params.numDeadParticles;
-    if (targetHeld && (noneInFlight || params.compensateDeadAddition > 0)) {
-        if (params.lastFireFrame + 25 < c) {
-            fireDeadParticle(params.apparatusRadius * params.deadSpeedFraction / params.timeStep);
-            params.lastFireFrame = c;
+    const int c = sim.clock.currentFrame;
+    const bool targetHeld = sim.thermostat.state == 2;
+    const bool noneInFlight = sim.reserve.autoFiringStartDead == sim.reserve.numDeadParticles;
+    if (targetHeld && (noneInFlight || sim.switches.compensateDeadAddition > 0)) {
+        if (sim.reserve.lastFireFrame + 25 < c) {
+            fireDeadParticle(sim.model.apparatusRadius * sim.reserve.deadSpeedFraction / sim.model.timeStep);
+            sim.reserve.lastFireFrame = c;
         }
-        if (params.compensateDeadAddition > 0) {
+        if (sim.switches.compensateDeadAddition > 0) {
             // Tell the analyses that the firing automation called them.
-            params.automatedAnalysis = 2;
+            sim.switches.automatedAnalysis = 2;
             runStructureAnalyses();
-            params.automatedAnalysis = 0;
+            sim.switches.automatedAnalysis = 0;
         }
     }
     // A fired particle that has not left the cloud 300 frames later is called back.
-    if (params.coolingState == 2 && params.autoFiringStartDead != params.numDeadParticles &&
-        params.lastFireFrame + 300 < c && params.compensateDeadAddition < 0) {
+    if (sim.thermostat.state == 2 && sim.reserve.autoFiringStartDead != sim.reserve.numDeadParticles &&
+        sim.reserve.lastFireFrame + 300 < c && sim.switches.compensateDeadAddition < 0) {
         resetDeadParticles();
     }
 }

@@ -8,23 +8,23 @@
 
 #include "console/console.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
 
 // The counts describe the array: all slots exist and the reserve is part of them.
 bool countsFitArray() {
-    return params.numParticles >= 0 &&
-           static_cast<std::size_t>(params.numParticles) <= arrays.particleArray.size() &&
-           params.numDeadParticles >= 0 && params.numDeadParticles <= params.numParticles;
+    return sim.numParticles >= 0 &&
+           static_cast<std::size_t>(sim.numParticles) <= sim.arrays.particleArray.size() &&
+           sim.reserve.numDeadParticles >= 0 && sim.reserve.numDeadParticles <= sim.numParticles;
 }
 
 // The next dead particle to fire is always the first waiting slot; null when the reserve is
 // empty.
 Particle* firstWaitingSlot() {
-    if (params.numDeadParticles <= 0 || !countsFitArray()) return nullptr;
-    return &arrays.particleArray[static_cast<std::size_t>(liveCount())];
+    if (sim.reserve.numDeadParticles <= 0 || !countsFitArray()) return nullptr;
+    return &sim.arrays.particleArray[static_cast<std::size_t>(sim.liveCount())];
 }
 
 // A waiting dead particle: everything 0 but the dead colour, the park height and the mean
@@ -32,8 +32,8 @@ Particle* firstWaitingSlot() {
 void parkAsDead(Particle& p) {
     p.reset();
     p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
-    p.setPosition(1, params.deadParkY);
-    p.setRadius(params.grainRadius);
+    p.setPosition(1, sim.reserve.deadParkY);
+    p.setRadius(sim.model.grainRadius);
 }
 
 // The prompt on its own line, an answer, an empty line: the layout of every console question.
@@ -62,10 +62,10 @@ void fireDeadParticle(double speed) {
     Particle& p = *slot;
 
     p.setVelocity(1, -speed);
-    if (dead.phiScanOn > 0) {
-        p.setAzimuth(dead.firingPhi);
-        dead.firingPhi += (dead.phiMax - dead.phiMin) / 50;
-        if (dead.firingPhi > dead.phiMax) dead.firingPhi = dead.phiMin;
+    if (sim.reserve.phiScanOn > 0) {
+        p.setAzimuth(sim.reserve.firingPhi);
+        sim.reserve.firingPhi += (sim.reserve.phiMax - sim.reserve.phiMin) / 50;
+        if (sim.reserve.firingPhi > sim.reserve.phiMax) sim.reserve.firingPhi = sim.reserve.phiMin;
         // Aim at the centre. A slot sitting exactly at the centre has no such direction and
         // keeps the plain shot along -y.
         const double r = p.distanceFromCentre();
@@ -73,12 +73,12 @@ void fireDeadParticle(double speed) {
             for (int i = 0; i < 3; ++i) p.setVelocity(i, p.position(i) * -speed / r);
         }
     }
-    p.setMass(dead.deadMassFraction * params.grainMass);
-    p.setCharge(dead.deadChargeFraction * params.grainCharge);
-    p.setRadius(dead.deadRadiusFraction * params.grainRadius);
+    p.setMass(sim.reserve.deadMassFraction * sim.model.grainMass);
+    p.setCharge(sim.reserve.deadChargeFraction * sim.model.grainCharge);
+    p.setRadius(sim.reserve.deadRadiusFraction * sim.model.grainRadius);
 
     joinFiredParticle();
-    params.numDeadParticles -= 1;
+    sim.reserve.numDeadParticles -= 1;
 }
 
 void joinFiredParticle() {
@@ -86,76 +86,76 @@ void joinFiredParticle() {
     if (slot == nullptr) return;
     Particle& p = *slot;
 
-    if (params.compensateDeadAddition > 0) {
+    if (sim.switches.compensateDeadAddition > 0) {
         // Grow the apparatus with the cloud so that the number density stays at its set-up
         // value: n grains of spacing a fill a sphere of radius (3n / 4 pi)^(1/3) a.
-        const int n = liveCount() + 1;
-        params.apparatusRadius = std::cbrt(3.0 * n / (4.0 * pi)) * params.interparticleDistance;
-        params.totalCharge += p.charge();
+        const int n = sim.liveCount() + 1;
+        sim.model.apparatusRadius = std::cbrt(3.0 * n / (4.0 * pi)) * sim.model.interparticleDistance;
+        sim.model.totalCharge += p.charge();
         // The new grain joins the cloud at once, near the centre, as an ordinary grain.
         p.setPosition(0, 0.1);
         p.setPosition(1, 0.1);
         p.setPosition(2, 0.1);
         p.setColour(0, 0, 0);
     }
-    params.deadParkY = 1.5 * params.apparatusRadius;
+    sim.reserve.deadParkY = 1.5 * sim.model.apparatusRadius;
     // Keep the reserve outside the (possibly larger) apparatus.
-    for (int i = 1; i <= params.numDeadParticles - 1; ++i) {
-        arrays.particleArray[static_cast<std::size_t>(params.numParticles - i)].setPosition(
-            1, params.deadParkY);
+    for (int i = 1; i <= sim.reserve.numDeadParticles - 1; ++i) {
+        sim.arrays.particleArray[static_cast<std::size_t>(sim.numParticles - i)].setPosition(
+            1, sim.reserve.deadParkY);
     }
 }
 
 void resetDeadParticles() {
-    int live = countsFitArray() ? liveCount() : 0;
+    int live = countsFitArray() ? sim.liveCount() : 0;
     int i = 0;
     while (i < live) {
-        Particle& p = arrays.particleArray[static_cast<std::size_t>(i)];
+        Particle& p = sim.arrays.particleArray[static_cast<std::size_t>(i)];
         if (!p.isDeadParticle()) {
             ++i;
             continue;
         }
         // The last live grain fills the gap; the freed end slot joins the reserve. Slot i is
         // looked at again, since it now holds that grain.
-        Particle& last = arrays.particleArray[static_cast<std::size_t>(live - 1)];
+        Particle& last = sim.arrays.particleArray[static_cast<std::size_t>(live - 1)];
         p.assign(last);
         parkAsDead(last);
-        params.numDeadParticles += 1;
+        sim.reserve.numDeadParticles += 1;
         live -= 1;
     }
     if (Particle* next = firstWaitingSlot();
-        next != nullptr && next->position(1) != params.deadParkY) {
+        next != nullptr && next->position(1) != sim.reserve.deadParkY) {
         next->setPosition(0, 0);
-        next->setPosition(1, params.deadParkY);
+        next->setPosition(1, sim.reserve.deadParkY);
         next->setPosition(2, 0);
     }
-    dead.probeIndex = -1;
+    sim.reserve.probeIndex = -1;
 }
 
 void addProbe() {
     Particle* slot = firstWaitingSlot();
     if (slot == nullptr) return;
     Particle& p = *slot;
-    dead.probeIndex = liveCount();
+    sim.reserve.probeIndex = sim.liveCount();
     // So heavy that neither a collision nor the time step moves it; it carries no charge until
     // the probe keys give it one. It keeps the dead colour, which is how the reset finds it.
     p.setMass(probeMass);
     p.setCharge(0);
-    p.setRadius(params.grainRadius);
+    p.setRadius(sim.model.grainRadius);
     p.setPosition(0, 0.01);
     p.setPosition(1, 0.01);
     p.setPosition(2, 0.01);
-    params.numDeadParticles -= 1;
+    sim.reserve.numDeadParticles -= 1;
 }
 
 void displaceParticles(int which, double shellRadius, double shellWidth) {
     const std::optional<double> f =
         askReal("Please enter fraction of Rapar the particles should be displaced:");
     if (!f) return;
-    const double shift = *f * params.apparatusRadius;
-    const int live = countsFitArray() ? liveCount() : 0;
+    const double shift = *f * sim.model.apparatusRadius;
+    const int live = countsFitArray() ? sim.liveCount() : 0;
     for (int i = 0; i < live; ++i) {
-        Particle& p = arrays.particleArray[static_cast<std::size_t>(i)];
+        Particle& p = sim.arrays.particleArray[static_cast<std::size_t>(i)];
         const double r = p.distanceFromCentre();
         bool chosen = false;
         if (which == 23) {
@@ -173,26 +173,26 @@ void askDeadProperty(int entry) {
     switch (entry) {
         case 13:
             // The time step divides by the mass, and no grain weighs nothing or less.
-            dead.deadMassFraction =
+            sim.reserve.deadMassFraction =
                 askReal(
                     "Please enter mass as a fraction of average particle mass: ",
                     [](double f) { return f > 0; }, "The mass must be above 0.")
-                    .value_or(dead.deadMassFraction);
+                    .value_or(sim.reserve.deadMassFraction);
             break;
         case 14:
-            dead.deadRadiusFraction =
+            sim.reserve.deadRadiusFraction =
                 askReal("Please enter radius as a fraction of average particle radius: ")
-                    .value_or(dead.deadRadiusFraction);
+                    .value_or(sim.reserve.deadRadiusFraction);
             break;
         case 15:
-            dead.deadChargeFraction =
+            sim.reserve.deadChargeFraction =
                 askReal("Please enter charge as a fraction of average particle charge: ")
-                    .value_or(dead.deadChargeFraction);
+                    .value_or(sim.reserve.deadChargeFraction);
             break;
         case 16:
-            params.deadSpeedFraction =
+            sim.reserve.deadSpeedFraction =
                 askReal("Please enter speed as a fraction of Rapar travelled in 1 time step: ")
-                    .value_or(params.deadSpeedFraction);
+                    .value_or(sim.reserve.deadSpeedFraction);
             break;
         default:
             break;
@@ -222,9 +222,9 @@ bool askPhiScanAngles() {
     const std::optional<double> xMin = readDivisor(minPrompt);
     if (!xMin) return false;
     out << '\n';
-    dead.phiMax = pi / 2 + pi / *xMax;
-    dead.phiMin = pi / 2 - pi / *xMin;
-    dead.firingPhi = dead.phiMin;
+    sim.reserve.phiMax = pi / 2 + pi / *xMax;
+    sim.reserve.phiMin = pi / 2 - pi / *xMin;
+    sim.reserve.firingPhi = sim.reserve.phiMin;
     return true;
 }
 

@@ -6,7 +6,7 @@
 #include "sim/collisions.h"
 #include "sim/constants.h"
 #include "sim/kernels.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -30,8 +30,8 @@ bool isMultiple(int frame, int period) {
 void clearForces(int live) {
     const std::size_t needed = 3 * static_cast<std::size_t>(live);
     // The set-up sizes the accumulator for the whole array; never write past it.
-    if (arrays.forceArray.size() < needed) arrays.forceArray.resize(needed);
-    std::fill(arrays.forceArray.begin(), arrays.forceArray.begin() + needed, 0.0);
+    if (sim.arrays.forceArray.size() < needed) sim.arrays.forceArray.resize(needed);
+    std::fill(sim.arrays.forceArray.begin(), sim.arrays.forceArray.begin() + needed, 0.0);
 }
 
 // A dead particle far outside is logged and becomes the last waiting one again; the last live
@@ -42,14 +42,14 @@ void returnToReserve(Particle* particles, int slot, int live) {
     Particle& waiting = particles[live - 1];
     waiting.reset();
     waiting.setColour(deadColourRed, deadColourGreen, deadColourBlue);
-    waiting.pos[1] = params.deadParkY;
-    waiting.rad = params.grainRadius;
-    params.numDeadParticles += 1;
+    waiting.pos[1] = sim.reserve.deadParkY;
+    waiting.rad = sim.model.grainRadius;
+    sim.reserve.numDeadParticles += 1;
 }
 
 // Returns the live count, lowered by every dead particle returned to the reserve.
 int boundaryPass(Particle* particles, int live) {
-    const double bigR = params.apparatusRadius;
+    const double bigR = sim.model.apparatusRadius;
     for (int p = 0; p < live; ++p) {
         Particle& a = particles[p];
         const double r = a.distanceFromCentre();
@@ -61,9 +61,9 @@ int boundaryPass(Particle* particles, int live) {
             if (r >= 5.0 * bigR) {
                 returnToReserve(particles, p, live);
                 --live;
-                if (!a.isDeadParticle() && params.wallOn > 0) reflectFromWall(a);
+                if (!a.isDeadParticle() && sim.switches.wallOn > 0) reflectFromWall(a);
             }
-        } else if (params.wallOn > 0) {
+        } else if (sim.switches.wallOn > 0) {
             reflectFromWall(a);
         }
     }
@@ -71,7 +71,7 @@ int boundaryPass(Particle* particles, int live) {
 }
 
 bool isSamplingFrame() {
-    return params.currentFrame == 1 || isMultiple(params.currentFrame, params.analysisFreq);
+    return sim.clock.currentFrame == 1 || isMultiple(sim.clock.currentFrame, sim.clock.analysisFreq);
 }
 
 // From the boundary pass to the integration nothing moves a particle (collisions change only
@@ -79,9 +79,9 @@ bool isSamplingFrame() {
 // forces and energy the force pass adds.
 void sweepPairs(const Particle* particles, int live) {
     PairSweep sweep;
-    sweep.forces = params.pairInteractionOn == 1;
+    sweep.forces = sim.switches.pairInteractionOn == 1;
     sweep.energy = isSamplingFrame();
-    sweep.debyeSphereCount = params.debyeSphereCount;
+    sweep.debyeSphereCount = sim.model.debyeSphereCount;
     sweepPairsFast(particles, live, sweep, workspace());
 }
 
@@ -92,22 +92,22 @@ void overlapPass(Particle* particles) {
 // Clears the energy sums and lets the thermostat see whether the averaged coupling is within
 // tolerance of its target. Returns the relative error e of the coupling (0 while not cooling).
 double resetEnergiesAndUpdateCoolingState() {
-    params.kineticEnergy = 0;
-    params.pairEnergy = 0;
-    params.apparatusEnergy = 0;
-    if (params.coolingState <= 0) return 0.0;
-    const double error = std::abs(params.ccpleAverage - params.ccpleTarget) / params.ccpleTarget;
+    sim.energies.kineticEnergy = 0;
+    sim.energies.pairEnergy = 0;
+    sim.energies.apparatusEnergy = 0;
+    if (sim.thermostat.state <= 0) return 0.0;
+    const double error = std::abs(sim.thermostat.ccpleAverage - sim.thermostat.ccpleTarget) / sim.thermostat.ccpleTarget;
     // A target of 0 (or an average that is not a number yet) gives no relative error to steer
     // by: the state stays as it is and the thermostat exerts no force.
     if (!std::isfinite(error)) return 0.0;
-    params.coolingState = params.coolingTolerance >= error ? 2 : 1;
+    sim.thermostat.state = sim.thermostat.coolingTolerance >= error ? 2 : 1;
     return error;
 }
 
 Frame classifyFrame() {
     if (isSamplingFrame()) return Frame::Sampling;
     // While the thermostat acts it needs a fresh coupling every frame.
-    if (params.coolingState == 1 || isMultiple(params.currentFrame, params.coolingSampleFreq))
+    if (sim.thermostat.state == 1 || isMultiple(sim.clock.currentFrame, sim.clock.coolingSampleFreq))
         return Frame::Temperature;
     return Frame::Plain;
 }
@@ -116,22 +116,22 @@ Frame classifyFrame() {
 // speed sum of the grains.
 double forcePass(const Particle* particles, int live, double coolingError, Frame frame) {
     ForceModel model;
-    model.debyeSphereCount = params.debyeSphereCount;
-    model.apparatusRadius = params.apparatusRadius;
-    model.totalCharge = params.totalCharge;
-    model.timeStep = params.timeStep;
-    model.pairForces = params.pairInteractionOn == 1;
-    model.apparatusField = params.apparatusFieldOn == 1;
-    model.thermostat = params.coolingState == 1;
+    model.debyeSphereCount = sim.model.debyeSphereCount;
+    model.apparatusRadius = sim.model.apparatusRadius;
+    model.totalCharge = sim.model.totalCharge;
+    model.timeStep = sim.model.timeStep;
+    model.pairForces = sim.switches.pairInteractionOn == 1;
+    model.apparatusField = sim.switches.apparatusFieldOn == 1;
+    model.thermostat = sim.thermostat.state == 1;
     model.thermostatError = coolingError;
-    model.thermostatHeats = params.ccpleAverage > params.ccpleTarget;
+    model.thermostatHeats = sim.thermostat.ccpleAverage > sim.thermostat.ccpleTarget;
     model.samplingFrame = frame == Frame::Sampling;
     model.temperatureFrame = frame == Frame::Temperature;
     const EnergySums sums =
-        addSweptForces(particles, live, model, arrays.forceArray.data(), workspace());
-    params.kineticEnergy = sums.kineticEnergy;
-    params.pairEnergy = sums.pairEnergy;
-    params.apparatusEnergy = sums.apparatusEnergy;
+        addSweptForces(particles, live, model, sim.arrays.forceArray.data(), workspace());
+    sim.energies.kineticEnergy = sums.kineticEnergy;
+    sim.energies.pairEnergy = sums.pairEnergy;
+    sim.energies.apparatusEnergy = sums.apparatusEnergy;
     return sums.speedSum;
 }
 
@@ -140,28 +140,28 @@ double forcePass(const Particle* particles, int live, double coolingError, Frame
 void measureTemperatureAndCoupling(double speedSum, int live) {
     if (live <= 0) return;  // nothing to average over: keep the last values
     const double meanSpeed = speedSum / live;
-    params.temperatureRatio = meanSpeed * meanSpeed * params.grainMass / 3.0;
-    params.ccple =
-        params.grainCharge * params.grainCharge /
-        (3.0 * params.interparticleDistance * params.temperatureRatio * params.debyeSphereCount);
+    sim.thermostat.temperatureRatio = meanSpeed * meanSpeed * sim.model.grainMass / 3.0;
+    sim.thermostat.ccple =
+        sim.model.grainCharge * sim.model.grainCharge /
+        (3.0 * sim.model.interparticleDistance * sim.thermostat.temperatureRatio * sim.model.debyeSphereCount);
 }
 
 void frameOutputs(const Particle* particles, int live, Frame frame) {
-    if (frame == Frame::Temperature && params.coolingState > 0) stepOutputs.updateCcpleAverage();
+    if (frame == Frame::Temperature && sim.thermostat.state > 0) stepOutputs.updateCcpleAverage();
     if (frame != Frame::Sampling) return;
     stepOutputs.writeDataRow();
     // The periodic structure analyses run unless a schedule or the firing automation drives
     // them; while they run, automatedAnalysis 1 tells them to work without prompts.
-    if (params.automatedAnalysis != 1 && params.autoFiringOn != 1) {
+    if (sim.switches.automatedAnalysis != 1 && sim.switches.autoFiringOn != 1) {
         stepOutputs.computeFieldStructure(particles, live);
-        params.automatedAnalysis = 1;
+        sim.switches.automatedAnalysis = 1;
         stepOutputs.computePairCorrelation(particles, live);
         stepOutputs.computeShellStructure(particles, live);
-        params.automatedAnalysis = 0;
+        sim.switches.automatedAnalysis = 0;
     }
-    if (params.coolingState > 0) stepOutputs.updateCcpleAverage();
-    if (tracker.trackedCount > 0) stepOutputs.writeTrackerRow();
-    if (params.velocityTrackingOn > 0) {
+    if (sim.thermostat.state > 0) stepOutputs.updateCcpleAverage();
+    if (sim.tracker.trackedCount > 0) stepOutputs.writeTrackerRow();
+    if (sim.switches.velocityTrackingOn > 0) {
         stepOutputs.writeVelocityRows(live, particles);
         stepOutputs.writeSpeedDensity(particles, live);
     }
@@ -192,7 +192,7 @@ void timeStepOnce(Particle* particles, int liveCount) {
     if (frame != Frame::Plain) measureTemperatureAndCoupling(speedSum, live);
     frameOutputs(particles, live, frame);
     stepOutputs.printStatusLine();
-    integrate(particles, live, arrays.forceArray.data(), params.timeStep);
+    integrate(particles, live, sim.arrays.forceArray.data(), sim.model.timeStep);
 }
 
 }  // namespace qv

@@ -1,34 +1,40 @@
 #pragma once
 // One molecular-dynamics step of the live grains.
-#include "analysis/runlog.h"
-#include "analysis/structure.h"
-#include "analysis/tracker.h"
-#include "sim/cooling.h"
+#include <vector>
+
 #include "sim/particle.h"
-#include "sim/velocity_outputs.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
-// Advances the first `liveCount` records of `particles` by one time step: wall and collisions,
-// forces, thermostat, the sampling of energies, temperature and coupling, the outputs of a
-// sampling frame, the status line and the integration. May lower the live count (and raise
-// numDeadParticles) when an escaped dead particle returns to the reserve.
-void timeStepOnce(Particle* particles, int liveCount);
-
-// The outputs the step drives, in one replaceable table so that tests and benchmarks can watch
-// or silence them. The defaults are the program's own functions.
-struct StepOutputs {
-    void (*writeDataRow)() = &qv::writeDataRow;
-    void (*computeFieldStructure)(const Particle*, int) = &qv::computeFieldStructure;
-    void (*computePairCorrelation)(const Particle*, int) = &qv::computePairCorrelation;
-    void (*computeShellStructure)(const Particle*, int) = &qv::computeShellStructure;
-    void (*updateCcpleAverage)() = &qv::updateCcpleAverage;
-    void (*writeTrackerRow)() = &qv::writeTrackerRow;
-    void (*writeVelocityRows)(int, const Particle*) = &qv::writeVelocityRows;
-    void (*writeSpeedDensity)(const Particle*, int) = &qv::writeSpeedDensity;
-    void (*printStatusLine)() = &qv::printStatusLine;
-    void (*writeDetectorRow)(Particle) = &qv::writeDetectorRow;
+enum class FrameKind {
+    Plain,        // nothing is measured
+    Sampling,     // energies, temperature, coupling; the result files are due
+    Temperature,  // temperature and coupling only, for the thermostat
 };
-inline StepOutputs stepOutputs;
+
+// What a step did, for the caller to write: the step itself does no I/O.
+struct StepReport {
+    FrameKind frame = FrameKind::Plain;
+    int live = 0;  // live count after dead particles far outside went back to the reserve
+    // Dead particles that left for good, as they were when they left.
+    std::vector<Particle> escaped;
+    // On a sampling frame: every slot as measured, before the integration moved it.
+    std::vector<Particle> sampled;
+    // On sampling and temperature frames, the values measured (also left in `sim`).
+    Energies energies;
+    double temperatureRatio = 0;
+    double ccple = 0;
+};
+
+// Advances the live grains of `sim` by one time step: wall and collisions, forces, thermostat,
+// the sampling of energies, temperature and coupling, and the integration. Escaped dead
+// particles return to the reserve, lowering the live count.
+StepReport timeStepOnce(Simulation& sim);
+
+// Ends a sampling frame once the caller has written its outputs: the coupling measured joins
+// the thermostat's running average only now, since the pair correlation file records the
+// average from before this frame.
+void completeSamplingFrame(Simulation& sim, const StepReport& report);
 
 }  // namespace qv

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "view/view_state.h"
 
 namespace qv {
@@ -57,8 +57,8 @@ void askSlice() {
         const double c = *centre;
         out << '\n';
         // Width and centre are fractions of Rapar.
-        view.sliceMax = (c + w / 2) * params.apparatusRadius;
-        view.sliceMin = (c - w / 2) * params.apparatusRadius;
+        view.sliceMax = (c + w / 2) * sim.model.apparatusRadius;
+        view.sliceMin = (c - w / 2) * sim.model.apparatusRadius;
     } else {
         view.sliceMax = kNoSlice;
         view.sliceMin = -kNoSlice;
@@ -68,11 +68,11 @@ void askSlice() {
 
 void highlightNeighbours() {
     std::ostream& out = console::out();
-    const int all = params.numParticles;
+    const int all = sim.numParticles;
     // Only slots that exist take part, whatever the counts say.
     const int slots = std::min<std::size_t>(static_cast<std::size_t>(std::max(all, 0)),
-                                            arrays.particleArray.size());
-    std::vector<Particle>& array = arrays.particleArray;
+                                            sim.arrays.particleArray.size());
+    std::vector<Particle>& array = sim.arrays.particleArray;
 
     console::clearScreen();
     const std::string question = "Would you like to reset all colours (y or n)?\n";
@@ -81,7 +81,7 @@ void highlightNeighbours() {
     out << '\n';
     if (answer == 'y') {
         // Waiting dead particles keep their colour, which is what marks them.
-        const int live = std::min(liveCount(), slots);
+        const int live = std::min(sim.liveCount(), slots);
         for (int i = 0; i < live; ++i) array[static_cast<std::size_t>(i)].setColour(0, 0, 0);
     }
 
@@ -114,7 +114,7 @@ void highlightNeighbours() {
     // place 0 holds the one to drop next. An equal distance never displaces a kept slot, so
     // of equally near slots the one met first stays.
     const std::size_t m = static_cast<std::size_t>(*n) + 1;
-    std::vector<Place> places(m, Place{-1, 5 * params.apparatusRadius});
+    std::vector<Place> places(m, Place{-1, 5 * sim.model.apparatusRadius});
     for (int i = 0; i < slots; ++i) {
         const Particle& q = array[static_cast<std::size_t>(i)];
         const double d = reference != nullptr ? reference->distanceTo(q) : q.distanceFromCentre();

@@ -18,7 +18,7 @@
 #include "console/console.h"
 #include "sim/cooling.h"
 #include "sim/dead_particles.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "view/highlight.h"
 #include "view/screens.h"
 #include "view/view_state.h"
@@ -51,49 +51,49 @@ void resetView() {
     }
     view.sceneRotX = 0;
     view.sceneRotY = 0;
-    params.playStep = 1;
+    view.playStep = 1;
     view.savedPlayStep = 1;
 }
 
 void togglePause() {
-    if (params.playStep == 0) {
-        params.playStep = view.savedPlayStep;
+    if (view.playStep == 0) {
+        view.playStep = view.savedPlayStep;
     } else {
-        view.savedPlayStep = std::abs(params.playStep);
-        params.playStep = 0;
+        view.savedPlayStep = std::abs(view.playStep);
+        view.playStep = 0;
     }
     shortPause();
 }
 
 void rewind() {
-    if (params.playStep != 0) view.savedPlayStep = std::abs(params.playStep);
-    params.playStep = -view.savedPlayStep;
+    if (view.playStep != 0) view.savedPlayStep = std::abs(view.playStep);
+    view.playStep = -view.savedPlayStep;
     shortPause();
 }
 
 bool slotExists(int slot) {
-    return slot >= 0 && slot < static_cast<int>(arrays.particleArray.size());
+    return slot >= 0 && slot < static_cast<int>(sim.arrays.particleArray.size());
 }
 
 // Space and backspace walk the selection over every slot, dead particles included; the grain
 // left behind is painted black whatever colour it had.
 void moveSelection(int step) {
-    const int n = params.numParticles;
+    const int n = sim.numParticles;
     if (n <= 0 || !slotExists(n - 1)) return;
     int& selected = view.highlightedParticle;
-    if (slotExists(selected)) arrays.particleArray[selected].setColour(0, 0, 0);
+    if (slotExists(selected)) sim.arrays.particleArray[selected].setColour(0, 0, 0);
     selected += step;
     if (selected >= n || selected < 0) selected = step > 0 ? 0 : n - 1;
-    arrays.particleArray[selected].setColour(0, 1, 0);
+    sim.arrays.particleArray[selected].setColour(0, 1, 0);
 }
 
 void toggleSmartCooling() {
     std::ostream& out = console::out();
-    params.coolingState = -params.coolingState;
-    if (params.coolingState < 0) {
+    sim.thermostat.state = -sim.thermostat.state;
+    if (sim.thermostat.state < 0) {
         out << '\n' << "Smart cooling is off" << '\n' << '\n' << std::flush;
-        params.coolingState = -1;
-    } else if (params.coolingState > 0) {
+        sim.thermostat.state = -1;
+    } else if (sim.thermostat.state > 0) {
         const std::string prompt = "Please enter target ccple: \n";
         out << '\n' << prompt << std::flush;
         // The thermostat divides by the target, so only a positive one can be steered to.
@@ -101,11 +101,11 @@ void toggleSmartCooling() {
             console::askRealWhere([](double v) { return std::isfinite(v) && v > 0; },
                                   "The target ccple must be a number above 0.", prompt);
         if (!target) {
-            params.coolingState = -1;
+            sim.thermostat.state = -1;
             console::reportCancelled();
             return;
         }
-        params.ccpleTarget = *target;
+        sim.thermostat.ccpleTarget = *target;
         out << '\n' << '\n' << "Smart cooling is on" << '\n' << '\n' << std::flush;
     }
 }
@@ -114,30 +114,30 @@ void resetDead() {
     resetDeadParticles();
     console::out() << '\n'
                    << "Dead particles reset, total number of deadparticles is: "
-                   << params.numDeadParticles << '\n'
+                   << sim.reserve.numDeadParticles << '\n'
                    << '\n'
                    << std::flush;
 }
 
 void toggleVelocityTracking() {
-    params.velocityTrackingOn = -params.velocityTrackingOn;
+    sim.switches.velocityTrackingOn = -sim.switches.velocityTrackingOn;
     console::out() << '\n'
-                   << "Tracking velocity (1 is on): " << params.velocityTrackingOn << '\n'
+                   << "Tracking velocity (1 is on): " << sim.switches.velocityTrackingOn << '\n'
                    << '\n'
                    << std::flush;
 }
 
 void commandKey(unsigned char key) {
-    const double rapar = params.apparatusRadius;
+    const double rapar = sim.model.apparatusRadius;
     switch (key) {
         case 'p':
-            if (params.runMode == kPlay) togglePause();
+            if (sim.run.runMode == RunMode::Play) togglePause();
             break;
         case 'r':
-            if (params.runMode == kPlay) rewind();
+            if (sim.run.runMode == RunMode::Play) rewind();
             break;
         case 'g':
-            if (params.runMode == kPlay) jumpToFrame();
+            if (sim.run.runMode == RunMode::Play) jumpToFrame();
             break;
         case 'w':
             turnTarget(kAngleStep, 0);
@@ -190,14 +190,14 @@ void commandKey(unsigned char key) {
             toggleSmartCooling();
             break;
         case 'f':
-            params.autoFiringOn = -params.autoFiringOn;
-            if (params.autoFiringOn > 0 && !askCcpleTarget()) params.autoFiringOn = -1;
+            sim.switches.autoFiringOn = -sim.switches.autoFiringOn;
+            if (sim.switches.autoFiringOn > 0 && !askCcpleTarget()) sim.switches.autoFiringOn = -1;
             break;
         case 'F':
             resetDead();
             break;
         case 'q':
-            if (askTrackedParticle()) tracker.trackedCount += 1;
+            if (askTrackedParticle()) sim.tracker.trackedCount += 1;
             break;
         case 'Q':
             toggleVelocityTracking();
@@ -209,11 +209,11 @@ void commandKey(unsigned char key) {
 
 // The probe is immovable, so the digit keys place it and set its charge by hand.
 void probeKey(unsigned char key) {
-    if (dead.probeIndex < 0 || !slotExists(dead.probeIndex)) return;
-    Particle& probe = arrays.particleArray[dead.probeIndex];
-    const double move = 0.01 * params.apparatusRadius;
+    if (sim.reserve.probeIndex < 0 || !slotExists(sim.reserve.probeIndex)) return;
+    Particle& probe = sim.arrays.particleArray[sim.reserve.probeIndex];
+    const double move = 0.01 * sim.model.apparatusRadius;
     // The mean grain charge is negative: subtracting it raises the probe's charge.
-    const double unitCharge = params.grainCharge;
+    const double unitCharge = sim.model.grainCharge;
     switch (key) {
         case '0':
             probe.setCharge(0);
@@ -263,10 +263,10 @@ void moveCamera(int axis, float delta) {
 
 void fireByHand() {
     // At most one shot per frame; the automatic firing shares the same frame mark.
-    if (params.lastFireFrame == params.currentFrame) return;
+    if (sim.reserve.lastFireFrame == sim.clock.currentFrame) return;
     // The grain covers the fraction deadSpeedFraction of Rapar in one time step.
-    fireDeadParticle(params.apparatusRadius * params.deadSpeedFraction / params.timeStep);
-    params.lastFireFrame = params.currentFrame;
+    fireDeadParticle(sim.model.apparatusRadius * sim.reserve.deadSpeedFraction / sim.model.timeStep);
+    sim.reserve.lastFireFrame = sim.clock.currentFrame;
 }
 
 }  // namespace
@@ -299,16 +299,16 @@ void specialKeyHandler(int key, int /*x*/, int /*y*/) {
             for (float& c : view.cameraTarget) c = 0;
             break;
         case GLUT_KEY_F3:
-            params.slowMotionDelay += 10;
+            view.slowMotionDelay += 10;
             break;
         case GLUT_KEY_F4:
-            params.slowMotionDelay -= 10;
-            if (params.slowMotionDelay < 0) params.slowMotionDelay = 0;
+            view.slowMotionDelay -= 10;
+            if (view.slowMotionDelay < 0) view.slowMotionDelay = 0;
             break;
         case GLUT_KEY_F5:
-            computeShellStructure(particles(), params.numParticles);
+            computeShellStructure(sim.particles(), sim.numParticles);
             // Without input the shell analysis was given up, and with it the whole command.
-            if (!console::inputEnded()) computePairCorrelation(particles(), params.numParticles);
+            if (!console::inputEnded()) computePairCorrelation(sim.particles(), sim.numParticles);
             break;
         case GLUT_KEY_F6:
             changeTemperature();
@@ -320,10 +320,10 @@ void specialKeyHandler(int key, int /*x*/, int /*y*/) {
             highlightNeighbours();
             break;
         case GLUT_KEY_F9:
-            switchMessage(params.apparatusFieldOn, "E-Field is off", "E-Field is on");
+            switchMessage(sim.switches.apparatusFieldOn, "E-Field is off", "E-Field is on");
             break;
         case GLUT_KEY_F10:
-            switchMessage(params.pairInteractionOn, "Particle-Particle is off",
+            switchMessage(sim.switches.pairInteractionOn, "Particle-Particle is off",
                           "Particle-Particle is on");
             break;
         case GLUT_KEY_F11:
@@ -352,10 +352,10 @@ void specialKeyHandler(int key, int /*x*/, int /*y*/) {
             moveCamera(2, kCameraStep);
             break;
         case GLUT_KEY_HOME:
-            params.playStep += 1;
+            view.playStep += 1;
             break;
         case GLUT_KEY_END:
-            params.playStep -= 1;
+            view.playStep -= 1;
             break;
         case GLUT_KEY_INSERT:
             fireByHand();
@@ -366,7 +366,7 @@ void specialKeyHandler(int key, int /*x*/, int /*y*/) {
 }
 
 void jumpToFrame() {
-    const int last = params.framesToCalculate;
+    const int last = sim.clock.framesToCalculate;
     // No stored frame to go to: a prompt that no answer can satisfy would never end.
     if (last < 1) return;
     std::ostream& out = console::out();
@@ -381,7 +381,7 @@ void jumpToFrame() {
         console::reportCancelled();
         return;
     }
-    params.currentFrame = *frame;
+    sim.clock.currentFrame = *frame;
     out << '\n' << "Thank you" << '\n' << '\n' << std::flush;
 }
 

@@ -9,7 +9,7 @@
 
 #include "console/console.h"
 #include "sim/dead_particles.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "view/view_state.h"
 
 namespace qv {
@@ -29,23 +29,23 @@ int makeMenu(const Entry (&entries)[N]) {
 
 // A new render can be steered; a replay or a crystal view only looked at.
 bool runIsRender() {
-    return params.runMode == kRender || params.runMode == kRenderDefaults;
+    return sim.run.runMode == RunMode::Render || sim.run.runMode == RunMode::RenderDefaults;
 }
 
 void switchFullScreen() {
     view.fullScreenOn = -view.fullScreenOn;
     if (view.fullScreenOn < 0) {
-        params.windowWidth = 900;
-        params.windowHeight = 900;
-        if (params.windowOpen) {
+        view.windowWidth = 900;
+        view.windowHeight = 900;
+        if (view.windowOpen) {
             glutReshapeWindow(900, 900);
             glutPositionWindow(15, 15);
         }
-    } else if (params.windowOpen) {
+    } else if (view.windowOpen) {
         // Without a window there is no screen to measure; the size stays as it was.
-        params.windowWidth = glutGet(GLUT_SCREEN_WIDTH);
-        params.windowHeight = glutGet(GLUT_SCREEN_HEIGHT);
-        glutReshapeWindow(params.windowWidth, params.windowHeight);
+        view.windowWidth = glutGet(GLUT_SCREEN_WIDTH);
+        view.windowHeight = glutGet(GLUT_SCREEN_HEIGHT);
+        glutReshapeWindow(view.windowWidth, view.windowHeight);
         glutPositionWindow(0, 0);
     }
 }
@@ -53,7 +53,7 @@ void switchFullScreen() {
 // The probe text rides on the Gamma text: 2 or -2 adds it, keeping the sign that says whether
 // the Gamma text is shown.
 void toggleProbeText() {
-    if (dead.probeIndex <= 0) return;
+    if (sim.reserve.probeIndex <= 0) return;
     int& mode = view.screenTextMode;
     if (mode == 1 || mode == -1) {
         mode *= 2;
@@ -68,16 +68,16 @@ void toggleProbeText() {
 void renderOnlyEntry(int value) {
     switch (value) {
         case 8:
-            params.timeStep *= 2;
+            sim.model.timeStep *= 2;
             break;
         case 9:
-            params.timeStep /= 2;
+            sim.model.timeStep /= 2;
             break;
         case 10:
-            params.timeStep *= 10;
+            sim.model.timeStep *= 10;
             break;
         case 11:
-            params.timeStep /= 10;
+            sim.model.timeStep /= 10;
             break;
         case 13:
         case 14:
@@ -86,14 +86,14 @@ void renderOnlyEntry(int value) {
             askDeadProperty(value);
             break;
         case 17:
-            params.wallOn = -params.wallOn;
+            sim.switches.wallOn = -sim.switches.wallOn;
             break;
         case 18:
-            params.compensateDeadAddition = -params.compensateDeadAddition;
+            sim.switches.compensateDeadAddition = -sim.switches.compensateDeadAddition;
             break;
         case 21:
-            dead.phiScanOn = -dead.phiScanOn;
-            if (dead.phiScanOn > 0 && !askPhiScanAngles()) dead.phiScanOn = -1;
+            sim.reserve.phiScanOn = -sim.reserve.phiScanOn;
+            if (sim.reserve.phiScanOn > 0 && !askPhiScanAngles()) sim.reserve.phiScanOn = -1;
             break;
         case 22:
             addProbe();
@@ -200,7 +200,7 @@ void menuHandler(int value) {
     if (value == 0) {
         // The normal exit path, so that the at-exit outputs are written as at the end of a
         // render.
-        if (params.windowOpen) glutDestroyWindow(params.windowId);
+        if (view.windowOpen) glutDestroyWindow(view.windowId);
         console::exitProgram(0);
     }
     if (value >= 1 && value <= 3) view.apparatusDrawMode = value;
@@ -221,7 +221,7 @@ void askCoolingTolerance() {
         console::reportCancelled();
         return;
     }
-    params.coolingTolerance = *tolerance;
+    sim.thermostat.coolingTolerance = *tolerance;
     out << '\n';
 }
 

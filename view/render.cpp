@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "view/keys.h"
 #include "view/view_state.h"
 
@@ -32,16 +32,16 @@ struct SceneScales {
 
 SceneScales sceneScales() {
     SceneScales s{};
-    s.radius = view.particleSizeScale / params.grainRadius;
+    s.radius = view.particleSizeScale / sim.model.grainRadius;
     s.position =
-        view.equalMagnification == -1 ? view.apparatusSizeScale / params.apparatusRadius : s.radius;
+        view.equalMagnification == -1 ? view.apparatusSizeScale / sim.model.apparatusRadius : s.radius;
     return s;
 }
 
 // Slots that may be drawn: the live ones, never beyond the array that actually exists.
 int drawableCount() {
-    const int live = liveCount();
-    const int stored = static_cast<int>(arrays.particleArray.size());
+    const int live = sim.liveCount();
+    const int stored = static_cast<int>(sim.arrays.particleArray.size());
     return std::max(0, std::min(live, stored));
 }
 
@@ -60,7 +60,7 @@ void drawGrains(const SceneScales& scales, int count) {
     const double shellInner = view.shellViewRadius - view.shellViewWidth / 2;
     const double shellOuter = view.shellViewRadius + view.shellViewWidth / 2;
     for (int i = 0; i < count; ++i) {
-        const Particle& p = arrays.particleArray[i];
+        const Particle& p = sim.arrays.particleArray[i];
         if (mode == 5 && !(view.sliceMin < p.pos[2] && p.pos[2] < view.sliceMax)) continue;
         if (mode == 7) {
             const double r = p.distanceFromCentre();
@@ -94,7 +94,7 @@ void drawApparatus(double drawnRadius) {
 
 void drawNumbers(const SceneScales& scales, int count) {
     for (int i = 0; i < count; ++i) {
-        const Particle& p = arrays.particleArray[i];
+        const Particle& p = sim.arrays.particleArray[i];
         glPushMatrix();
         translateTo(p, scales.position);
         // At the upper right of the sphere.
@@ -107,14 +107,14 @@ void drawNumbers(const SceneScales& scales, int count) {
 void drawScreenTexts(double d) {
     const auto at = static_cast<float>(1.1 * d);
     if (view.screenTextMode > 0) {
-        drawLabelledValue(at, at, 0, "Gamma ", params.ccple);
-        drawLabelledValue(at, -at, 0, "Periods ", params.simTime * params.dustPlasmaFrequency);
+        drawLabelledValue(at, at, 0, "Gamma ", sim.thermostat.ccple);
+        drawLabelledValue(at, -at, 0, "Periods ", sim.clock.simTime * sim.model.dustPlasmaFrequency);
     }
-    const int probe = dead.probeIndex;
+    const int probe = sim.reserve.probeIndex;
     if ((view.screenTextMode == 2 || view.screenTextMode == -2) && probe >= 0 &&
-        probe < static_cast<int>(arrays.particleArray.size())) {
+        probe < static_cast<int>(sim.arrays.particleArray.size())) {
         drawLabelledValue(-at, at, 0, "Probe Charge ",
-                          arrays.particleArray[probe].charge() / params.grainCharge);
+                          sim.arrays.particleArray[probe].charge() / sim.model.grainCharge);
     }
 }
 
@@ -184,7 +184,7 @@ void setUpLights() {
 
 void drawScene() {
     const SceneScales scales = sceneScales();
-    const double apparatusOnScreen = scales.position * params.apparatusRadius;
+    const double apparatusOnScreen = scales.position * sim.model.apparatusRadius;
     const int count = drawableCount();
 
     drawGrains(scales, count);

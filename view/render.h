@@ -2,12 +2,15 @@
 // Drawing: display and reshape callbacks, lights, the scene and bitmap texts.
 #include <string>
 
+#include "sim/simulation.h"
+#include "view/view_state.h"
+
 namespace qv {
 
-void display();
-void reshape(int width, int height);
-void setUpLights();
-void drawScene();
+void display(const Simulation& sim, ViewState& view);
+void reshape(ViewState& view, int width, int height);
+void setUpLights(ViewState& view);
+void drawScene(const Simulation& sim, const ViewState& view);
 void drawBitmapLabel(float x, float y, float z, void* font, const std::string& text);
 void drawLabelledValue(float x, float y, float z, std::string label, double value);
 
@@ -16,7 +19,7 @@ void drawLabelledValue(float x, float y, float z, std::string label, double valu
 std::string truncatedValueText(double value);
 // Wall-clock seconds since the last redraw ended, and how long that redraw took; the render
 // paces its redraws by them.
-double secondsSinceRedrawEnded();
-double lastRedrawSeconds();
+double secondsSinceRedrawEnded(const ViewState& view);
+double lastRedrawSeconds(const ViewState& view);
 
 }  // namespace qv

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "console/console.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "view/view_state.h"
 
 namespace qv {
@@ -59,30 +59,30 @@ void showHelp() {
 
 void showParameters() {
     std::ostream& out = console::out();
-    const double rapar = params.apparatusRadius;
+    const double rapar = sim.model.apparatusRadius;
     // The listing uses the file default of six significant digits, whatever the console has.
     const auto saved = out.precision(6);
     console::clearScreen();
-    out << "Particles : " << params.numParticles
+    out << "Particles : " << sim.numParticles
         << " : Particle Highlighted : " << view.highlightedParticle + 1 << '\n';
     out << "Radius of Draw : " << view.shellViewRadius / rapar
         << " : Shell width to draw : " << view.shellViewWidth / rapar << '\n';
     out << "Slice Min : " << view.sliceMin / rapar << " : Slice Max : " << view.sliceMax / rapar
         << '\n';
-    out << "Radius of Particles : " << params.grainRadius << " : Radius of Apparatus : " << rapar
+    out << "Radius of Particles : " << sim.model.grainRadius << " : Radius of Apparatus : " << rapar
         << '\n';
-    out << "Timestep : " << params.timeStep << " : Frame : " << params.currentFrame
-        << " : Slow motion : " << params.slowMotionDelay << '\n';
-    out << "Mass of Part : " << params.grainMass << " : Number Density : " << params.numberDensity
+    out << "Timestep : " << sim.model.timeStep << " : Frame : " << sim.clock.currentFrame
+        << " : Slow motion : " << view.slowMotionDelay << '\n';
+    out << "Mass of Part : " << sim.model.grainMass << " : Number Density : " << sim.model.numberDensity
         << '\n';
-    out << "Average charge on part : " << params.grainCharge
-        << " : Cooling (1=yes) : " << params.coolingState << '\n';
-    out << "Inter-particle distance : " << params.interparticleDistance
-        << "   :  N : " << params.debyeSphereCount << '\n';
+    out << "Average charge on part : " << sim.model.grainCharge
+        << " : Cooling (1=yes) : " << sim.thermostat.state << '\n';
+    out << "Inter-particle distance : " << sim.model.interparticleDistance
+        << "   :  N : " << sim.model.debyeSphereCount << '\n';
     // A probe slot outside the array (no particles loaded) has no charge to show.
-    if (dead.probeIndex > 0 && dead.probeIndex < static_cast<int>(arrays.particleArray.size())) {
+    if (sim.reserve.probeIndex > 0 && sim.reserve.probeIndex < static_cast<int>(sim.arrays.particleArray.size())) {
         out << "Probe Charge in average dust charge : "
-            << arrays.particleArray[dead.probeIndex].charge() / params.grainCharge << '\n';
+            << sim.arrays.particleArray[sim.reserve.probeIndex].charge() / sim.model.grainCharge << '\n';
     }
     out << '\n' << std::flush;
     out.precision(saved);

@@ -25,8 +25,15 @@ struct ViewState {
     int highlightedParticle = 0;
     int savedPlayStep = 1;
     int fullScreenOn = -1;
-};
 
-inline ViewState view;
+    // Replay: frames advanced per idle call (0 pauses) and the pause per replayed frame.
+    int playStep = 1;
+    int slowMotionDelay = 0;  // ms
+
+    int windowId = 0;
+    int windowWidth = 900;
+    int windowHeight = 900;
+    bool windowOpen = false;  // false when running without a display
+};
 
 }  // namespace qv

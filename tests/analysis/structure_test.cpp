@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/particle.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -30,23 +30,23 @@ std::vector<std::string> lines(const std::string& fileName) {
 class StructureAnalysis : public ::testing::Test {
   protected:
     StructureAnalysis() {
-        params.baseName = "run7";
-        params.apparatusRadius = 3;
-        params.debyeSphereCount = 1;
-        params.numberDensity = 2.0 / 27;
-        params.numParticles = 2;
-        params.numDeadParticles = 0;
-        params.automatedAnalysis = 1;
-        params.simTime = 2;
-        params.dustPlasmaFrequency = 0.5;
-        params.ccple = 140;
-        params.ccpleAverage = 150;
-        params.ccpleTarget = 170;
-        params.grainMass = 4;
-        params.grainCharge = -1e4;
+        sim.run.baseName = "run7";
+        sim.model.apparatusRadius = 3;
+        sim.model.debyeSphereCount = 1;
+        sim.model.numberDensity = 2.0 / 27;
+        sim.numParticles = 2;
+        sim.reserve.numDeadParticles = 0;
+        sim.switches.automatedAnalysis = 1;
+        sim.clock.simTime = 2;
+        sim.model.dustPlasmaFrequency = 0.5;
+        sim.thermostat.ccple = 140;
+        sim.thermostat.ccpleAverage = 150;
+        sim.thermostat.ccpleTarget = 170;
+        sim.model.grainMass = 4;
+        sim.model.grainCharge = -1e4;
         // No 2D files: the set-up's "0(no)" answers.
-        params.pcfOutput2D = params.shellOutput2D = 0;
-        params.potentialOutput2D = params.efieldOutput2D = 0;
+        sim.switches.pcfOutput2D = sim.switches.shellOutput2D = 0;
+        sim.switches.potentialOutput2D = sim.switches.efieldOutput2D = 0;
     }
 
     test::Sandbox box_;
@@ -59,8 +59,8 @@ const std::vector<Particle> kPair = {grain(0.55, 0.9, 0, 3), grain(-0.55, 0.9, 0
 // at 1/3. Shells: w = 0.1, 31 shells; both grains in shell 10, where D_10 = 100 V = 2/45. The 2D
 // rows end in gmax (nmax), the live grains, Rapar and the unheaded ccpleTarget.
 TEST_F(StructureAnalysis, WorkedExamplesOfPairCorrelationAndShells) {
-    params.pcfOutput2D = 1;
-    params.shellOutput2D = 1;
+    sim.switches.pcfOutput2D = 1;
+    sim.switches.shellOutput2D = 1;
     computePairCorrelation(kPair.data(), 2);
     computeShellStructure(kPair.data(), 2);
     EXPECT_EQ(box_.console.output(), "");
@@ -70,8 +70,8 @@ TEST_F(StructureAnalysis, WorkedExamplesOfPairCorrelationAndShells) {
 // Sample counts of 0 or below are refused. Pairs: 10 samples give w = 0.6, the pair in bin 1 and
 // a peak at 0.2 Rapar. Shells: 10.5 gives w = 3 / 10.5 and 11 shells; both grains in shell 3.
 TEST_F(StructureAnalysis, InteractiveCallsAskForSampleCountsAboveZero) {
-    params.automatedAnalysis = 0;
-    params.shellOutput2D = 1;
+    sim.switches.automatedAnalysis = 0;
+    sim.switches.shellOutput2D = 1;
     test::ScriptedConsole console("0\n-2\n10\n0\n-1\n10.5\n");
     computePairCorrelation(kPair.data(), 2);
     computeShellStructure(kPair.data(), 2);
@@ -127,13 +127,13 @@ TEST_F(StructureAnalysis, InnermostShellShowsOnlyMassAndGrainsOutsideEnterOnlyN)
 // Without grains gmax and nmax stay 0: zero cells and the normaliser as it is; the 2D rows count
 // the 2 live grains. Without a density yet every divided cell is 0, never nan or inf.
 TEST_F(StructureAnalysis, EmptyBinsOrMissingDensityWriteZerosNotNaN) {
-    params.pcfOutput2D = 1;
-    params.shellOutput2D = 1;
-    params.numParticles = 3;
-    params.numDeadParticles = 1;
+    sim.switches.pcfOutput2D = 1;
+    sim.switches.shellOutput2D = 1;
+    sim.numParticles = 3;
+    sim.reserve.numDeadParticles = 1;
     computePairCorrelation(nullptr, 0);
     computeShellStructure(nullptr, 0);
-    params.numberDensity = 0;
+    sim.model.numberDensity = 0;
     computePairCorrelation(kPair.data(), 2);
     computeShellStructure(kPair.data(), 2);
     test::expectGolden("structure_empty.txt", test::filesHere());
@@ -142,15 +142,15 @@ TEST_F(StructureAnalysis, EmptyBinsOrMissingDensityWriteZerosNotNaN) {
 // A replayed frame stands for writeFreq steps: 7 frames of 4 steps of 0.5 set the clock to 14
 // before the first pair correlation or shell row (time column 7); the field keeps the clock (1).
 TEST_F(StructureAnalysis, ReplayRewritesTheClockForPairCorrelationAndShellsOnly) {
-    params.runMode = 2;
-    params.currentFrame = 7;
-    params.timeStep = 0.5;
-    params.writeFreq = 4;
+    sim.run.runMode = 2;
+    sim.clock.currentFrame = 7;
+    sim.model.timeStep = 0.5;
+    sim.clock.writeFreq = 4;
     computeFieldStructure(kPair.data(), 2);
     computePairCorrelation(kPair.data(), 2);
-    params.simTime = 2;
+    sim.clock.simTime = 2;
     computeShellStructure(kPair.data(), 2);
-    EXPECT_EQ(params.simTime, 14);
+    EXPECT_EQ(sim.clock.simTime, 14);
     test::expectGolden("structure_replay.txt", test::filesHere());
 }
 
@@ -163,15 +163,15 @@ TEST_F(StructureAnalysis, ReplayRewritesTheClockForPairCorrelationAndShellsOnly)
 // either: a field zero everywhere has a normaliser of 1, in a row below the first. Then one grain
 // in the last shell: Qnet -1 and E = -1e4 / 9 at the wall, zero inside.
 TEST_F(StructureAnalysis, FieldWorkedExampleAndTheBackgroundAlone) {
-    params.totalCharge = -2e4;
-    params.debyeSphereCount = 1.0 / 3;  // Coulomb divisor 3 ND = 1
+    sim.model.totalCharge = -2e4;
+    sim.model.debyeSphereCount = 1.0 / 3;  // Coulomb divisor 3 ND = 1
     const std::vector<Particle> grains = {grain(1.55, 0, 0, 1, -1e4), grain(0, 0, 1.55, 1, -1e4),
                                           grain(0, 0, 15, 1, -1e4)};
     computeFieldStructure(grains.data(), 3);
-    params.potentialOutput2D = 1;
-    params.efieldOutput2D = 1;
+    sim.switches.potentialOutput2D = 1;
+    sim.switches.efieldOutput2D = 1;
     computeFieldStructure(nullptr, 0);
-    params.totalCharge = 0;
+    sim.model.totalCharge = 0;
     computeFieldStructure(nullptr, 0);
     const Particle lastShell = grain(2.95, 0, 0, 1, -1e4);  // seen at the wall only
     computeFieldStructure(&lastShell, 1);

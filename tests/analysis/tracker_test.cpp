@@ -8,7 +8,7 @@
 #include <string>
 
 #include "sim/particle.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -19,19 +19,19 @@ namespace {
 class Tracker : public ::testing::Test {
   protected:
     void SetUp() override {
-        params.baseName = "run7";
-        params.numParticles = 3;
-        params.numDeadParticles = 1;
-        params.simTime = 4;
-        params.dustPlasmaFrequency = 0.25;
-        params.temperatureRatio = 0.5;
-        arrays.particleArray = {{{0, 0, 2}, {3, 4, 0}}, {}, {{1, 1, 0}, {0, 0, 1}}};
+        sim.run.baseName = "run7";
+        sim.numParticles = 3;
+        sim.reserve.numDeadParticles = 1;
+        sim.clock.simTime = 4;
+        sim.model.dustPlasmaFrequency = 0.25;
+        sim.thermostat.temperatureRatio = 0.5;
+        sim.arrays.particleArray = {{{0, 0, 2}, {3, 4, 0}}, {}, {{1, 1, 0}, {0, 0, 1}}};
     }
 
     // What the 'q' key does: ask, and count the slot when one was filled.
     static std::string pressQ(const std::string& answers) {
         test::ScriptedConsole console(answers);
-        if (askTrackedParticle()) ++tracker.trackedCount;
+        if (askTrackedParticle()) ++sim.tracker.trackedCount;
         return console.output();
     }
 
@@ -41,7 +41,7 @@ class Tracker : public ::testing::Test {
 TEST_F(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
     writeTrackerRow();  // nothing tracked yet: no file
     EXPECT_FALSE(std::filesystem::exists("run7Tracker.xls"));
-    tracker.trackedParticles.fill(7);
+    sim.tracker.trackedParticles.fill(7);
     // Dead particles in reserve count: 3 is valid, 0, negatives and 4 are not.
     const std::string ask = "\nPlease enter particle number: \n\n";
     const std::string again =
@@ -49,12 +49,12 @@ TEST_F(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
     EXPECT_EQ(pressQ("0\n-5\n4\n3\n"), ask + again + again + again);
     EXPECT_EQ(pressQ("1\n"), ask);
     pressQ("3\n");  // the same grain twice gives two identical groups
-    EXPECT_EQ(tracker.trackedCount, 3);
+    EXPECT_EQ(sim.tracker.trackedCount, 3);
     std::array<int, 100> slots;
     slots.fill(-1);  // the earlier 7s are cleared at the first choice
     slots[0] = slots[2] = 2;
     slots[1] = 0;
-    EXPECT_EQ(tracker.trackedParticles, slots);
+    EXPECT_EQ(sim.tracker.trackedParticles, slots);
 
     // The header names all 100 groups. Rows: grain 3 at r sqrt 2 in the x-y plane, grain 1 at r 2
     // on the z axis (theta 0, phi 0) at speed 5, grain 3 again.
@@ -64,19 +64,19 @@ TEST_F(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
 }
 
 TEST_F(Tracker, WithoutParticlesOrFreeSlotsNothingIsAskedOrChanged) {
-    params.numParticles = 0;
+    sim.numParticles = 0;
     EXPECT_EQ(pressQ(""), "\nThere are no particles to track.\n\n");
-    EXPECT_EQ(tracker.trackedCount, 0);
+    EXPECT_EQ(sim.tracker.trackedCount, 0);
     EXPECT_FALSE(std::filesystem::exists("run7Tracker.xls"));
 
-    params.numParticles = 3;
+    sim.numParticles = 3;
     for (int i = 0; i < 100; ++i) pressQ("1\n");
-    const auto slotsBefore = tracker.trackedParticles;
+    const auto slotsBefore = sim.tracker.trackedParticles;
     // Nothing is read: the script is empty, and reading would end the program.
     EXPECT_EQ(pressQ(""),
               "\nNo more particles can be tracked: all 100 tracker slots are in use.\n\n");
-    EXPECT_EQ(tracker.trackedCount, 100);
-    EXPECT_EQ(tracker.trackedParticles, slotsBefore);
+    EXPECT_EQ(sim.tracker.trackedCount, 100);
+    EXPECT_EQ(sim.tracker.trackedParticles, slotsBefore);
     writeTrackerRow();
     const std::string file = test::readFile("run7Tracker.xls");  // the header and one row
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 2);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -58,19 +58,19 @@ TEST(Particle, RedOneMarksADeadParticleWhateverElse) {
 }
 
 TEST(Parameters, PlasmaFormulasAndDerivedLoadValues) {
-    params.numParticles = 7;
-    params.currentFrame = 9;
+    sim.numParticles = 7;
+    sim.clock.currentFrame = 9;
     test::resetProgramState();
-    EXPECT_EQ(params.numParticles, 0);
-    EXPECT_EQ(params.currentFrame, 1);
-    EXPECT_NEAR(params.plasmaTemperature, 23209.0085, 1e-4);
-    EXPECT_NEAR(params.plasmaTemperature * boltzmannConstant / std::abs(electronCharge), 2.0,
+    EXPECT_EQ(sim.numParticles, 0);
+    EXPECT_EQ(sim.clock.currentFrame, 1);
+    EXPECT_NEAR(sim.model.plasmaTemperature, 23209.0085, 1e-4);
+    EXPECT_NEAR(sim.model.plasmaTemperature * boltzmannConstant / std::abs(electronCharge), 2.0,
                 1e-15);
     EXPECT_NEAR(debyeLength(), 3.3243e-4, 1e-7);
     EXPECT_NEAR(electronPlasmaFrequency(), 1.78491e9, 1e4);
-    EXPECT_NEAR(params.grainMass, 9.75988e-15, 1e-19);
-    EXPECT_DOUBLE_EQ(params.grainCharge, -1.60217646e-15);
-    EXPECT_DOUBLE_EQ(params.apparatusRadius, 1e-4);
+    EXPECT_NEAR(sim.model.grainMass, 9.75988e-15, 1e-19);
+    EXPECT_DOUBLE_EQ(sim.model.grainCharge, -1.60217646e-15);
+    EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, 1e-4);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 
 #include "setup/configuration.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -86,15 +86,15 @@ struct DataSet {
 // The set-up's order for play mode.
 void playFlow() {
     openDataSetForReading();
-    params.runMode = 2;
-    allocateParticles(params.numParticles);
+    sim.run.runMode = 2;
+    allocateParticles(sim.numParticles);
     loadAllFrames();
 }
 
 void expectFrameInStore(const DataSet& d, int block) {
     for (int s = 0; s < d.slots; ++s)
         for (int a = 0; a < 3; ++a)
-            ASSERT_EQ(arrays.frameStore[(block * d.slots + s) * 3 + a],
+            ASSERT_EQ(sim.arrays.frameStore[(block * d.slots + s) * 3 + a],
                       stored(d.position(block, s, a)))
                 << "block " << block << " slot " << s << " axis " << a;
 }
@@ -104,7 +104,7 @@ TEST(LoaderPlay, LoadsEveryStoredPositionAndPropertyAndSetsFramesFromTheStore) {
     test::TempDir dir;
     allocateParticles(2);
     setFrameFromStore(1);  // nothing loaded yet: an empty store is never read
-    EXPECT_EQ(arrays.particleArray[0].position(0), 0.0);
+    EXPECT_EQ(sim.arrays.particleArray[0].position(0), 0.0);
     const DataSet d;
     d.write("run");
     std::filesystem::create_directory("folder");
@@ -113,53 +113,53 @@ TEST(LoaderPlay, LoadsEveryStoredPositionAndPropertyAndSetsFramesFromTheStore) {
     // negative EndFrame is asked again and 0 keeps the header's.
     test::ScriptedConsole console("missing\nfolder\nrun\n2\nrun\n7\nrun\n1\n-5\n0\n");
     openDataSetForReading();
-    params.runMode = 2;
+    sim.run.runMode = 2;
     allocateParticles(1);  // too few records for the file: they are sized to it
     loadAllFrames();
     test::expectGolden("loader_play.txt", console.output());
     // Every slot is a grain in a replay, so the dead count is 0.
-    EXPECT_EQ((std::vector<int>{params.runMode, params.numParticles, params.framesToCalculate,
-                                params.writeFreq, params.numDeadParticles}),
+    EXPECT_EQ((std::vector<int>{sim.run.runMode, sim.numParticles, sim.clock.framesToCalculate,
+                                sim.clock.writeFreq, sim.reserve.numDeadParticles}),
               (std::vector<int>{2, 3, 5, 4, 0}));
-    EXPECT_EQ((std::vector<double>{params.apparatusRadius, params.timeStep, params.debyeSphereCount,
-                                   params.dustPlasmaFrequency, params.interparticleDistance,
-                                   params.deadParkY}),
+    EXPECT_EQ((std::vector<double>{sim.model.apparatusRadius, sim.model.timeStep, sim.model.debyeSphereCount,
+                                   sim.model.dustPlasmaFrequency, sim.model.interparticleDistance,
+                                   sim.reserve.deadParkY}),
               (std::vector<double>{12.5, 0.5, 2000, 0.01, 3.2, 18.75}));
     // The density counts the header's live grains, before the replay zeroes the dead count.
-    EXPECT_DOUBLE_EQ(params.numberDensity, 2.0 / (12.5 * 12.5 * 12.5 * 2000));
+    EXPECT_DOUBLE_EQ(sim.model.numberDensity, 2.0 / (12.5 * 12.5 * 12.5 * 2000));
 
-    ASSERT_EQ(arrays.particleArray.size(), 3u);
+    ASSERT_EQ(sim.arrays.particleArray.size(), 3u);
     EXPECT_TRUE(cursorAtEnd());
-    ASSERT_EQ(arrays.frameStore.size(), 5u * 3 * 3);
+    ASSERT_EQ(sim.arrays.frameStore.size(), 5u * 3 * 3);
     for (int b = 0; b < 5; ++b) expectFrameInStore(d, b);
     for (int s = 0; s < 3; ++s) {
-        const Particle& p = arrays.particleArray[s];
+        const Particle& p = sim.arrays.particleArray[s];
         EXPECT_EQ((std::vector<double>{p.mass(), p.charge(), p.radius(), p.colour(0), p.colour(2)}),
                   (std::vector<double>{stored(d.mass(s)), stored(d.charge(s)), stored(d.radius(s)),
                                        d.isDead(s) ? 1.0 : 0.0, d.isDead(s) ? 0.5 : 0.0}))
             << s;
     }
     // The averages leave the dead particle out, by its colour.
-    EXPECT_DOUBLE_EQ(params.grainMass, (stored(d.mass(0)) + stored(d.mass(1))) / 2);
+    EXPECT_DOUBLE_EQ(sim.model.grainMass, (stored(d.mass(0)) + stored(d.mass(1))) / 2);
 
     // First, middle and last frame: positions only; frames out of range change nothing.
-    arrays.particleArray[1].setVelocity(0, 7.5);
+    sim.arrays.particleArray[1].setVelocity(0, 7.5);
     for (int frame : {1, 3, 5, 0, 6, -1, INT_MAX}) {
         setFrameFromStore(frame);
         const int b = frame >= 1 && frame <= 5 ? frame - 1 : 4;
         for (int s = 0; s < 3; ++s)
             for (int a = 0; a < 3; ++a)
-                EXPECT_EQ(arrays.particleArray[s].position(a), stored(d.position(b, s, a)))
+                EXPECT_EQ(sim.arrays.particleArray[s].position(a), stored(d.position(b, s, a)))
                     << frame;
     }
-    EXPECT_EQ(arrays.particleArray[1].velocity(0), 7.5);
+    EXPECT_EQ(sim.arrays.particleArray[1].velocity(0), 7.5);
 
     // A positive EndFrame loads that many frames; input that ends at the file name ends the
     // program.
     test::ScriptedConsole fewer("run\n1\n2\n");
     playFlow();
-    EXPECT_EQ(params.framesToCalculate, 2);
-    EXPECT_EQ(arrays.frameStore.size(), 2u * 3 * 3);
+    EXPECT_EQ(sim.clock.framesToCalculate, 2);
+    EXPECT_EQ(sim.arrays.frameStore.size(), 2u * 3 * 3);
     test::ScriptedConsole none("missing\n");
     EXPECT_THROW(playFlow(), test::ProgramExit);
 }
@@ -242,14 +242,14 @@ TEST(LoaderPlay, BadFilesAreRefusedWithTheirLineOrKeepTheFramesBeforeTheDamage) 
         playFlow();
         const std::string out = console.output();
         const auto at = std::min(out.find("Error in data set file bad"), out.find("The file bad"));
-        const int frames = params.framesToCalculate;
+        const int frames = sim.clock.framesToCalculate;
         messages +=
-            std::string(c.damage) + ": " + params.baseName + ", " + std::to_string(frames) +
+            std::string(c.damage) + ": " + sim.run.baseName + ", " + std::to_string(frames) +
             " frames; " +
             (at == std::string::npos ? "(no message)" : out.substr(at, out.find('\n', at) - at)) +
             "\n";
-        const DataSet& loaded = params.baseName == "bad" ? d : good;
-        ASSERT_EQ(arrays.frameStore.size(), frames * loaded.slots * 3u);
+        const DataSet& loaded = sim.run.baseName == "bad" ? d : good;
+        ASSERT_EQ(sim.arrays.frameStore.size(), frames * loaded.slots * 3u);
         expectFrameInStore(loaded, frames - 1);
     }
     test::expectGolden("loader_bad_files.txt", messages);
@@ -272,11 +272,11 @@ TEST(LoaderContinue, TakesPositionsFromTheChosenFrameAndVelocitiesFromTheOneBefo
         "run\n1\n0\n1001\n49\n1000\n0\nn\n500\n0\n600\n5\n0\n50\n-1\n1e300\n2\n");
     loadAndContinue();
     test::expectGolden("loader_continue.txt", console.output());
-    EXPECT_EQ(params.runMode, 1);
-    EXPECT_EQ(params.numDeadParticles, 1);
-    EXPECT_EQ(arrays.forceArray.size(), 9u);
+    EXPECT_EQ(sim.run.runMode, 1);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 1);
+    EXPECT_EQ(sim.arrays.forceArray.size(), 9u);
     for (int s = 0; s < 3; ++s) {
-        const Particle& p = arrays.particleArray[s];
+        const Particle& p = sim.arrays.particleArray[s];
         for (int a = 0; a < 3; ++a) {
             EXPECT_EQ(p.position(a), stored(d.position(39, s, a)));
             EXPECT_DOUBLE_EQ(
@@ -284,10 +284,10 @@ TEST(LoaderContinue, TakesPositionsFromTheChosenFrameAndVelocitiesFromTheOneBefo
                 (stored(d.position(39, s, a)) - stored(d.position(38, s, a))) / (25 * 0.37));
         }
     }
-    EXPECT_EQ((std::vector<int>{params.framesToCalculate, params.numWrittenFrames, params.writeFreq,
-                                params.analysisFreq}),
+    EXPECT_EQ((std::vector<int>{sim.clock.framesToCalculate, sim.clock.numWrittenFrames, sim.clock.writeFreq,
+                                sim.clock.analysisFreq}),
               (std::vector<int>{500, 100, 5, 50}));
-    EXPECT_DOUBLE_EQ(params.timeStep, 0.74);
+    EXPECT_DOUBLE_EQ(sim.model.timeStep, 0.74);
 }
 
 TEST(LoaderContinue, AMasterFileRestoresTheFinalPositionsAndVelocities) {
@@ -313,7 +313,7 @@ TEST(LoaderContinue, AMasterFileRestoresTheFinalPositionsAndVelocities) {
     EXPECT_THROW(loadAndContinue(), test::ProgramExit);
     test::expectGolden("loader_master_file.txt", console.output());
     for (int s = 0; s < 3; ++s) {
-        const Particle& p = arrays.particleArray[s];
+        const Particle& p = sim.arrays.particleArray[s];
         for (int a = 0; a < 3; ++a) {
             EXPECT_NEAR(p.position(a), pos[s][a], 5e-6 * std::abs(pos[s][a]));
             // Each stored coordinate is off by at most half a unit in its sixth digit.
@@ -324,9 +324,9 @@ TEST(LoaderContinue, AMasterFileRestoresTheFinalPositionsAndVelocities) {
     }
     // The temperature of the restored cloud: slot 0's mass times the squared mean speed over 3.
     const double meanSpeed =
-        (arrays.particleArray[0].speed() + arrays.particleArray[1].speed()) / 2;
-    EXPECT_DOUBLE_EQ(params.temperatureRatio, stored(d.mass(0)) * meanSpeed * meanSpeed / 3);
-    EXPECT_DOUBLE_EQ(params.timeStep, stored(dt));
+        (sim.arrays.particleArray[0].speed() + sim.arrays.particleArray[1].speed()) / 2;
+    EXPECT_DOUBLE_EQ(sim.thermostat.temperatureRatio, stored(d.mass(0)) * meanSpeed * meanSpeed / 3);
+    EXPECT_DOUBLE_EQ(sim.model.timeStep, stored(dt));
 }
 
 TEST(LoaderContinue, ADeadParticleMismatchAsksForTheCountAndRescalesWhenItChanges) {
@@ -351,27 +351,27 @@ TEST(LoaderContinue, ADeadParticleMismatchAsksForTheCountAndRescalesWhenItChange
         loadAndContinue();
         transcripts += console.output();
         const int answer = answers[std::string(answers).size() - 2] - '0';
-        EXPECT_EQ(params.numDeadParticles, answer);
+        EXPECT_EQ(sim.reserve.numDeadParticles, answer);
         if (answer == 2) {
-            EXPECT_DOUBLE_EQ(params.apparatusRadius, 12.5);
+            EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, 12.5);
             for (int s = 0; s < 5; ++s)
-                EXPECT_EQ(arrays.particleArray[s].mass(), stored(d.mass(s)));
+                EXPECT_EQ(sim.arrays.particleArray[s].mass(), stored(d.mass(s)));
             continue;
         }
         const double rapar = std::cbrt(3.0 * 5 / (4 * pi)) * d.spacing;
-        EXPECT_DOUBLE_EQ(params.apparatusRadius, rapar);
-        EXPECT_DOUBLE_EQ(params.numberDensity, 4 / (rapar * rapar * rapar * 2000));
-        EXPECT_DOUBLE_EQ(params.deadParkY, 1.5 * rapar);
+        EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, rapar);
+        EXPECT_DOUBLE_EQ(sim.model.numberDensity, 4 / (rapar * rapar * rapar * 2000));
+        EXPECT_DOUBLE_EQ(sim.reserve.deadParkY, 1.5 * rapar);
         for (int s = 0; s < 4; ++s) {
-            const Particle& p = arrays.particleArray[s];
+            const Particle& p = sim.arrays.particleArray[s];
             EXPECT_EQ((std::vector<double>{p.mass(), p.charge(), p.radius(), p.colour(0),
                                            p.colour(2), p.position(0)}),
                       (std::vector<double>{stored(d.mass(0)), stored(d.charge(0)),
                                            stored(d.radius(s)), 0, 0, stored(d.position(2, s, 0))}))
                 << s;
         }
-        EXPECT_EQ(arrays.particleArray[4].mass(), stored(d.mass(4)));
-        EXPECT_EQ(arrays.particleArray[4].colour(0), 1.0);
+        EXPECT_EQ(sim.arrays.particleArray[4].mass(), stored(d.mass(4)));
+        EXPECT_EQ(sim.arrays.particleArray[4].colour(0), 1.0);
     }
     test::expectGolden("loader_dead_mismatch.txt", transcripts);
 }
@@ -395,8 +395,8 @@ TEST(LoaderContinue, FilesWithTooFewFramesAreRefusedOrTheFrameAskedAgain) {
     loadAndContinue();
     test::expectGolden("loader_too_few_frames.txt", console.output());
     for (int a = 0; a < 3; ++a)
-        EXPECT_EQ(arrays.particleArray[0].position(a), stored(d.position(3, 0, a)));
-    EXPECT_EQ(params.runMode, 1);
+        EXPECT_EQ(sim.arrays.particleArray[0].position(a), stored(d.position(3, 0, a)));
+    EXPECT_EQ(sim.run.runMode, 1);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -18,42 +18,42 @@ TEST(DataSetWriter, DataSetAndMasterFileHaveTheirExactText) {
     test::resetProgramState();
     test::TempDir dir;
     test::ScriptedConsole console("");
-    params.numParticles = 3;
-    params.numDeadParticles = 1;
-    params.apparatusRadius = 29.9799;
-    params.timeStep = 2.0;
-    params.debyeSphereCount = 153919;
-    params.dustPlasmaFrequency = 2.59698e-09;
-    params.interparticleDistance = 33.5083;
-    params.framesToCalculate = 8;
-    params.writeFreq = 4;
-    params.baseName = "small";
+    sim.numParticles = 3;
+    sim.reserve.numDeadParticles = 1;
+    sim.model.apparatusRadius = 29.9799;
+    sim.model.timeStep = 2.0;
+    sim.model.debyeSphereCount = 153919;
+    sim.model.dustPlasmaFrequency = 2.59698e-09;
+    sim.model.interparticleDistance = 33.5083;
+    sim.clock.framesToCalculate = 8;
+    sim.clock.writeFreq = 4;
+    sim.run.baseName = "small";
     // Two grains and a parked dead particle: position, velocity, colour, mass, charge, radius;
     // values exact in binary, so that the master file's step back and forth restores them.
     const std::vector<Particle> grains = {
         {{1.5, -2.25, 0.125}, {0.25, 0, -0.5}, {0, 0, 0}, 1.07251e16, -10000, 0.00300792},
         {{-10, 20.5, 3}, {0, 0, 0}, {0, 0, 0}, 1.07251e16, -10000, 0.00300792},
         {{0, 44.9699, 0}, {0, 0, 0}, {1, 0, 0.5}, 0, 0, 0.00300792}};
-    arrays.particleArray = grains;
+    sim.arrays.particleArray = grains;
     writeFrame();  // no stream open yet: the lines are lost, quietly
     dataSetStream = openForWrite("small");
     writeDataSetHeader(2, 4);
-    params.currentFrame = 1;
+    sim.clock.currentFrame = 1;
     writeFrame();
-    arrays.particleArray = {{{0.000123456789, 1234567.0, -98765.4321}}};  // six digits kept
-    params.currentFrame = 8;
+    sim.arrays.particleArray = {{{0.000123456789, 1234567.0, -98765.4321}}};  // six digits kept
+    sim.clock.currentFrame = 8;
     writeFrame();
     // Every line is on disk before the stream is closed, as after an interrupted render.
     const std::string dataSet = test::readFile("small");
-    EXPECT_EQ(params.totalCharge, -20000.0);
+    EXPECT_EQ(sim.model.totalCharge, -20000.0);
     EXPECT_EQ(console.output(), "");  // the charge is reported only with the master file
 
-    arrays.particleArray = grains;
-    params.currentFrame = 9;  // the call after the last frame
+    sim.arrays.particleArray = grains;
+    sim.clock.currentFrame = 9;  // the call after the last frame
     writeMasterFile();
     EXPECT_FALSE(dataSetStream.is_open());
-    EXPECT_EQ(params.currentFrame, 2);
-    EXPECT_EQ(arrays.particleArray[0].position(2), 0.125);
+    EXPECT_EQ(sim.clock.currentFrame, 2);
+    EXPECT_EQ(sim.arrays.particleArray[0].position(2), 0.125);
     EXPECT_EQ(console.output(), "\nTotal charge of all dust particles : -20000\n\n");
     // A second render under the same name adds a second master data set below the first.
     writeMasterFile();

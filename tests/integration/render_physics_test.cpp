@@ -14,7 +14,7 @@
 #include "setup/configuration.h"
 #include "setup/derived.h"
 #include "sim/dead_particles.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "sim/timestep.h"
 #include "tests/support/test_support.h"
 
@@ -24,23 +24,23 @@ namespace {
 // A cloud set up as a new render would be: derived quantities, random thermal placement, dead
 // particles parked, total charge summed as the data set header does.
 void setUpCloud(int liveGrains, int deadParticles, double coupling) {
-    params.baseName = "cloud";
-    params.randomSeed = 13;
-    params.numDeadParticles = deadParticles;
-    params.numParticles = liveGrains + deadParticles;
-    params.dustTemperature = 300;
-    params.ccple = coupling;
-    params.ccpleTarget = coupling;
-    params.grainCharge = -10000;
-    params.stepMultiplier = 1.0;
-    params.runMode = 1;
-    params.framesToCalculate = 1000000;
-    params.writeFreq = 1000000;
-    params.analysisFreq = 1000;
+    sim.run.baseName = "cloud";
+    sim.run.randomSeed = 13;
+    sim.reserve.numDeadParticles = deadParticles;
+    sim.numParticles = liveGrains + deadParticles;
+    sim.model.dustTemperature = 300;
+    sim.thermostat.ccple = coupling;
+    sim.thermostat.ccpleTarget = coupling;
+    sim.model.grainCharge = -10000;
+    sim.model.stepMultiplier = 1.0;
+    sim.run.runMode = 1;
+    sim.clock.framesToCalculate = 1000000;
+    sim.clock.writeFreq = 1000000;
+    sim.clock.analysisFreq = 1000;
     computeDerivedQuantities();
     configureInitialParticles();
-    params.totalCharge = 0;
-    for (const Particle& p : arrays.particleArray) params.totalCharge += p.charge();
+    sim.model.totalCharge = 0;
+    for (const Particle& p : sim.arrays.particleArray) sim.model.totalCharge += p.charge();
 }
 
 class RenderPhysics : public ::testing::Test {
@@ -49,9 +49,9 @@ class RenderPhysics : public ::testing::Test {
 };
 
 void step() {
-    timeStepOnce(particles(), liveCount());
-    params.simTime += params.timeStep;
-    params.currentFrame += 1;
+    timeStepOnce(sim.particles(), sim.liveCount());
+    sim.clock.simTime += sim.model.timeStep;
+    sim.clock.currentFrame += 1;
 }
 
 // The thermostat steers the averaged coupling from the set-up's Gamma of 50 to a target of 150,
@@ -59,17 +59,17 @@ void step() {
 // the target, but the cloud stays there.
 TEST_F(RenderPhysics, ThermostatBringsACloudToItsTargetCouplingAndHoldsIt) {
     setUpCloud(200, 0, 50);
-    params.ccpleTarget = 150;
-    params.coolingState = 1;
+    sim.thermostat.ccpleTarget = 150;
+    sim.thermostat.state = 1;
     const int tail = 2000;
     int reachedAtTheEnd = 0;
     double meanAtTheEnd = 0;
     for (int i = 0; i < 6000; ++i) {
         step();
-        ASSERT_TRUE(std::isfinite(params.ccple));
+        ASSERT_TRUE(std::isfinite(sim.thermostat.ccple));
         if (i >= 6000 - tail) {
-            reachedAtTheEnd += params.coolingState == 2;
-            meanAtTheEnd += params.ccpleAverage / tail;
+            reachedAtTheEnd += sim.thermostat.state == 2;
+            meanAtTheEnd += sim.thermostat.ccpleAverage / tail;
         }
     }
     EXPECT_GT(reachedAtTheEnd, tail / 2);
@@ -82,14 +82,14 @@ TEST_F(RenderPhysics, ThermostatBringsACloudToItsTargetCouplingAndHoldsIt) {
 TEST_F(RenderPhysics, FiredGrainCrossesTheCloudAndReturnsToTheReserve) {
     setUpCloud(40, 3, 500);
     writeRunLogHeaders();
-    const int slots = params.numParticles;
-    fireDeadParticle(params.apparatusRadius * params.deadSpeedFraction / params.timeStep);
+    const int slots = sim.numParticles;
+    fireDeadParticle(sim.model.apparatusRadius * sim.reserve.deadSpeedFraction / sim.model.timeStep);
     int steps = 0;
-    for (; params.numDeadParticles == 2 && steps < 2000; ++steps) {
+    for (; sim.reserve.numDeadParticles == 2 && steps < 2000; ++steps) {
         step();
-        ASSERT_EQ(liveCount() + params.numDeadParticles, slots);
+        ASSERT_EQ(sim.liveCount() + sim.reserve.numDeadParticles, slots);
     }
-    EXPECT_EQ(params.numDeadParticles, 3) << "the fired grain never came back";
+    EXPECT_EQ(sim.reserve.numDeadParticles, 3) << "the fired grain never came back";
     // 1.5 Rapar in, through the cloud, and 5 Rapar out, at 0.06 Rapar a step.
     EXPECT_GT(steps, static_cast<int>((1.5 + 5 - 1) / 0.06));
     // One escape, one row below the header: 5 Rapar out, on the far side.
@@ -99,7 +99,7 @@ TEST_F(RenderPhysics, FiredGrainCrossesTheCloudAndReturnsToTheReserve) {
     double phi, theta, x, y, z;
     ASSERT_TRUE(detector >> phi >> theta >> x >> y >> z);
     EXPECT_FALSE(detector >> header);
-    EXPECT_GE(std::sqrt(x * x + y * y + z * z), 5 * params.apparatusRadius * (1 - 1e-5));
+    EXPECT_GE(std::sqrt(x * x + y * y + z * z), 5 * sim.model.apparatusRadius * (1 - 1e-5));
     EXPECT_LT(y, 0);
 }
 
@@ -107,11 +107,11 @@ TEST_F(RenderPhysics, FiredGrainCrossesTheCloudAndReturnsToTheReserve) {
 // since the wall had its say.
 int grainsOnOrBeyondTheWall = 0;
 void countGrainsOnOrBeyondTheWall() {
-    for (int i = 0; i < liveCount() && params.wallOn > 0; ++i) {
-        const Particle& p = arrays.particleArray[i];
+    for (int i = 0; i < sim.liveCount() && sim.switches.wallOn > 0; ++i) {
+        const Particle& p = sim.arrays.particleArray[i];
         grainsOnOrBeyondTheWall +=
             !p.isDeadParticle() &&
-            !(p.distanceFromCentre() < params.apparatusRadius - p.rad && std::isfinite(p.speed()));
+            !(p.distanceFromCentre() < sim.model.apparatusRadius - p.rad && std::isfinite(p.speed()));
     }
 }
 
@@ -120,24 +120,24 @@ void countGrainsOnOrBeyondTheWall() {
 // after the grains are heated, and when the wall comes back after grains have drifted out.
 TEST_F(RenderPhysics, HotGrainsWithoutTheFieldStayInsideTheWall) {
     setUpCloud(100, 0, 500);
-    params.apparatusFieldOn = -1;
-    params.analysisFreq = 1000000;
+    sim.switches.apparatusFieldOn = -1;
+    sim.clock.analysisFreq = 1000000;
     stepOutputs.printStatusLine = &countGrainsOnOrBeyondTheWall;
     auto heat = [](double factor) {
-        for (Particle& p : arrays.particleArray)
+        for (Particle& p : sim.arrays.particleArray)
             for (double& v : p.vel) v *= factor;
     };
     heat(30);
     grainsOnOrBeyondTheWall = 0;
     int wallHits = 0;
     for (int i = 0; i < 20000; ++i) {
-        if (i == 8000) params.timeStep /= 2;  // as the menu does
+        if (i == 8000) sim.model.timeStep /= 2;  // as the menu does
         if (i == 12000) heat(2);              // as a new temperature does
-        if (i == 15000) params.wallOn = -1;   // grains drift out
-        if (i == 15100) params.wallOn = 1;
-        for (int s = 0; s < liveCount(); ++s) {
-            const Particle& p = arrays.particleArray[s];
-            wallHits += p.distanceFromCentre() >= params.apparatusRadius - p.rad;
+        if (i == 15000) sim.switches.wallOn = -1;   // grains drift out
+        if (i == 15100) sim.switches.wallOn = 1;
+        for (int s = 0; s < sim.liveCount(); ++s) {
+            const Particle& p = sim.arrays.particleArray[s];
+            wallHits += p.distanceFromCentre() >= sim.model.apparatusRadius - p.rad;
         }
         step();
     }
@@ -149,34 +149,34 @@ TEST_F(RenderPhysics, HotGrainsWithoutTheFieldStayInsideTheWall) {
 // significant digits the file keeps, and the properties of every slot.
 TEST_F(RenderPhysics, PlayModeLoadsEveryPositionTheRenderStored) {
     setUpCloud(30, 2, 500);
-    params.framesToCalculate = 40;
-    params.writeFreq = 10;
-    params.numWrittenFrames = 4;
-    params.baseName = "trip";
+    sim.clock.framesToCalculate = 40;
+    sim.clock.writeFreq = 10;
+    sim.clock.numWrittenFrames = 4;
+    sim.run.baseName = "trip";
     dataSetStream = openForWrite("trip");
-    writeDataSetHeader(params.numWrittenFrames, params.writeFreq);
+    writeDataSetHeader(sim.clock.numWrittenFrames, sim.clock.writeFreq);
     std::vector<std::vector<Particle>> stored;  // the state each write frame saw
     do {
-        const int f = params.currentFrame;
-        if ((f == 1 || f % 10 == 0) && f <= params.framesToCalculate)
-            stored.push_back(arrays.particleArray);
+        const int f = sim.clock.currentFrame;
+        if ((f == 1 || f % 10 == 0) && f <= sim.clock.framesToCalculate)
+            stored.push_back(sim.arrays.particleArray);
     } while (idleFrame() == FrameOutcome::Continue);
     ASSERT_EQ(stored.size(), 5u);  // frames 1, 10, 20, 30, 40; a reader loads the first four
     const int slots = static_cast<int>(stored[0].size());
 
     test::resetProgramState();
     test::ScriptedConsole console("trip\n1\n0\n");
-    params.runMode = 2;
+    sim.run.runMode = 2;
     openDataSetForReading();
-    params.runMode = 2;
-    allocateParticles(params.numParticles);
+    sim.run.runMode = 2;
+    allocateParticles(sim.numParticles);
     loadAllFrames();
-    ASSERT_EQ(params.numParticles, slots);
-    ASSERT_EQ(params.framesToCalculate, 4);
+    ASSERT_EQ(sim.numParticles, slots);
+    ASSERT_EQ(sim.clock.framesToCalculate, 4);
     for (int f = 1; f <= 4; ++f) {
         setFrameFromStore(f);
         for (int s = 0; s < slots; ++s) {
-            const Particle& p = arrays.particleArray[s];
+            const Particle& p = sim.arrays.particleArray[s];
             const Particle& w = stored[f - 1][s];
             EXPECT_EQ(p.isDeadParticle(), w.isDeadParticle()) << "slot " << s;
             const double loaded[] = {p.pos[0], p.pos[1], p.pos[2], p.m, p.q, p.rad};

@@ -16,7 +16,7 @@
 #include "setup/derived.h"
 #include "setup/setup.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -27,10 +27,10 @@ namespace {
 Parameters prepareRender(int live = 276, int deadCount = 100, double stepFactor = 1.0) {
     test::resetProgramState();
     applyRenderDefaults();
-    params.numDeadParticles = deadCount;
-    params.numParticles = live + deadCount;
-    params.stepMultiplier *= stepFactor;
-    params.baseName = "cloud";
+    sim.reserve.numDeadParticles = deadCount;
+    sim.numParticles = live + deadCount;
+    sim.model.stepMultiplier *= stepFactor;
+    sim.run.baseName = "cloud";
     computeDerivedQuantities();
     return params;
 }
@@ -66,10 +66,10 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     configureQuietly();  // no slots: harmless
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), "");
     prepareRender(5, 1);
-    params.randomSeed = 21;
-    params.speedDistributionOn = 1;
-    params.framesToCalculate = 100;
-    params.analysisFreq = 30;
+    sim.run.randomSeed = 21;
+    sim.switches.speedDistributionOn = 1;
+    sim.clock.framesToCalculate = 100;
+    sim.clock.analysisFreq = 30;
     ::setenv("GSL_RNG_SEED", "987654", 1);  // the run's own seed counts, not the environment's
     configureQuietly();
     ::unsetenv("GSL_RNG_SEED");
@@ -81,7 +81,7 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(rng, 21);
     const double sigma =
-        std::sqrt(boltzmannConstant * params.dustTemperature / (params.groupMass * electronMass));
+        std::sqrt(boltzmannConstant * sim.model.dustTemperature / (sim.model.groupMass * electronMass));
     for (int i = 0; i < 6; ++i) {
         const double theta = std::acos(2 * gsl_rng_uniform(rng) - 1);
         const double phi = 2 * gsl_rng_uniform(rng) * pi - pi;
@@ -90,28 +90,28 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
             u3 = gsl_rng_uniform(rng);
             u4 = gsl_rng_uniform(rng);
         } while (u3 * u3 <= u4);
-        const double r = u3 * params.apparatusRadius;
+        const double r = u3 * sim.model.apparatusRadius;
         double v[3], listed = -1;
-        for (double& vj : v) vj = gsl_ran_gaussian(rng, sigma) / params.electronThermalSpeed;
+        for (double& vj : v) vj = gsl_ran_gaussian(rng, sigma) / sim.model.electronThermalSpeed;
         rdistribution >> listed;
         EXPECT_NEAR(listed, r, 5e-6 * r) << i;
-        EXPECT_DOUBLE_EQ(arrays.speedTable[i], std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]))
+        EXPECT_DOUBLE_EQ(sim.arrays.speedTable[i], std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]))
             << i;
         // Radius, mass, charge and colour: one group of identical grains; the dead particle
         // waits at rest at 1.5 Rapar on y.
-        const Particle& p = arrays.particleArray[i];
+        const Particle& p = sim.arrays.particleArray[i];
         const std::vector<double> seen = {p.radius(),    p.mass(),      p.charge(),
                                           p.colour(0),   p.colour(1),   p.colour(2),
                                           p.position(0), p.position(1), p.position(2)};
         EXPECT_EQ(p.isDeadParticle(), i == 5);
         if (i == 5) {
-            EXPECT_EQ(seen, (std::vector<double>{params.grainRadius, 0, 0, 1, 0, 0.5, 0,
-                                                 1.5 * params.apparatusRadius, 0}));
+            EXPECT_EQ(seen, (std::vector<double>{sim.model.grainRadius, 0, 0, 1, 0, 0.5, 0,
+                                                 1.5 * sim.model.apparatusRadius, 0}));
             EXPECT_EQ(p.speed(), 0);
             break;
         }
         EXPECT_EQ(seen,
-                  (std::vector<double>{params.grainRadius, params.groupMass, -10000, 0, 0, 0,
+                  (std::vector<double>{sim.model.grainRadius, sim.model.groupMass, -10000, 0, 0, 0,
                                        r * std::sin(theta) * std::cos(phi),
                                        r * std::sin(theta) * std::sin(phi), r * std::cos(theta)}))
             << i;
@@ -119,15 +119,15 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     }
     gsl_rng_free(rng);
     // Speeds of the initial block only, in floor(100 / 30) + 1 blocks.
-    ASSERT_EQ(arrays.speedTable.size(), 6u * 4);
-    EXPECT_TRUE(std::all_of(arrays.speedTable.begin() + 6, arrays.speedTable.end(),
+    ASSERT_EQ(sim.arrays.speedTable.size(), 6u * 4);
+    EXPECT_TRUE(std::all_of(sim.arrays.speedTable.begin() + 6, sim.arrays.speedTable.end(),
                             [](double s) { return s == 0; }));
-    EXPECT_EQ(arrays.forceArray.size(), 3u * 6);
+    EXPECT_EQ(sim.arrays.forceArray.size(), 3u * 6);
     // Later averages leave the parked particle out.
-    const double mass = params.groupMass;
+    const double mass = sim.model.groupMass;
     reportAverages();
-    EXPECT_EQ(params.grainMass, mass);
-    EXPECT_EQ(params.grainCharge, -10000.0);
+    EXPECT_EQ(sim.model.grainMass, mass);
+    EXPECT_EQ(sim.model.grainCharge, -10000.0);
     // The same seed draws the same cloud; the radii file grows with each render.
     configureQuietly();
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), radii + radii);
@@ -148,43 +148,43 @@ TEST(MassGroups, GroupsAreColouredBlocksOneMassStepApart) {
         // quantities then normalise the average mass.
         test::resetProgramState();
         applyRenderDefaults();
-        params.numDeadParticles = 2;
-        params.numParticles = c.live;
-        params.numMassGroups = c.groups;
-        const double massAtLoad = params.grainMass;
+        sim.reserve.numDeadParticles = 2;
+        sim.numParticles = c.live;
+        sim.model.numMassGroups = c.groups;
+        const double massAtLoad = sim.model.grainMass;
         {
             test::ScriptedConsole console(c.fractions);
             setUpMassDistribution();
         }
         const double mean = (c.max + c.min) / 2;
-        EXPECT_DOUBLE_EQ(params.grainMass, mean * massAtLoad);
-        EXPECT_DOUBLE_EQ(params.grainRadius, 1e-6 * std::cbrt(mean));  // metres, same material
-        const int live = params.numParticles;
+        EXPECT_DOUBLE_EQ(sim.model.grainMass, mean * massAtLoad);
+        EXPECT_DOUBLE_EQ(sim.model.grainRadius, 1e-6 * std::cbrt(mean));  // metres, same material
+        const int live = sim.numParticles;
         EXPECT_EQ(live, c.rounded);
-        params.numParticles += params.numDeadParticles;
-        params.baseName = "groups";
+        sim.numParticles += sim.reserve.numDeadParticles;
+        sim.run.baseName = "groups";
         computeDerivedQuantities();
-        const double average = params.groupMass;
+        const double average = sim.model.groupMass;
         const double step = (c.max - c.min) / (c.groups - 1) * average;
         // A grain of the mean radius carries the charge typed in.
-        const double chargePerRadius = params.grainCharge / params.grainRadius;
+        const double chargePerRadius = sim.model.grainCharge / sim.model.grainRadius;
         test::TempDir dir;
         configureQuietly();
         for (int i = 0; i < live; ++i) {
-            const Particle& p = arrays.particleArray[i];
+            const Particle& p = sim.arrays.particleArray[i];
             const int g = i / (live / c.groups);
             for (int k = 0; k < 3; ++k) EXPECT_EQ(p.colour(k), colours[g][k]) << i;
             EXPECT_DOUBLE_EQ(p.mass(), average + g * step) << i;
             const double radius =
                 std::cbrt(p.mass() * electronMass * 3 / (4 * grainMaterialDensity * pi)) /
-                params.debyeLength;
+                sim.model.debyeLength;
             EXPECT_DOUBLE_EQ(p.radius(), radius) << i;
             EXPECT_DOUBLE_EQ(p.charge(), chargePerRadius * radius) << i;
         }
         // The averages are taken before the dead slots are parked, while they still carry the
         // last group's mass.
         const double top = average + (c.groups - 1) * step;
-        EXPECT_NEAR(params.grainMass / ((live * (average + top) / 2 + 2 * top) / (live + 2)), 1.0,
+        EXPECT_NEAR(sim.model.grainMass / ((live * (average + top) / 2 + 2 * top) / (live + 2)), 1.0,
                     1e-12);
     }
 }
@@ -192,16 +192,16 @@ TEST(MassGroups, GroupsAreColouredBlocksOneMassStepApart) {
 TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar) {
     test::resetProgramState();
     applyCrystalDefaults();
-    params.runMode = 6;
-    params.baseName = "crystal";
+    sim.run.runMode = 6;
+    sim.run.baseName = "crystal";
     computeDerivedQuantities();
-    const double bigR = params.apparatusRadius;
+    const double bigR = sim.model.apparatusRadius;
     const double a = bigR / 20;  // the lattice's sphere radius
     const double layer = std::sqrt(8.0 / 3.0) * a;
     const double s3 = std::sqrt(3.0);
     test::TempDir dir;
     configureQuietly();
-    const auto& g = arrays.particleArray;
+    const auto& g = sim.arrays.particleArray;
     // Offsets from the corner (-R, -R, -R): columns along z, rows along y, blocks of 400 along
     // x; odd columns and odd blocks sit in the hollows.
     const double corner[5][4] = {{0, 0, 0, 0},
@@ -226,7 +226,7 @@ TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar
                             [a](const Particle& p) { return p.radius() == a && p.speed() == 0; }));
     EXPECT_TRUE(g[8000].isDeadParticle());
     EXPECT_DOUBLE_EQ(g[8000].position(1), 1.5 * bigR);
-    EXPECT_DOUBLE_EQ(params.apparatusRadius, bigR * std::sqrt(8.0 / 3.0) / 2);
+    EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, bigR * std::sqrt(8.0 / 3.0) / 2);
 }
 
 }  // namespace

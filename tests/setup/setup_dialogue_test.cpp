@@ -17,7 +17,7 @@
 #include "dataset/writer.h"
 #include "setup/setup.h"
 #include "sim/cooling.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 #include "view/highlight.h"
 #include "view/keys.h"
@@ -93,8 +93,8 @@ std::string settled() {
                 p.speedDistributionOn, "2D", p.shellOutput2D, p.pcfOutput2D, p.potentialOutput2D,
                 p.efieldOutput2D, "schedule", p.scheduleStep, p.scheduleDivisions,
                 p.scheduleDivisionLength, p.scheduleMode, "play step", p.playStep, "grains",
-                arrays.particleArray.size(), "charge 0",
-                arrays.particleArray.empty() ? 0 : arrays.particleArray[0].charge());
+                sim.arrays.particleArray.size(), "charge 0",
+                sim.arrays.particleArray.empty() ? 0 : sim.arrays.particleArray[0].charge());
 }
 template <void (*dialogue)()>
 std::string run() {
@@ -102,7 +102,7 @@ std::string run() {
     return settled();
 }
 std::string setUpInWindow() {
-    params.windowOpen = true;
+    view.windowOpen = true;
     return run<runSetUp>();
 }
 
@@ -150,19 +150,19 @@ TEST(Dialogues, FollowTheirScripts) {
         // analyses, so 1; the written count stays the parameters'.
         {"cooling schedule", "0\n200\n100\n1\n0\n3\n1\n10\n3\n2\n",
          [] {
-             params.numWrittenFrames = 123;
+             sim.clock.numWrittenFrames = 123;
              return run<promptCoolingSchedule>();
          }},
     };
     test::expectGolden("setup_dialogues.txt", transcripts(cases, [] {}));
 }
 
-// A window command, run after a small render's set-up (kPlay for a replay, 0 while still in
+// A window command, run after a small render's set-up (RunMode::Play for a replay, 0 while still in
 // the set-up, where end of input ends the program).
 template <class Getter>
-std::function<std::string()> key(int code, bool special, Getter state, int mode = kRender) {
+std::function<std::string()> key(int code, bool special, Getter state, int mode = RunMode::Render) {
     return [=] {
-        params.runMode = mode;
+        sim.run.runMode = mode;
         console::setInputEndCancels(mode != 0);
         if (special) {
             specialKeyHandler(code, 0, 0);
@@ -213,39 +213,39 @@ TEST(BadAnswers, AreRefusedOrCancelledAndNeverShiftLaterAnswers) {
         {"speed table", "1\n0\nrun\n13\n0\n100000\n1000000000\n300\n500\n10000\n5\n1\n1\n1\n1\n",
          run<runSetUp>},
         // Input ends at a window command: the command is cancelled or takes its fallback.
-        {"F6", "", key(GLUT_KEY_F6, true, [] { return arrays.particleArray[1].vel[0]; })},
+        {"F6", "", key(GLUT_KEY_F6, true, [] { return sim.arrays.particleArray[1].vel[0]; })},
         {"F6 in the set-up", "",
          key(
              GLUT_KEY_F6, true, [] { return 0; }, 0)},
         {"F7", "", key(GLUT_KEY_F7, true, [] { return view.sliceMin; })},
         {"F7 centre", "0.2\n", key(GLUT_KEY_F7, true, [] { return view.sliceMin; })},
-        {"F8", "", key(GLUT_KEY_F8, true, [] { return arrays.particleArray[0].colour(1); })},
+        {"F8", "", key(GLUT_KEY_F8, true, [] { return sim.arrays.particleArray[0].colour(1); })},
         // Neither analysis wrote a line.
         {"F5", "", key(GLUT_KEY_F5, true, [] { return 0; })},
-        {"C", "", key('C', false, [] { return params.coolingState; })},
-        {"f", "", key('f', false, [] { return params.autoFiringOn; })},
-        {"q", "", key('q', false, [] { return tracker.trackedCount; })},
+        {"C", "", key('C', false, [] { return sim.thermostat.state; })},
+        {"f", "", key('f', false, [] { return sim.switches.autoFiringOn; })},
+        {"q", "", key('q', false, [] { return sim.tracker.trackedCount; })},
         {"g", "",
          key(
-             'g', false, [] { return params.currentFrame; }, kPlay)},
+             'g', false, [] { return sim.clock.currentFrame; }, RunMode::Play)},
         {"menus", "",
          [] {
              console::setInputEndCancels(true);
-             params.runMode = kRender;
+             sim.run.runMode = RunMode::Render;
              for (int entry : {13, 21, 23, 26}) menuHandler(entry);
-             return join(dead.deadMassFraction, dead.phiScanOn, params.coolingTolerance);
+             return join(sim.reserve.deadMassFraction, sim.reserve.phiScanOn, sim.thermostat.coolingTolerance);
          }},
     };
     // A small render: four grains and one dead particle.
     const auto smallRun = [] {
-        params.numParticles = 5;
-        params.numDeadParticles = 1;
-        params.framesToCalculate = 10;
-        params.apparatusRadius = 10;
-        params.temperatureRatio = 0.01;
-        arrays.particleArray.assign(5, Particle{});
-        for (int i = 0; i < 5; ++i) arrays.particleArray[i].setVelocity(0, 0.1 * (i + 1));
-        arrays.particleArray[0].setColour(0, 4, 0);
+        sim.numParticles = 5;
+        sim.reserve.numDeadParticles = 1;
+        sim.clock.framesToCalculate = 10;
+        sim.model.apparatusRadius = 10;
+        sim.thermostat.temperatureRatio = 0.01;
+        sim.arrays.particleArray.assign(5, Particle{});
+        for (int i = 0; i < 5; ++i) sim.arrays.particleArray[i].setVelocity(0, 0.1 * (i + 1));
+        sim.arrays.particleArray[0].setColour(0, 4, 0);
         view.sliceMin = -1;
     };
     test::expectGolden("bad_answers.txt", transcripts(cases, smallRun));

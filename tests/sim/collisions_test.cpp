@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/sim/grazing_crossings.h"
 #include "tests/support/test_support.h"
 
@@ -115,8 +115,8 @@ class Wall : public ::testing::Test {
   protected:
     void SetUp() override {
         test::resetProgramState();
-        params.apparatusRadius = 10;
-        params.timeStep = 0.4;
+        sim.model.apparatusRadius = 10;
+        sim.model.timeStep = 0.4;
     }
     static constexpr double kWall = 9.5;
 };
@@ -153,7 +153,7 @@ TEST_F(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
         const double speed = p.speed();
         reflectFromWall(p);
         ASSERT_TRUE(finite(p)) << c.name;
-        EXPECT_LT(p.distanceFromCentre(), params.apparatusRadius - c.radius) << c.name;
+        EXPECT_LT(p.distanceFromCentre(), sim.model.apparatusRadius - c.radius) << c.name;
         EXPECT_NEAR(p.speed(), speed, 1e-12 * speed) << c.name;
         expectNear(position(p), c.endPos, 1e-9, c.name);
         expectNear(velocity(p), c.endVel, 1e-9, c.name);
@@ -183,8 +183,8 @@ Walk walkBounceByBounce(const test::GrazingCrossing& crossing) {
 
 TEST(WallGrazing, CrossingsEndInsideAtTheirSpeedWhereABounceByBounceWalkEnds) {
     test::resetProgramState();
-    params.apparatusRadius = test::kGrazingApparatusRadius;
-    params.timeStep = test::kGrazingTimeStep;
+    sim.model.apparatusRadius = test::kGrazingApparatusRadius;
+    sim.model.timeStep = test::kGrazingTimeStep;
     std::mt19937_64 random(5);
     int severalBounces = 0;
     for (int trial = 0; trial < 100000; ++trial) {
@@ -203,7 +203,7 @@ TEST(WallGrazing, CrossingsEndInsideAtTheirSpeedWhereABounceByBounceWalkEnds) {
         }
     }
     EXPECT_GT(severalBounces, 20000);
-    EXPECT_EQ(params.timeStep, test::kGrazingTimeStep) << "the bounce must not touch the step";
+    EXPECT_EQ(sim.model.timeStep, test::kGrazingTimeStep) << "the bounce must not touch the step";
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -16,39 +16,39 @@ namespace {
 
 TEST(CcpleHistory, TenSampleRingFillsThenWraps) {
     test::resetProgramState();
-    params.ccple = 50;
+    sim.thermostat.ccple = 50;
     updateCcpleAverage();
-    EXPECT_DOUBLE_EQ(params.ccpleAverage, 5.0);
-    EXPECT_EQ(params.ccpleHistoryIndex, 1.0);
+    EXPECT_DOUBLE_EQ(sim.thermostat.ccpleAverage, 5.0);
+    EXPECT_EQ(sim.thermostat.ccpleHistoryIndex, 1.0);
     for (int i = 1; i < 10; ++i) updateCcpleAverage();
-    EXPECT_DOUBLE_EQ(params.ccpleAverage, 50.0);
-    EXPECT_EQ(params.ccpleHistoryIndex, 0.0);
-    params.ccple = 80;
+    EXPECT_DOUBLE_EQ(sim.thermostat.ccpleAverage, 50.0);
+    EXPECT_EQ(sim.thermostat.ccpleHistoryIndex, 0.0);
+    sim.thermostat.ccple = 80;
     updateCcpleAverage();
-    EXPECT_EQ(params.ccpleHistory[0], 80.0);
-    EXPECT_EQ(params.ccpleHistory[1], 50.0);
-    EXPECT_DOUBLE_EQ(params.ccpleAverage, 53.0);
-    EXPECT_EQ(params.ccpleHistoryIndex, 1.0);
+    EXPECT_EQ(sim.thermostat.ccpleHistory[0], 80.0);
+    EXPECT_EQ(sim.thermostat.ccpleHistory[1], 50.0);
+    EXPECT_DOUBLE_EQ(sim.thermostat.ccpleAverage, 53.0);
+    EXPECT_EQ(sim.thermostat.ccpleHistoryIndex, 1.0);
 }
 
 // Six grains with five dead particles parked above them, as the set-up leaves them; the
 // analyses the schedule and the firing automation call run on it.
 void cloudWithDeadParticles() {
-    params.numParticles = 11;
-    params.numDeadParticles = 5;
-    params.apparatusRadius = 10;
-    params.grainRadius = 0.01;
-    params.grainMass = 1e9;
-    params.grainCharge = -1000;
-    params.interparticleDistance = 2;
-    params.deadParkY = 15;
-    params.timeStep = 0.5;
-    params.debyeSphereCount = 1;
-    params.dustPlasmaFrequency = 0.01;
-    arrays.particleArray.assign(11, Particle{});
-    arrays.forceArray.assign(33, 0.0);
+    sim.numParticles = 11;
+    sim.reserve.numDeadParticles = 5;
+    sim.model.apparatusRadius = 10;
+    sim.model.grainRadius = 0.01;
+    sim.model.grainMass = 1e9;
+    sim.model.grainCharge = -1000;
+    sim.model.interparticleDistance = 2;
+    sim.reserve.deadParkY = 15;
+    sim.model.timeStep = 0.5;
+    sim.model.debyeSphereCount = 1;
+    sim.model.dustPlasmaFrequency = 0.01;
+    sim.arrays.particleArray.assign(11, Particle{});
+    sim.arrays.forceArray.assign(33, 0.0);
     for (int i = 0; i < 11; ++i) {
-        Particle& p = arrays.particleArray[i];
+        Particle& p = sim.arrays.particleArray[i];
         p.setRadius(0.01);
         if (i < 6) {
             p.pos[0] = i - 2.5;
@@ -69,21 +69,21 @@ TEST(SmartCooling, MaxToMinAndBackFrameByFrame) {
     for (const auto& [length, frames] : {std::pair{100, 600}, std::pair{1, 20}}) {
         test::Sandbox sandbox;
         cloudWithDeadParticles();
-        params.automatedAnalysis = 1;
-        params.scheduleDivisionLength = length;
-        params.scheduleDivisions = 3;
-        params.scheduleStep = (150.0 - 50.0) / 2;
-        params.ccpleTarget = 150.0 + params.scheduleStep;
-        params.framesToCalculate = frames;
+        sim.switches.automatedAnalysis = 1;
+        sim.thermostat.scheduleDivisionLength = length;
+        sim.thermostat.scheduleDivisions = 3;
+        sim.thermostat.scheduleStep = (150.0 - 50.0) / 2;
+        sim.thermostat.ccpleTarget = 150.0 + sim.thermostat.scheduleStep;
+        sim.clock.framesToCalculate = frames;
         transcript << "== L = " << length << "\n";
         for (int frame = 1; frame <= frames + 50; ++frame) {
-            params.currentFrame = frame;
+            sim.clock.currentFrame = frame;
             sandbox.console.clearOutput();
             smartCoolingSchedule();
-            ASSERT_EQ(params.automatedAnalysis, 1) << "frame " << frame;
+            ASSERT_EQ(sim.switches.automatedAnalysis, 1) << "frame " << frame;
             if (!sandbox.console.output().empty())
                 transcript << frame << ":" << sandbox.console.output() << "target "
-                           << params.ccpleTarget << ", state " << params.coolingState << "\n";
+                           << sim.thermostat.ccpleTarget << ", state " << sim.thermostat.state << "\n";
         }
     }
     test::expectGolden("smart_cooling.txt", transcript.str());
@@ -97,11 +97,11 @@ TEST(CoolingDialogues, TargetAndNewTemperature) {
     {
         test::Sandbox sandbox;
         test::ScriptedConsole console("0\n-5\n75\n");
-        params.numDeadParticles = 37;
+        sim.reserve.numDeadParticles = 37;
         askCcpleTarget();
-        EXPECT_EQ(params.ccpleTarget, 75.0);
-        EXPECT_EQ(params.coolingState, 1);
-        EXPECT_EQ(params.autoFiringStartDead, 37);
+        EXPECT_EQ(sim.thermostat.ccpleTarget, 75.0);
+        EXPECT_EQ(sim.thermostat.state, 1);
+        EXPECT_EQ(sim.reserve.autoFiringStartDead, 37);
         transcript = console.output();
     }
     struct Case {
@@ -113,23 +113,23 @@ TEST(CoolingDialogues, TargetAndNewTemperature) {
     for (const Case& c : cases) {
         test::Sandbox sandbox;
         test::ScriptedConsole console(c.answers);
-        params.numParticles = 4;
-        params.numDeadParticles = 1;
-        arrays.particleArray.assign(4, Particle{});
+        sim.numParticles = 4;
+        sim.reserve.numDeadParticles = 1;
+        sim.arrays.particleArray.assign(4, Particle{});
         for (int i = 0; i < 4; ++i) {
-            Particle& p = arrays.particleArray[i];
+            Particle& p = sim.arrays.particleArray[i];
             p.vel[0] = 0.1 * (i + 1);
             p.vel[1] = -0.2 * i;
             p.vel[2] = 0.03;
         }
-        arrays.particleArray[3].setColour(1.0, 0.0, 0.5);
-        const std::vector<Particle> before = arrays.particleArray;
-        params.temperatureRatio = c.measured / params.plasmaTemperature;
+        sim.arrays.particleArray[3].setColour(1.0, 0.0, 0.5);
+        const std::vector<Particle> before = sim.arrays.particleArray;
+        sim.thermostat.temperatureRatio = c.measured / sim.model.plasmaTemperature;
         changeTemperature();
-        EXPECT_EQ(params.dustTemperature, c.newTemperature) << c.answers;
+        EXPECT_EQ(sim.model.dustTemperature, c.newTemperature) << c.answers;
         for (int i = 0; i < 4; ++i)
             for (int k = 0; k < 3; ++k)
-                EXPECT_NEAR(arrays.particleArray[i].vel[k], c.factor * before[i].vel[k], 1e-14)
+                EXPECT_NEAR(sim.arrays.particleArray[i].vel[k], c.factor * before[i].vel[k], 1e-14)
                     << c.answers << " particle " << i << " component " << k;
         const std::string out = console.output();
         transcript += "== " + out.substr(out.find("Current temperature: "));
@@ -140,8 +140,8 @@ TEST(CoolingDialogues, TargetAndNewTemperature) {
 TEST(AutoFiring, FiresWhenTargetHeldAndTheLastShotIsOld) {
     test::Sandbox sandbox;
     cloudWithDeadParticles();
-    params.autoFiringOn = 1;
-    params.lastFireFrame = 0;
+    sim.switches.autoFiringOn = 1;
+    sim.reserve.lastFireFrame = 0;
     struct Case {
         int coolingState, frame, compensate, startDead, lastFireAfter;
     };
@@ -153,13 +153,13 @@ TEST(AutoFiring, FiresWhenTargetHeldAndTheLastShotIsOld) {
         {2, 51, 1, 9, 26}, {2, 52, 1, 9, 52},
     };
     for (const Case& c : cases) {
-        params.coolingState = c.coolingState;
-        params.currentFrame = c.frame;
-        params.compensateDeadAddition = c.compensate;
-        params.autoFiringStartDead = c.startDead;
+        sim.thermostat.state = c.coolingState;
+        sim.clock.currentFrame = c.frame;
+        sim.switches.compensateDeadAddition = c.compensate;
+        sim.reserve.autoFiringStartDead = c.startDead;
         autoFiring();
-        EXPECT_EQ(params.lastFireFrame, c.lastFireAfter) << "frame " << c.frame;
-        EXPECT_EQ(params.automatedAnalysis, 0) << "frame " << c.frame;
+        EXPECT_EQ(sim.reserve.lastFireFrame, c.lastFireAfter) << "frame " << c.frame;
+        EXPECT_EQ(sim.switches.automatedAnalysis, 0) << "frame " << c.frame;
     }
 }
 

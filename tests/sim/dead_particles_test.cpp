@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -21,18 +21,18 @@ constexpr double kRapar = 10, kTimeStep = 0.5, kMass = 2, kCharge = -100, kRadiu
 // can be told apart, then `waiting` dead particles parked as the set-up leaves them.
 void makeCloud(int live, int waiting) {
     test::resetProgramState();
-    params.apparatusRadius = kRapar;
-    params.timeStep = kTimeStep;
-    params.grainMass = kMass;
-    params.grainCharge = kCharge;
-    params.grainRadius = kRadius;
-    params.interparticleDistance = 1.5;
-    params.deadParkY = 1.5 * kRapar;
-    params.numParticles = live + waiting;
-    params.numDeadParticles = waiting;
-    arrays.particleArray.assign(live + waiting, Particle{});
+    sim.model.apparatusRadius = kRapar;
+    sim.model.timeStep = kTimeStep;
+    sim.model.grainMass = kMass;
+    sim.model.grainCharge = kCharge;
+    sim.model.grainRadius = kRadius;
+    sim.model.interparticleDistance = 1.5;
+    sim.reserve.deadParkY = 1.5 * kRapar;
+    sim.numParticles = live + waiting;
+    sim.reserve.numDeadParticles = waiting;
+    sim.arrays.particleArray.assign(live + waiting, Particle{});
     for (int i = 0; i < live + waiting; ++i) {
-        Particle& p = arrays.particleArray[i];
+        Particle& p = sim.arrays.particleArray[i];
         p.setRadius(kRadius);
         if (i < live) {
             p.setPosition(0, 0.1 * (i + 1));
@@ -41,17 +41,17 @@ void makeCloud(int live, int waiting) {
             p.setCharge(kCharge);
         } else {
             p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
-            p.setPosition(1, params.deadParkY);
+            p.setPosition(1, sim.reserve.deadParkY);
         }
     }
 }
 
 double defaultSpeed() {
-    return params.apparatusRadius * params.deadSpeedFraction / params.timeStep;
+    return sim.model.apparatusRadius * sim.reserve.deadSpeedFraction / sim.model.timeStep;
 }
 
 Particle& slot(int i) {
-    return arrays.particleArray.at(i);
+    return sim.arrays.particleArray.at(i);
 }
 
 using Vec = std::array<double, 3>;
@@ -69,15 +69,15 @@ bool hasDeadColour(const Particle& p) {
 void expectParked(int i) {
     const Particle& p = slot(i);
     EXPECT_TRUE(hasDeadColour(p)) << "slot " << i;
-    EXPECT_EQ(position(p), (Vec{0, params.deadParkY, 0})) << "slot " << i;
+    EXPECT_EQ(position(p), (Vec{0, sim.reserve.deadParkY, 0})) << "slot " << i;
     EXPECT_EQ(p.speed() + p.mass() + std::abs(p.charge()), 0.0) << "slot " << i;
-    EXPECT_EQ(p.radius(), params.grainRadius) << "slot " << i;
+    EXPECT_EQ(p.radius(), sim.model.grainRadius) << "slot " << i;
 }
 
 TEST(FireDeadParticle, DefaultShotLeavesTheParkAlongMinusYWithMeanProperties) {
     makeCloud(4, 3);
     fireDeadParticle(defaultSpeed());
-    EXPECT_EQ(params.numDeadParticles, 2);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 2);
     const Particle& p = slot(4);
     EXPECT_EQ(position(p), (Vec{0, 1.5 * kRapar, 0}));
     EXPECT_EQ(velocity(p), (Vec{0, -defaultSpeed(), 0}));
@@ -86,8 +86,8 @@ TEST(FireDeadParticle, DefaultShotLeavesTheParkAlongMinusYWithMeanProperties) {
     EXPECT_EQ(p.radius(), kRadius);
     EXPECT_TRUE(hasDeadColour(p));
     // Without compensation the apparatus and the charge stay; the reserve stays parked.
-    EXPECT_EQ(params.apparatusRadius, kRapar);
-    EXPECT_EQ(params.totalCharge, 0.0);
+    EXPECT_EQ(sim.model.apparatusRadius, kRapar);
+    EXPECT_EQ(sim.model.totalCharge, 0.0);
     for (int i = 5; i < 7; ++i) expectParked(i);
 }
 
@@ -99,8 +99,8 @@ TEST(FireDeadParticle, EmptyReserveOrCountsWithoutSlotsDoNothing) {
         fireDeadParticle(1.0);
         addProbe();
         resetDeadParticles();
-        EXPECT_EQ(params.numDeadParticles, slots ? 0 : 100);
-        EXPECT_EQ(dead.probeIndex, -1);
+        EXPECT_EQ(sim.reserve.numDeadParticles, slots ? 0 : 100);
+        EXPECT_EQ(sim.reserve.probeIndex, -1);
         EXPECT_EQ(console.output(), "");
         if (slots) {
             EXPECT_DOUBLE_EQ(slot(2).position(0), 0.3);
@@ -124,17 +124,17 @@ TEST(DeadParticleDialogues, PropertiesAndPhiScanAngles) {
     EXPECT_DOUBLE_EQ(slot(3).velocity(1), -0.1 * kRapar / kTimeStep);
 
     askPhiScanAngles();
-    EXPECT_DOUBLE_EQ(dead.phiMax, 0.75 * pi);
-    EXPECT_DOUBLE_EQ(dead.phiMin, 0.25 * pi);
-    EXPECT_EQ(dead.firingPhi, dead.phiMin);
+    EXPECT_DOUBLE_EQ(sim.reserve.phiMax, 0.75 * pi);
+    EXPECT_DOUBLE_EQ(sim.reserve.phiMin, 0.25 * pi);
+    EXPECT_EQ(sim.reserve.firingPhi, sim.reserve.phiMin);
     test::expectGolden("dead_particle_dialogues.txt", console.output());
 }
 
 TEST(PhiScan, ShotsSweepFromQuarterToThreeQuartersPiAndWrap) {
     makeCloud(1, 61);
-    dead.phiScanOn = 1;
-    dead.phiMin = dead.firingPhi = pi / 4;
-    dead.phiMax = 3 * pi / 4;
+    sim.reserve.phiScanOn = 1;
+    sim.reserve.phiMin = sim.reserve.firingPhi = pi / 4;
+    sim.reserve.phiMax = 3 * pi / 4;
     const double speed = defaultSpeed();
     std::vector<double> phis;
     for (int shot = 0; shot < 55; ++shot) {
@@ -156,22 +156,22 @@ TEST(PhiScan, ShotsSweepFromQuarterToThreeQuartersPiAndWrap) {
     EXPECT_NEAR(phis[wrap + 1], pi / 4 + pi / 100, 1e-12);
     // A slot at the centre has no direction to aim from: the plain shot, and the sweep moves on.
     slot(56).setPosition(1, 0.0);
-    const double phi = dead.firingPhi;
+    const double phi = sim.reserve.firingPhi;
     fireDeadParticle(3.0);
     EXPECT_EQ(velocity(slot(56)), (Vec{0, -3, 0}));
-    EXPECT_DOUBLE_EQ(dead.firingPhi, phi + pi / 100);
+    EXPECT_DOUBLE_EQ(sim.reserve.firingPhi, phi + pi / 100);
 }
 
 TEST(Compensation, EachShotGrowsTheApparatusAndJoinsTheCloudNearTheCentre) {
     makeCloud(10, 4);
-    params.compensateDeadAddition = 1;
-    params.totalCharge = 10 * kCharge;
+    sim.switches.compensateDeadAddition = 1;
+    sim.model.totalCharge = 10 * kCharge;
     for (int shot = 1; shot <= 2; ++shot) {
         fireDeadParticle(defaultSpeed());
         const double rapar = std::cbrt(3.0 * (10 + shot) / (4.0 * pi)) * 1.5;
-        EXPECT_DOUBLE_EQ(params.apparatusRadius, rapar) << "shot " << shot;
-        EXPECT_DOUBLE_EQ(params.totalCharge, (10 + shot) * kCharge);
-        EXPECT_DOUBLE_EQ(params.deadParkY, 1.5 * rapar);
+        EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, rapar) << "shot " << shot;
+        EXPECT_DOUBLE_EQ(sim.model.totalCharge, (10 + shot) * kCharge);
+        EXPECT_DOUBLE_EQ(sim.reserve.deadParkY, 1.5 * rapar);
         const Particle& joined = slot(9 + shot);
         EXPECT_EQ(position(joined), (Vec{0.1, 0.1, 0.1}));
         EXPECT_FALSE(joined.isDeadParticle());
@@ -180,7 +180,7 @@ TEST(Compensation, EachShotGrowsTheApparatusAndJoinsTheCloudNearTheCentre) {
         for (int i = 10 + shot; i < 14; ++i) expectParked(i);
     }
     resetDeadParticles();  // a joined grain stays in the cloud
-    EXPECT_EQ(params.numDeadParticles, 2);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 2);
     EXPECT_EQ(slot(11).position(0), 0.1);
 }
 
@@ -189,12 +189,12 @@ TEST(ResetDeadParticles, ShotsTheProbeAndStraysReturnAndTheLastLiveGrainFillsEac
     slot(6).setPosition(0, 4.0);  // the next to fire, off the park: put back
     slot(6).setPosition(1, 7.0);
     resetDeadParticles();
-    EXPECT_EQ(position(slot(6)), (Vec{0, params.deadParkY, 0}));
+    EXPECT_EQ(position(slot(6)), (Vec{0, sim.reserve.deadParkY, 0}));
     for (int shot = 0; shot < 3; ++shot) fireDeadParticle(defaultSpeed());
     for (int i = 6; i < 9; ++i) slot(i).setPosition(1, 2.0 - i);  // in flight
     addProbe();
-    EXPECT_EQ(dead.probeIndex, 9);
-    EXPECT_EQ(params.numDeadParticles, 1);
+    EXPECT_EQ(sim.reserve.probeIndex, 9);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 1);
     const Particle& probe = slot(9);  // heavy, uncharged, at rest near the centre
     EXPECT_EQ(probe.mass(), probeMass);
     EXPECT_EQ(probe.charge(), 0.0);
@@ -208,8 +208,8 @@ TEST(ResetDeadParticles, ShotsTheProbeAndStraysReturnAndTheLastLiveGrainFillsEac
         slot(i).setVelocity(0, 5.0);
     }
     resetDeadParticles();
-    EXPECT_EQ(dead.probeIndex, -1);
-    EXPECT_EQ(params.numDeadParticles, 7);
+    EXPECT_EQ(sim.reserve.probeIndex, -1);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 7);
     const double masses[] = {100, 105, 102, 103};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(slot(i).mass(), masses[i]) << "slot " << i;
     for (int i = 4; i < 11; ++i) expectParked(i);
@@ -239,7 +239,7 @@ TEST(DisplaceParticles, HighlightedGrainsOrAStrictShellMoveRadially) {
         slot(2).setColour(0, 1, 0);  // the space-key selection is not a highlight
         slot(4).setColour(1, 4, 0);
         slot(7).setColour(0, 4, 0);  // waiting: never moved
-        const std::vector<Particle> before = arrays.particleArray;
+        const std::vector<Particle> before = sim.arrays.particleArray;
         test::ScriptedConsole console(c.answer);
         displaceParticles(c.which, c.shellRadius, c.shellWidth);
         EXPECT_EQ(console.output(),

@@ -9,7 +9,7 @@
 
 #include "analysis/tracker.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -23,7 +23,7 @@ void record(const std::string& name) {
     calls += (calls.empty() ? "" : " ") + name;
 }
 void analysis(const std::string& name, int n) {
-    record(name + std::to_string(n) + "(" + std::to_string(params.automatedAnalysis) + ")");
+    record(name + std::to_string(n) + "(" + std::to_string(sim.switches.automatedAnalysis) + ")");
 }
 
 class TimeStep : public ::testing::Test {
@@ -47,38 +47,38 @@ class TimeStep : public ::testing::Test {
         };
         stepOutputs.printStatusLine = [] { record("status"); };
         stepOutputs.writeDetectorRow = [](Particle p) { detected.push_back(p); };
-        params.apparatusRadius = 10;
-        params.debyeSphereCount = 1;
-        params.timeStep = 0.1;
-        params.grainMass = 2;
-        params.grainCharge = -3;
-        params.grainRadius = 0.25;
-        params.interparticleDistance = 4;
-        params.deadParkY = 15;
-        params.currentFrame = 2;  // neither sampling nor temperature frame
+        sim.model.apparatusRadius = 10;
+        sim.model.debyeSphereCount = 1;
+        sim.model.timeStep = 0.1;
+        sim.model.grainMass = 2;
+        sim.model.grainCharge = -3;
+        sim.model.grainRadius = 0.25;
+        sim.model.interparticleDistance = 4;
+        sim.reserve.deadParkY = 15;
+        sim.clock.currentFrame = 2;  // neither sampling nor temperature frame
     }
 
     // Live grains of mass 2, charge -3, radius 0.25 at the given positions; dead ones in reserve.
     Particle* setUpParticles(const std::vector<std::array<double, 3>>& positions,
                              int waitingDead = 0) {
         const int live = static_cast<int>(positions.size());
-        params.numParticles = live + waitingDead;
-        params.numDeadParticles = waitingDead;
-        arrays.particleArray.assign(params.numParticles, Particle{});
-        arrays.forceArray.assign(3 * params.numParticles, 0.0);
+        sim.numParticles = live + waitingDead;
+        sim.reserve.numDeadParticles = waitingDead;
+        sim.arrays.particleArray.assign(sim.numParticles, Particle{});
+        sim.arrays.forceArray.assign(3 * sim.numParticles, 0.0);
         for (int i = 0; i < live; ++i) {
-            Particle& p = arrays.particleArray[i];
+            Particle& p = sim.arrays.particleArray[i];
             for (int c = 0; c < 3; ++c) p.pos[c] = positions[i][c];
             p.m = 2;
             p.q = -3;
             p.rad = 0.25;
         }
-        params.totalCharge = -3.0 * live;
-        return particles();
+        sim.model.totalCharge = -3.0 * live;
+        return sim.particles();
     }
 
-    void allForcesOff() { params.apparatusFieldOn = params.pairInteractionOn = params.wallOn = -1; }
-    void step() { timeStepOnce(particles(), liveCount()); }
+    void allForcesOff() { sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = -1; }
+    void step() { timeStepOnce(sim.particles(), sim.liveCount()); }
 
     std::optional<test::ScriptedConsole> console;
     test::TempDir dir;
@@ -108,27 +108,27 @@ TEST_F(TimeStep, SamplingFrameOutputsInOrderAndWhoDrivesTheAnalyses) {
     for (const Case& c : cases) {
         SetUp();  // each case from a fresh state
         setUpParticles({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
-        params.currentFrame = 1;
-        params.automatedAnalysis = c.automated;
-        params.autoFiringOn = c.autoFiring;
+        sim.clock.currentFrame = 1;
+        sim.switches.automatedAnalysis = c.automated;
+        sim.switches.autoFiringOn = c.autoFiring;
         if (c.extras) {
-            params.coolingState = 1;
-            params.ccpleTarget = 100;
-            tracker.trackedCount = 1;
-            params.velocityTrackingOn = 1;
+            sim.thermostat.state = 1;
+            sim.thermostat.ccpleTarget = 100;
+            sim.tracker.trackedCount = 1;
+            sim.switches.velocityTrackingOn = 1;
         }
         step();
         EXPECT_EQ(calls, c.expected) << c.name;
-        EXPECT_EQ(params.automatedAnalysis, c.automatedAfter) << c.name;
+        EXPECT_EQ(sim.switches.automatedAnalysis, c.automatedAfter) << c.name;
     }
 }
 
 TEST_F(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodMeasuresEveryTenthFrame) {
     setUpParticles({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
-    arrays.particleArray[0].vel[0] = 0.01;
+    sim.arrays.particleArray[0].vel[0] = 0.01;
     std::vector<int> sampling, temperature;
     for (int frame = 1; frame <= 100; ++frame) {
-        params.currentFrame = frame;
+        sim.clock.currentFrame = frame;
         calls.clear();
         step();
         const bool sampled = calls.starts_with("data");
@@ -137,11 +137,11 @@ TEST_F(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodMeasuresEveryTenthFrame) 
         } else {
             // The status line on every frame; cooling is off, so no average to update.
             EXPECT_EQ(calls, "status") << frame;
-            if (params.kineticEnergy > 0) temperature.push_back(frame);
+            if (sim.energies.kineticEnergy > 0) temperature.push_back(frame);
         }
         // Only a sampling frame sums the potential energies.
-        EXPECT_EQ(params.pairEnergy > 0, sampled) << frame;
-        EXPECT_EQ(params.apparatusEnergy != 0, sampled) << frame;
+        EXPECT_EQ(sim.energies.pairEnergy > 0, sampled) << frame;
+        EXPECT_EQ(sim.energies.apparatusEnergy != 0, sampled) << frame;
     }
     EXPECT_EQ(sampling, (std::vector<int>{1, 100}));
     EXPECT_EQ(temperature, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90}));
@@ -154,18 +154,18 @@ TEST_F(TimeStep, WhileCoolingEveryFrameMeasuresTemperatureAndCoupling) {
     p[1].vel[1] = 4;
     makeDead(p[2]);  // in flight: counted in the divisor, not in the speeds
     p[2].vel[2] = 100;
-    params.coolingState = 1;
-    params.coolingTolerance = -1;  // never reached: the state stays 1
-    params.ccpleTarget = params.ccpleAverage = 10;
-    params.currentFrame = 7;
-    arrays.forceArray.clear();  // smaller than the live count: grown, never written past
+    sim.thermostat.state = 1;
+    sim.thermostat.coolingTolerance = -1;  // never reached: the state stays 1
+    sim.thermostat.ccpleTarget = sim.thermostat.ccpleAverage = 10;
+    sim.clock.currentFrame = 7;
+    sim.arrays.forceArray.clear();  // smaller than the live count: grown, never written past
     step();
-    EXPECT_GE(arrays.forceArray.size(), 9u);
+    EXPECT_GE(sim.arrays.forceArray.size(), 9u);
     EXPECT_EQ(calls, "ccpleAverage status");
     const double ratio = (7.0 / 3) * (7.0 / 3) * 2 / 3;
-    EXPECT_DOUBLE_EQ(params.temperatureRatio, ratio);
-    EXPECT_DOUBLE_EQ(params.ccple, 9 / (3 * 4 * ratio * 1));
-    EXPECT_DOUBLE_EQ(params.kineticEnergy, 0.5 * 2 * 9 + 0.5 * 2 * 16);
+    EXPECT_DOUBLE_EQ(sim.thermostat.temperatureRatio, ratio);
+    EXPECT_DOUBLE_EQ(sim.thermostat.ccple, 9 / (3 * 4 * ratio * 1));
+    EXPECT_DOUBLE_EQ(sim.energies.kineticEnergy, 0.5 * 2 * 9 + 0.5 * 2 * 16);
 }
 
 TEST_F(TimeStep, ThermostatSpeedsUpTooColdGrainsAndSlowsTheOthers) {
@@ -186,15 +186,15 @@ TEST_F(TimeStep, ThermostatSpeedsUpTooColdGrainsAndSlowsTheOthers) {
                           {0, 0, 1, 0.01, 0.1, 1}};
     for (const Case& c : cases) {
         p[0].vel[0] = p[1].vel[0] = 0.2;
-        params.coolingState = 1;
-        params.coolingTolerance = c.tolerance;
-        params.ccpleTarget = c.target;
-        params.ccpleAverage = c.average;
-        params.timeStep = c.timeStep;
+        sim.thermostat.state = 1;
+        sim.thermostat.coolingTolerance = c.tolerance;
+        sim.thermostat.ccpleTarget = c.target;
+        sim.thermostat.ccpleAverage = c.average;
+        sim.model.timeStep = c.timeStep;
         step();
         EXPECT_NEAR(p[0].vel[0], 0.2 * c.factor, 1e-15) << c.average << " dt " << c.timeStep;
         EXPECT_EQ(p[1].vel[0], 0.2) << "dead particles are not steered";
-        EXPECT_EQ(params.coolingState, c.stateAfter) << c.average;
+        EXPECT_EQ(sim.thermostat.state, c.stateAfter) << c.average;
     }
 }
 
@@ -207,12 +207,12 @@ TEST_F(TimeStep, DeadParticleIsRecycledFromFiveApparatusRadiiOn) {
         p[i].vel[0] = 0.5;
     }
     p[2].q = -7;
-    params.apparatusFieldOn = params.pairInteractionOn = -1;
+    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = -1;
     step();
     ASSERT_EQ(detected.size(), 1u);
     EXPECT_EQ(detected[0].pos[1], 50);
     EXPECT_EQ(detected[0].q, -7);
-    EXPECT_EQ(params.numDeadParticles, 3);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 3);
     // Slot 2 holds the former slot 3, moved by this step's integration.
     EXPECT_EQ(p[2].pos[2], 60);
     EXPECT_NEAR(p[2].pos[0], 0.05, 1e-15);
@@ -228,7 +228,7 @@ TEST_F(TimeStep, DeadParticleIsRecycledFromFiveApparatusRadiiOn) {
 
     step();  // now the moved record is examined and leaves as well
     EXPECT_EQ(detected.size(), 2u);
-    EXPECT_EQ(liveCount(), 2);
+    EXPECT_EQ(sim.liveCount(), 2);
 }
 
 TEST_F(TimeStep, WallBouncesGrainsButNotDeadParticles) {
@@ -240,7 +240,7 @@ TEST_F(TimeStep, WallBouncesGrainsButNotDeadParticles) {
     makeDead(p[1]);
     p[1].vel[1] = 1;
     p[2].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
-    params.wallOn = 1;
+    sim.switches.wallOn = 1;
     step();
     EXPECT_EQ(p[0].vel[0], -1);
     EXPECT_NEAR(p[0].pos[0], 9.7 - 0.1, 1e-12);  // mirror point, then this step's motion
@@ -248,7 +248,7 @@ TEST_F(TimeStep, WallBouncesGrainsButNotDeadParticles) {
 
     p[0].pos[0] = 9.8;
     p[0].vel[0] = 1;
-    params.wallOn = -1;
+    sim.switches.wallOn = -1;
     step();
     EXPECT_NEAR(p[0].pos[0], 9.9, 1e-12) << "with the wall off the grain flies on";
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -29,8 +29,8 @@ Particle grain(double x, double y, double z, double vx, double vy, double vz, bo
 // cells at both edges, the layer outside, grains beyond the grid, two in one column.
 TEST(VelocityOutputs, RowsAndSpeedDensityBlocks) {
     test::Sandbox sandbox;
-    params.baseName = "run1";
-    params.apparatusRadius = 30;  // cells of width 1
+    sim.run.baseName = "run1";
+    sim.model.apparatusRadius = 30;  // cells of width 1
     const std::vector<Particle> ps = {grain(-30, 0, 0, 1, 0, 0),
                                       grain(29.5, 0, 0, 2, 0, 0),
                                       grain(30, 0, 0, 4, 0, 0),
@@ -41,7 +41,7 @@ TEST(VelocityOutputs, RowsAndSpeedDensityBlocks) {
                                       grain(1, 2, 3, 3, 4, 0),
                                       grain(0.5, 0.5, 0.5, 0, 0, -9, true)};  // dead: no density
     for (const int frame : {7, 100}) {
-        params.currentFrame = frame;
+        sim.clock.currentFrame = frame;
         writeVelocityRows(frame == 7 ? 9 : 1, ps.data());
         writeSpeedDensity(ps.data(), static_cast<int>(ps.size()));
     }
@@ -62,17 +62,17 @@ TEST(VelocityOutputs, MaxboltzAndFarewell) {
     std::string transcript;
     for (const Case& c : cases) {
         test::Sandbox sandbox;
-        params.baseName = std::string(1, 'm');  // GCC 12 misreads a one-letter literal
-        params.speedDistributionOn = c.speedDistribution;
-        params.numParticles = c.particles;
-        params.framesToCalculate = c.frames;
-        params.analysisFreq = 100;
-        arrays.particleArray.assign(c.particles, Particle{});
-        arrays.speedTable = c.table;
+        sim.run.baseName = std::string(1, 'm');  // GCC 12 misreads a one-letter literal
+        sim.switches.speedDistributionOn = c.speedDistribution;
+        sim.numParticles = c.particles;
+        sim.clock.framesToCalculate = c.frames;
+        sim.clock.analysisFreq = 100;
+        sim.arrays.particleArray.assign(c.particles, Particle{});
+        sim.arrays.speedTable = c.table;
         { openForWrite("mMaxboltz.xls") << "an older table\n"; }
         writeMaxboltzAndFarewell();
         transcript += test::filesHere() + sandbox.console.output();
-        EXPECT_EQ(arrays.particleArray.capacity() + arrays.speedTable.capacity(), 0u);
+        EXPECT_EQ(sim.arrays.particleArray.capacity() + sim.arrays.speedTable.capacity(), 0u);
     }
     test::expectGolden("maxboltz.txt", transcript);
 }

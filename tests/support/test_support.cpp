@@ -14,7 +14,7 @@
 #include "console/console.h"
 #include "dataset/loader.h"
 #include "dataset/writer.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "sim/timestep.h"
 #include "view/view_state.h"
 

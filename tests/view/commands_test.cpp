@@ -20,7 +20,7 @@
 #include "console/console.h"
 #include "sim/constants.h"
 #include "sim/dead_particles.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 #include "view/keys.h"
 #include "view/menus.h"
@@ -102,19 +102,19 @@ void makeScene() {
     test::resetProgramState();
     menus.clear();
     windowCalls.clear();
-    params.runMode = kPlay;
-    params.framesToCalculate = 50;
-    params.apparatusRadius = 40;
-    params.grainCharge = -10;
-    params.grainMass = 2;
-    params.grainRadius = 0.5;
-    params.timeStep = 0.1;
-    params.deadParkY = 60;
-    params.numParticles = 7;
-    params.numDeadParticles = 3;
-    arrays.particleArray.assign(7, Particle{});
+    sim.run.runMode = RunMode::Play;
+    sim.clock.framesToCalculate = 50;
+    sim.model.apparatusRadius = 40;
+    sim.model.grainCharge = -10;
+    sim.model.grainMass = 2;
+    sim.model.grainRadius = 0.5;
+    sim.model.timeStep = 0.1;
+    sim.reserve.deadParkY = 60;
+    sim.numParticles = 7;
+    sim.reserve.numDeadParticles = 3;
+    sim.arrays.particleArray.assign(7, Particle{});
     for (int i = 0; i < 7; ++i) {
-        Particle& p = arrays.particleArray[i];
+        Particle& p = sim.arrays.particleArray[i];
         p.setRadius(0.5);
         p.pos[0] = i < 4 ? i : 0;
         p.pos[1] = i < 4 ? -i : 60;
@@ -212,7 +212,7 @@ void set(const std::string& given) {
 // twelve values (position, velocity, colour, mass, charge, radius).
 std::string run(const std::string& notation, const char* answers) {
     const std::map<std::string, double> before = state();
-    const std::vector<Particle> slots = arrays.particleArray;
+    const std::vector<Particle> slots = sim.arrays.particleArray;
     test::ScriptedConsole console(answers);
     console::setInputEndCancels(true);
     std::ostringstream s;
@@ -235,7 +235,7 @@ std::string run(const std::string& notation, const char* answers) {
             s << name << ": " << before.at(name) << " -> " << value << '\n';
     }
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        const Particle& p = arrays.particleArray.at(i);
+        const Particle& p = sim.arrays.particleArray.at(i);
         if (std::memcmp(&p, &slots[i], sizeof p) == 0) continue;
         double all[12];
         std::memcpy(all, &p, sizeof all);
@@ -344,8 +344,8 @@ TEST(Commands, KeysChangeWhatTheyShouldAndNothingElseAndSayIt) {
 // draw mode no entry sets and the first waiting dead particle (slot 4) made the probe.
 void menuScene(int mode) {
     makeScene();
-    params.runMode = mode;
-    arrays.particleArray[1].setColour(0, 4, 0);
+    sim.run.runMode = mode;
+    sim.arrays.particleArray[1].setColour(0, 4, 0);
     view.shellViewRadius = 4.2;
     view.shellViewWidth = 0.2;
     view.dustDrawMode = 0;
@@ -356,17 +356,17 @@ void menuScene(int mode) {
 // shown, and Quit, act. 4 answers every question.
 TEST(Commands, MenuEntriesActInARenderAndOnlyTheViewEntriesElsewhere) {
     std::map<int, std::string> inRender;
-    for (int mode : {kRender, kRenderDefaults, kPlay, kCrystal, 0}) {
+    for (int mode : {RunMode::Render, RunMode::RenderDefaults, RunMode::Play, RunMode::Crystal, 0}) {
         for (int value = -1; value <= 33; ++value) {
             SCOPED_TRACE("run mode " + std::to_string(mode) + ", entry " + std::to_string(value));
             menuScene(mode);
             const std::string did = run("[M" + std::to_string(value) + "]", "4\n4\n");
             const bool shows =
                 value <= 7 || value == 12 || value == 19 || value == 20 || value >= 27;
-            if (mode == kRender) {
+            if (mode == RunMode::Render) {
                 inRender[value] = did;
             } else {
-                EXPECT_EQ(did, mode == kRenderDefaults || shows ? inRender[value] : "");
+                EXPECT_EQ(did, mode == RunMode::RenderDefaults || shows ? inRender[value] : "");
             }
         }
     }
@@ -383,9 +383,9 @@ TEST(Commands, MenuTreeIsSixSubmenusThenTheMainMenuOnTheRightButton) {
 }
 
 TEST(Commands, FullScreenFillsTheScreenOfAnOpenWindowThenReturnsTo900AndQuitClosesTheWindow) {
-    menuScene(kPlay);
-    params.windowOpen = true;
-    params.windowId = 7;
+    menuScene(RunMode::Play);
+    view.windowOpen = true;
+    view.windowId = 7;
     EXPECT_EQ(run("[M20]", ""), "fullscreen: -1 -> 1\nheight: 900 -> 1024\nwidth: 900 -> 1280\n");
     EXPECT_EQ(run("[M20] [M0]", ""),
               "exit 0\nfullscreen: 1 -> -1\nheight: 1024 -> 900\nwidth: 1280 -> 900\n");
@@ -394,7 +394,7 @@ TEST(Commands, FullScreenFillsTheScreenOfAnOpenWindowThenReturnsTo900AndQuitClos
 }
 
 TEST(Commands, MenuSwitchesInSequence) {
-    menuScene(kRender);
+    menuScene(RunMode::Render);
     // The probe text rides on the Gamma text (19): on, Gamma on, off, on, Gamma off, off.
     const std::pair<int, int> steps[] = {{25, -2}, {19, 2}, {25, 1}, {25, 2}, {19, -2}, {25, -1}};
     for (const auto& [value, mode] : steps) {

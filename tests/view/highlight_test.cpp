@@ -10,7 +10,7 @@
 
 #include "console/console.h"
 #include "sim/constants.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 #include "view/view_state.h"
 
@@ -20,7 +20,7 @@ namespace {
 constexpr double kRapar = 10.0;
 
 Particle& slot(int i) {
-    return arrays.particleArray.at(static_cast<std::size_t>(i));
+    return sim.arrays.particleArray.at(static_cast<std::size_t>(i));
 }
 
 // Live grains at the given positions (x, y, z after each other), then `waiting` dead particles
@@ -28,22 +28,22 @@ Particle& slot(int i) {
 void makeCloud(const std::vector<double>& positions, int waiting) {
     test::resetProgramState();
     console::setInputEndCancels(true);
-    params.apparatusRadius = kRapar;
-    params.deadParkY = 1.5 * kRapar;
+    sim.model.apparatusRadius = kRapar;
+    sim.reserve.deadParkY = 1.5 * kRapar;
     const int live = static_cast<int>(positions.size() / 3);
-    params.numParticles = live + waiting;
-    params.numDeadParticles = waiting;
-    arrays.particleArray.assign(static_cast<std::size_t>(live + waiting), Particle{});
+    sim.numParticles = live + waiting;
+    sim.reserve.numDeadParticles = waiting;
+    sim.arrays.particleArray.assign(static_cast<std::size_t>(live + waiting), Particle{});
     for (int i = 0; i < live + waiting; ++i) {
         for (int c = 0; c < 3; ++c) slot(i).setPosition(c, i < live ? positions[3 * i + c] : 0);
         if (i >= live) slot(i).setColour(deadColourRed, deadColourGreen, deadColourBlue);
-        if (i >= live) slot(i).setPosition(1, params.deadParkY);
+        if (i >= live) slot(i).setPosition(1, sim.reserve.deadParkY);
     }
 }
 
 std::set<int> highlighted() {
     std::set<int> s;
-    for (int i = 0; i < params.numParticles; ++i) {
+    for (int i = 0; i < sim.numParticles; ++i) {
         const Particle& p = slot(i);
         if (p.colour(0) == 0 && p.colour(1) == 4 && p.colour(2) == 0) s.insert(i);
     }

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "console/console.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 #include "tests/support/test_support.h"
 #include "view/render.h"
 #include "view/view_state.h"
@@ -38,28 +38,28 @@ TEST(Screens, HelpListsEveryKeyAndTheParametersShowSixDigitsAndTheProbe) {
     const std::pair<int, int> probes[] = {{0, -1}, {5, 3}, {2, 0}, {2, 7}};
     for (const auto& [slots, probe] : probes) {
         test::resetProgramState();
-        params.numParticles = 376;
-        params.apparatusRadius = 20;
+        sim.numParticles = 376;
+        sim.model.apparatusRadius = 20;
         view.shellViewRadius = 5;
         view.shellViewWidth = 0.5;
-        params.grainRadius = 0.00302;
-        params.timeStep = 0.0123456789;
-        params.currentFrame = 77;
-        params.slowMotionDelay = 30;
-        params.grainMass = 1.5e10;
-        params.numberDensity = 0.25;
-        params.grainCharge = -10000;
-        params.coolingState = 2;
-        params.interparticleDistance = 1.7;
-        params.debyeSphereCount = 123456.7;
-        arrays.particleArray.resize(slots);
-        for (Particle& p : arrays.particleArray) p.setCharge(-25000);
-        dead.probeIndex = probe;
+        sim.model.grainRadius = 0.00302;
+        sim.model.timeStep = 0.0123456789;
+        sim.clock.currentFrame = 77;
+        view.slowMotionDelay = 30;
+        sim.model.grainMass = 1.5e10;
+        sim.model.numberDensity = 0.25;
+        sim.model.grainCharge = -10000;
+        sim.thermostat.state = 2;
+        sim.model.interparticleDistance = 1.7;
+        sim.model.debyeSphereCount = 123456.7;
+        sim.arrays.particleArray.resize(slots);
+        for (Particle& p : sim.arrays.particleArray) p.setCharge(-25000);
+        sim.reserve.probeIndex = probe;
         said += "== probe " + std::to_string(probe) + " of " + std::to_string(slots) + " slots\n" +
                 screen(showParameters);
         // Help is the same in any state.
         view.dustDrawMode = 7;
-        params.runMode = kPlay;
+        sim.run.runMode = RunMode::Play;
         EXPECT_EQ(screen(showHelp), help);
     }
     test::expectGolden("screens.txt", test::markClears(said));

@@ -1,24 +1,26 @@
 #pragma once
-// Reading data sets back: replay (play mode) and load-and-continue.
+// The dialogues that read data sets back: replay (play mode) and load-and-continue.
 //
 // A data set comes from disk and may be cut short, edited or something else entirely, so it is
 // read strictly by its format, and every value must lie where a run stays finite. A header or
 // property block that breaks it is refused with the file and the line, and the file name
-// dialogue runs again (keeping `runMode`) until a file loads. Frames are kept up to the first
+// dialogue runs again (keeping the run mode) until a file loads. Frames are kept up to the first
 // broken line or the end of the file (an unfinished render, or one that blew up): EndFrame is
 // shortened to the complete frames loaded, and the console says where and why.
+#include "console/output_file.h"
+#include "sim/simulation.h"
 
 namespace qv {
 
-struct LoaderSettings {
+struct LoadOptions {
     // From this many frame lines on, loading shows its progress as a percentage on the console.
     long long progressMinLines = 1'000'000;
 };
-inline LoaderSettings loaderSettings;
 
-void openDataSetForReading();
-void loadAllFrames();
-void setFrameFromStore(int frame);
-void loadAndContinue();
+void openDataSetForReading(Simulation& sim);
+void loadAllFrames(Simulation& sim, const LoadOptions& options = {});
+void setFrameFromStore(Simulation& sim, int frame);
+// The load-and-continue dialogue; the data set of the continued render is opened on `dataSet`.
+void loadAndContinue(Simulation& sim, OutputFile& dataSet);
 
 }  // namespace qv

@@ -9,7 +9,7 @@
 
 #include "console/console.h"
 #include "console/output_file.h"
-#include "sim/state.h"
+#include "sim/simulation.h"
 
 namespace qv {
 namespace {
@@ -44,22 +44,22 @@ void writeDensityHeader(std::ostream& f) {
 
 // Number of speed samples in a planned run beyond the initial one.
 std::size_t samplesAfterStart() {
-    if (params.analysisFreq < 1 || params.framesToCalculate < 0) return 0;
+    if (sim.clock.analysisFreq < 1 || sim.clock.framesToCalculate < 0) return 0;
     return static_cast<std::size_t>(
-        std::floor(static_cast<double>(params.framesToCalculate) / params.analysisFreq));
+        std::floor(static_cast<double>(sim.clock.framesToCalculate) / sim.clock.analysisFreq));
 }
 
 void writeMaxboltzTable() {
-    OutputFile f = openForWrite(params.baseName + "Maxboltz" + ".xls");
+    OutputFile f = openForWrite(sim.run.baseName + "Maxboltz" + ".xls");
     const std::size_t samples = samplesAfterStart() + 1;
     const std::size_t n =
-        params.numParticles > 0 ? static_cast<std::size_t>(params.numParticles) : 0;
+        sim.numParticles > 0 ? static_cast<std::size_t>(sim.numParticles) : 0;
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j < samples; ++j) {
             // A sample the table does not hold (a run cut short, or a table never allocated)
             // is shown as 0, never read from beyond the table.
             const std::size_t at = j * n + i;
-            const double speed = at < arrays.speedTable.size() ? arrays.speedTable[at] : 0.0;
+            const double speed = at < sim.arrays.speedTable.size() ? sim.arrays.speedTable[at] : 0.0;
             f << speed << '\t';
         }
         f << '\n';
@@ -75,12 +75,12 @@ void release(std::vector<T>& v) {
 }  // namespace
 
 void writeVelocityRows(int liveCount, const Particle* particles) {
-    OutputFile speedFile = openForAppend("vel" + params.baseName);
-    std::array<OutputFile, 3> componentFiles = {openForAppend("velx" + params.baseName),
-                                                openForAppend("vely" + params.baseName),
-                                                openForAppend("velz" + params.baseName)};
-    speedFile << params.currentFrame << '\t';
-    for (OutputFile& f : componentFiles) f << params.currentFrame << '\t';
+    OutputFile speedFile = openForAppend("vel" + sim.run.baseName);
+    std::array<OutputFile, 3> componentFiles = {openForAppend("velx" + sim.run.baseName),
+                                                openForAppend("vely" + sim.run.baseName),
+                                                openForAppend("velz" + sim.run.baseName)};
+    speedFile << sim.clock.currentFrame << '\t';
+    for (OutputFile& f : componentFiles) f << sim.clock.currentFrame << '\t';
     for (int i = 0; i < liveCount; ++i) {
         speedFile << particles[i].speed() << '\t';
         for (int c = 0; c < 3; ++c) componentFiles[c] << particles[i].velocity(c) << '\t';
@@ -90,7 +90,7 @@ void writeVelocityRows(int liveCount, const Particle* particles) {
 }
 
 void writeSpeedDensity(const Particle* particles, int liveCount) {
-    const double radius = params.apparatusRadius;
+    const double radius = sim.model.apparatusRadius;
     const double width = 2.0 * radius / 60.0;
     // Each plane sums the speeds of the grains in a column of the cloud seen along one axis.
     std::vector<Plane> planes(3);  // XY, XZ, YZ; value-initialised to zero
@@ -110,7 +110,7 @@ void writeSpeedDensity(const Particle* particles, int liveCount) {
         yz[cz][cy] += s;
     }
 
-    const std::string path = params.baseName + "2dveldensity" + ".xls";
+    const std::string path = sim.run.baseName + "2dveldensity" + ".xls";
     if (!fileExists(path)) {
         OutputFile header = openForAppend(path);
         writeDensityHeader(header.stream());
@@ -121,7 +121,7 @@ void writeSpeedDensity(const Particle* particles, int liveCount) {
             f << cellLabel(k) << '\t';
             for (int col = 0; col < kCells; ++col) f << planes[p][k][col] << '\t';
             // The column under "Count" carries the frame number.
-            f << params.currentFrame;
+            f << sim.clock.currentFrame;
             if (p < 2) f << '\t' << ' ' << '\t';
         }
         f << '\n';
@@ -129,14 +129,14 @@ void writeSpeedDensity(const Particle* particles, int liveCount) {
 }
 
 void writeMaxboltzAndFarewell() {
-    if (params.speedDistributionOn == 1) writeMaxboltzTable();
+    if (sim.switches.speedDistributionOn == 1) writeMaxboltzTable();
     std::ostream& out = console::out();
     out << '\n';
-    release(arrays.frameStore);
-    release(arrays.particleArray);
-    arrays.particleCursor = 0;
-    release(arrays.forceArray);
-    release(arrays.speedTable);
+    release(sim.arrays.frameStore);
+    release(sim.arrays.particleArray);
+    sim.arrays.particleCursor = 0;
+    release(sim.arrays.forceArray);
+    release(sim.arrays.speedTable);
     // A run that lost output must not end on the farewell of a successful one.
     if (writesFailed()) {
         out << "Quorvex stops: not every file could be written (see above)." << '\n' << std::flush;
