@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/constants.h"
+#include "sim/kernels.h"
 #include "sim/particle.h"
 
 namespace qv {
@@ -161,6 +162,7 @@ struct Simulation {
     int numParticles = 0;  // slots: live grains and waiting dead particles
     Arrays arrays;
     TrackerState tracker;
+    KernelWorkspace workspace;  // scratch of the pair kernels, kept so a step allocates nothing
 
     Particle* particles() { return arrays.particleArray.data(); }
     const Particle* particles() const { return arrays.particleArray.data(); }

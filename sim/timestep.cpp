@@ -5,51 +5,40 @@
 
 #include "sim/collisions.h"
 #include "sim/constants.h"
+#include "sim/cooling.h"
+#include "sim/dead_particles.h"
 #include "sim/kernels.h"
-#include "sim/simulation.h"
 
 namespace qv {
 namespace {
-
-enum class Frame {
-    Plain,        // nothing is measured
-    Sampling,     // energies, temperature, coupling and the result files
-    Temperature,  // temperature and coupling only, for the thermostat
-};
-
-KernelWorkspace& workspace() {
-    static KernelWorkspace buffers;
-    return buffers;
-}
 
 // A period below 1 would divide by zero; such a period never comes round.
 bool isMultiple(int frame, int period) {
     return period > 0 && frame % period == 0;
 }
 
-void clearForces(int live) {
+void clearForces(Simulation& sim, int live) {
     const std::size_t needed = 3 * static_cast<std::size_t>(live);
     // The set-up sizes the accumulator for the whole array; never write past it.
     if (sim.arrays.forceArray.size() < needed) sim.arrays.forceArray.resize(needed);
     std::fill(sim.arrays.forceArray.begin(), sim.arrays.forceArray.begin() + needed, 0.0);
 }
 
-// A dead particle far outside is logged and becomes the last waiting one again; the last live
+// A dead particle far outside is reported and becomes the last waiting one again; the last live
 // record takes its slot.
-void returnToReserve(Particle* particles, int slot, int live) {
-    stepOutputs.writeDetectorRow(particles[slot]);
+void returnToReserve(Simulation& sim, StepReport& report, int slot, int live) {
+    Particle* particles = sim.particles();
+    report.escaped.push_back(particles[slot]);
     particles[slot].assign(particles[live - 1]);
-    Particle& waiting = particles[live - 1];
-    waiting.reset();
-    waiting.setColour(deadColourRed, deadColourGreen, deadColourBlue);
-    waiting.pos[1] = sim.reserve.deadParkY;
-    waiting.rad = sim.model.grainRadius;
+    parkAsDead(sim, particles[live - 1]);
     sim.reserve.numDeadParticles += 1;
 }
 
 // Returns the live count, lowered by every dead particle returned to the reserve.
-int boundaryPass(Particle* particles, int live) {
+int boundaryPass(Simulation& sim, StepReport& report, int live) {
+    Particle* particles = sim.particles();
     const double bigR = sim.model.apparatusRadius;
+    const double dt = sim.model.timeStep;
     for (int p = 0; p < live; ++p) {
         Particle& a = particles[p];
         const double r = a.distanceFromCentre();
@@ -59,62 +48,58 @@ int boundaryPass(Particle* particles, int live) {
             // A dead particle moved into this slot waits for the next step, but a grain moved
             // here must not stay beyond the wall.
             if (r >= 5.0 * bigR) {
-                returnToReserve(particles, p, live);
+                returnToReserve(sim, report, p, live);
                 --live;
-                if (!a.isDeadParticle() && sim.switches.wallOn > 0) reflectFromWall(a);
+                if (!a.isDeadParticle() && sim.switches.wallOn > 0) reflectFromWall(a, bigR, dt);
             }
         } else if (sim.switches.wallOn > 0) {
-            reflectFromWall(a);
+            reflectFromWall(a, bigR, dt);
         }
     }
     return live;
 }
 
-bool isSamplingFrame() {
+bool isSamplingFrame(const Simulation& sim) {
     return sim.clock.currentFrame == 1 || isMultiple(sim.clock.currentFrame, sim.clock.analysisFreq);
 }
 
 // From the boundary pass to the integration nothing moves a particle (collisions change only
 // velocities), so one sweep over all pairs finds both what the overlap pass tests and the pair
 // forces and energy the force pass adds.
-void sweepPairs(const Particle* particles, int live) {
+void sweepPairs(Simulation& sim, int live) {
     PairSweep sweep;
     sweep.forces = sim.switches.pairInteractionOn == 1;
-    sweep.energy = isSamplingFrame();
+    sweep.energy = isSamplingFrame(sim);
     sweep.debyeSphereCount = sim.model.debyeSphereCount;
-    sweepPairsFast(particles, live, sweep, workspace());
-}
-
-void overlapPass(Particle* particles) {
-    collideSweptPairs(particles, workspace());
+    sweepPairsFast(sim.particles(), live, sweep, sim.workspace);
 }
 
 // Clears the energy sums and lets the thermostat see whether the averaged coupling is within
 // tolerance of its target. Returns the relative error e of the coupling (0 while not cooling).
-double resetEnergiesAndUpdateCoolingState() {
-    sim.energies.kineticEnergy = 0;
-    sim.energies.pairEnergy = 0;
-    sim.energies.apparatusEnergy = 0;
-    if (sim.thermostat.state <= 0) return 0.0;
-    const double error = std::abs(sim.thermostat.ccpleAverage - sim.thermostat.ccpleTarget) / sim.thermostat.ccpleTarget;
+double resetEnergiesAndUpdateCoolingState(Simulation& sim) {
+    sim.energies = Energies{};
+    Thermostat& t = sim.thermostat;
+    if (t.state == CoolingState::Off) return 0.0;
+    const double error = std::abs(t.ccpleAverage - t.ccpleTarget) / t.ccpleTarget;
     // A target of 0 (or an average that is not a number yet) gives no relative error to steer
     // by: the state stays as it is and the thermostat exerts no force.
     if (!std::isfinite(error)) return 0.0;
-    sim.thermostat.state = sim.thermostat.coolingTolerance >= error ? 2 : 1;
+    t.state = t.coolingTolerance >= error ? CoolingState::TargetReached : CoolingState::Steering;
     return error;
 }
 
-Frame classifyFrame() {
-    if (isSamplingFrame()) return Frame::Sampling;
+FrameKind classifyFrame(const Simulation& sim) {
+    if (isSamplingFrame(sim)) return FrameKind::Sampling;
     // While the thermostat acts it needs a fresh coupling every frame.
-    if (sim.thermostat.state == 1 || isMultiple(sim.clock.currentFrame, sim.clock.coolingSampleFreq))
-        return Frame::Temperature;
-    return Frame::Plain;
+    if (sim.thermostat.state == CoolingState::Steering ||
+        isMultiple(sim.clock.currentFrame, sim.clock.coolingSampleFreq))
+        return FrameKind::Temperature;
+    return FrameKind::Plain;
 }
 
 // Adds the swept pair forces and the apparatus and thermostat forces to forceArray; returns the
 // speed sum of the grains.
-double forcePass(const Particle* particles, int live, double coolingError, Frame frame) {
+double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame) {
     ForceModel model;
     model.debyeSphereCount = sim.model.debyeSphereCount;
     model.apparatusRadius = sim.model.apparatusRadius;
@@ -122,13 +107,13 @@ double forcePass(const Particle* particles, int live, double coolingError, Frame
     model.timeStep = sim.model.timeStep;
     model.pairForces = sim.switches.pairInteractionOn == 1;
     model.apparatusField = sim.switches.apparatusFieldOn == 1;
-    model.thermostat = sim.thermostat.state == 1;
+    model.thermostat = sim.thermostat.state == CoolingState::Steering;
     model.thermostatError = coolingError;
     model.thermostatHeats = sim.thermostat.ccpleAverage > sim.thermostat.ccpleTarget;
-    model.samplingFrame = frame == Frame::Sampling;
-    model.temperatureFrame = frame == Frame::Temperature;
+    model.samplingFrame = frame == FrameKind::Sampling;
+    model.temperatureFrame = frame == FrameKind::Temperature;
     const EnergySums sums =
-        addSweptForces(particles, live, model, sim.arrays.forceArray.data(), workspace());
+        addSweptForces(sim.particles(), live, model, sim.arrays.forceArray.data(), sim.workspace);
     sim.energies.kineticEnergy = sums.kineticEnergy;
     sim.energies.pairEnergy = sums.pairEnergy;
     sim.energies.apparatusEnergy = sums.apparatusEnergy;
@@ -137,34 +122,13 @@ double forcePass(const Particle* particles, int live, double coolingError, Frame
 
 // The dust temperature from the mean grain speed (squared mean, not mean square) and the
 // coupling parameter it gives. The mean divides by every live record, dead ones in flight too.
-void measureTemperatureAndCoupling(double speedSum, int live) {
+void measureTemperatureAndCoupling(Simulation& sim, double speedSum, int live) {
     if (live <= 0) return;  // nothing to average over: keep the last values
     const double meanSpeed = speedSum / live;
     sim.thermostat.temperatureRatio = meanSpeed * meanSpeed * sim.model.grainMass / 3.0;
     sim.thermostat.ccple =
         sim.model.grainCharge * sim.model.grainCharge /
         (3.0 * sim.model.interparticleDistance * sim.thermostat.temperatureRatio * sim.model.debyeSphereCount);
-}
-
-void frameOutputs(const Particle* particles, int live, Frame frame) {
-    if (frame == Frame::Temperature && sim.thermostat.state > 0) stepOutputs.updateCcpleAverage();
-    if (frame != Frame::Sampling) return;
-    stepOutputs.writeDataRow();
-    // The periodic structure analyses run unless a schedule or the firing automation drives
-    // them; while they run, automatedAnalysis 1 tells them to work without prompts.
-    if (sim.switches.automatedAnalysis != 1 && sim.switches.autoFiringOn != 1) {
-        stepOutputs.computeFieldStructure(particles, live);
-        sim.switches.automatedAnalysis = 1;
-        stepOutputs.computePairCorrelation(particles, live);
-        stepOutputs.computeShellStructure(particles, live);
-        sim.switches.automatedAnalysis = 0;
-    }
-    if (sim.thermostat.state > 0) stepOutputs.updateCcpleAverage();
-    if (sim.tracker.trackedCount > 0) stepOutputs.writeTrackerRow();
-    if (sim.switches.velocityTrackingOn > 0) {
-        stepOutputs.writeVelocityRows(live, particles);
-        stepOutputs.writeSpeedDensity(particles, live);
-    }
 }
 
 }  // namespace
@@ -176,23 +140,41 @@ void frameOutputs(const Particle* particles, int live, Frame frame) {
 //   3. overlap pass: hard-sphere collisions;
 //   4. energy sums cleared, thermostat state from the averaged coupling;
 //   5. force pass: pair forces, apparatus field, thermostat, energy and speed sums;
-//   6. temperature and coupling on sampling and temperature frames;
-//   7. result files of a sampling frame;
-//   8. status line;
-//   9. semi-implicit Euler integration.
-void timeStepOnce(Particle* particles, int liveCount) {
-    int live = std::max(liveCount, 0);
-    clearForces(live);
-    live = boundaryPass(particles, live);
-    sweepPairs(particles, live);
-    overlapPass(particles);
-    const double coolingError = resetEnergiesAndUpdateCoolingState();
-    const Frame frame = classifyFrame();
-    const double speedSum = forcePass(particles, live, coolingError, frame);
-    if (frame != Frame::Plain) measureTemperatureAndCoupling(speedSum, live);
-    frameOutputs(particles, live, frame);
-    stepOutputs.printStatusLine();
-    integrate(particles, live, sim.arrays.forceArray.data(), sim.model.timeStep);
+//   6. temperature and coupling on sampling and temperature frames; on a sampling frame the
+//      state as measured is kept for the caller's outputs;
+//   7. semi-implicit Euler integration.
+StepReport timeStepOnce(Simulation& sim) {
+    StepReport report;
+    int live = std::max(sim.liveCount(), 0);
+    clearForces(sim, live);
+    live = boundaryPass(sim, report, live);
+    sweepPairs(sim, live);
+    collideSweptPairs(sim.particles(), sim.workspace);
+    const double coolingError = resetEnergiesAndUpdateCoolingState(sim);
+    report.frame = classifyFrame(sim);
+    report.live = live;
+    const double speedSum = forcePass(sim, live, coolingError, report.frame);
+    if (report.frame != FrameKind::Plain) {
+        measureTemperatureAndCoupling(sim, speedSum, live);
+        report.energies = sim.energies;
+        report.temperatureRatio = sim.thermostat.temperatureRatio;
+        report.ccple = sim.thermostat.ccple;
+    }
+    if (report.frame == FrameKind::Temperature && sim.thermostat.state != CoolingState::Off)
+        updateCcpleAverage(sim.thermostat);
+    if (report.frame == FrameKind::Sampling) {
+        const std::size_t slots = std::min(static_cast<std::size_t>(std::max(sim.numParticles, 0)),
+                                           sim.arrays.particleArray.size());
+        report.sampled.assign(sim.arrays.particleArray.begin(),
+                              sim.arrays.particleArray.begin() + static_cast<std::ptrdiff_t>(slots));
+    }
+    integrate(sim.particles(), live, sim.arrays.forceArray.data(), sim.model.timeStep);
+    return report;
+}
+
+void completeSamplingFrame(Simulation& sim, const StepReport& report) {
+    if (report.frame == FrameKind::Sampling && sim.thermostat.state != CoolingState::Off)
+        updateCcpleAverage(sim.thermostat);
 }
 
 }  // namespace qv
