@@ -1,14 +1,15 @@
 #pragma once
 // The driver of a render: steps the simulation and writes what each step reports, and runs the
 // automations (smart cooling schedule, automatic firing) on their schedule.
+#include "console/output_file.h"
 #include "sim/simulation.h"
 #include "sim/timestep.h"
 
 namespace qv {
 
-// One render step with its outputs: the automations due before it, the step, then the result
-// files of a sampling frame, the Detector rows and the status line.
-void renderStep(Simulation& sim);
+// One render frame: the stored frame when due, the automations, the step and its outputs, and
+// the clock.
+void renderStep(Simulation& sim, OutputFile& dataSet);
 // The outputs of a step's report, in the order the program has always written them.
 void writeStepOutputs(Simulation& sim, const StepReport& report);
 // The automations run before a step.

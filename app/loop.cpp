@@ -1,33 +1,23 @@
 #include "app/loop.h"
 
 #include <chrono>
+#include <ostream>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "analysis/velocity_outputs.h"
+#include "app/driver.h"
 #include "console/console.h"
 #include "console/output_file.h"
-#include "dataset/loader.h"
 #include "dataset/writer.h"
-#include "sim/cooling.h"
-#include "sim/simulation.h"
-#include "sim/timestep.h"
+#include "setup/load_dialogue.h"
 
 namespace qv {
 namespace {
 
-void renderFrame() {
-    // The frame stored is the state before this call's step.
-    if (sim.clock.currentFrame % sim.clock.writeFreq == 0 || sim.clock.currentFrame == 1) writeFrame();
-    if (sim.switches.automatedAnalysis == 1) {
-        smartCoolingSchedule();
-    } else if (sim.switches.autoFiringOn == 1) {
-        autoFiring();
-    }
-    timeStepOnce(sim.particles(), sim.liveCount());
-    sim.clock.simTime += sim.model.timeStep;
-}
-
-void replayFrame() {
-    setFrameFromStore(sim.clock.currentFrame);
+void replayFrame(Simulation& sim, const ViewState& view) {
+    setFrameFromStore(sim, sim.clock.currentFrame);
     // Overwrite the previous "Frame number ... loaded" in place.
     console::out() << std::string(28, '\b') << "Frame number "
                    << sim.clock.currentFrame * sim.clock.writeFreq << " loaded" << std::flush;
@@ -38,7 +28,8 @@ void replayFrame() {
 
 // The master file holds the state reached, also when the render stops early: a run that ran out
 // of disk can be continued from it elsewhere.
-FrameOutcome endRender() {
+FrameOutcome endRender(Session& session) {
+    const Simulation& sim = session.sim;
     if (writesFailed() && sim.clock.currentFrame <= sim.clock.framesToCalculate) {
         console::out() << '\n'
                        << "The render stops before frame " << sim.clock.currentFrame
@@ -46,32 +37,58 @@ FrameOutcome endRender() {
                        << '\n'
                        << std::flush;
     }
-    dataSetStream.close();
-    writeMasterFile();
+    session.dataSet.close();
+    writeMasterFile(sim);
     return writesFailed() ? FrameOutcome::RenderFailed : FrameOutcome::RenderComplete;
+}
+
+template <class T>
+void release(std::vector<T>& v) {
+    std::vector<T>().swap(v);
 }
 
 }  // namespace
 
-FrameOutcome idleFrame() {
-    if (sim.clock.currentFrame > sim.clock.framesToCalculate && sim.run.runMode == RunMode::Play) {
-        sim.clock.currentFrame = 1;
-    } else if (sim.run.runMode == RunMode::Render &&
-               (sim.clock.currentFrame > sim.clock.framesToCalculate || writesFailed())) {
-        return endRender();
-    } else if (sim.clock.currentFrame < 1) {
-        sim.clock.currentFrame = sim.clock.framesToCalculate;
+FrameOutcome idleFrame(Session& session) {
+    Simulation& sim = session.sim;
+    RunClock& clock = sim.clock;
+    const RunMode mode = sim.run.runMode;
+    if (clock.currentFrame > clock.framesToCalculate && mode == RunMode::Play) {
+        clock.currentFrame = 1;
+    } else if (mode == RunMode::Render &&
+               (clock.currentFrame > clock.framesToCalculate || writesFailed())) {
+        return endRender(session);
+    } else if (clock.currentFrame < 1) {
+        clock.currentFrame = clock.framesToCalculate;
     }
 
-    if (sim.run.runMode == RunMode::Render) {
-        renderFrame();
-    } else if (sim.run.runMode == RunMode::Play) {
-        replayFrame();
-    } else if (sim.run.runMode == RunMode::Crystal) {
-        sim.clock.simTime += sim.model.timeStep;
+    if (mode == RunMode::Render) {
+        renderStep(sim, session.dataSet);
+    } else if (mode == RunMode::Play) {
+        replayFrame(sim, session.view);
+    } else if (mode == RunMode::Crystal) {
+        clock.simTime += sim.model.timeStep;
     }
-    sim.clock.currentFrame += view.playStep;
+    clock.currentFrame += session.view.playStep;
     return FrameOutcome::Continue;
+}
+
+void writeMaxboltzAndFarewell(Simulation& sim) {
+    if (sim.switches.speedDistributionOn == 1) writeMaxboltzTable(sim);
+    std::ostream& out = console::out();
+    out << '\n';
+    release(sim.arrays.frameStore);
+    release(sim.arrays.particleArray);
+    sim.arrays.particleCursor = 0;
+    release(sim.arrays.forceArray);
+    release(sim.arrays.speedTable);
+    // A run that lost output must not end on the farewell of a successful one.
+    if (writesFailed()) {
+        out << "Quorvex stops: not every file could be written (see above)." << '\n' << std::flush;
+    } else {
+        out << "Thank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)" << '\n'
+            << std::flush;
+    }
 }
 
 }  // namespace qv

@@ -16,12 +16,33 @@
 #include "console/output_file.h"
 #include "setup/setup.h"
 #include "sim/parallel.h"
-#include "sim/simulation.h"
-#include "sim/velocity_outputs.h"
+#include "view/keys.h"
 #include "view/menus.h"
 #include "view/render.h"
 
 namespace {
+
+// The program's one run. GLUT's callbacks carry no user data, so they reach it here.
+qv::Session session;
+
+void keyboardCallback(unsigned char key, int x, int y) {
+    qv::keyboardHandler(session.sim, session.view, key, x, y);
+}
+void specialKeyCallback(int key, int x, int y) {
+    qv::specialKeyHandler(session.sim, session.view, key, x, y);
+}
+void displayCallback() {
+    // Keys take effect from the first redraw on.
+    glutSpecialFunc(specialKeyCallback);
+    glutKeyboardFunc(keyboardCallback);
+    qv::display(session.sim, session.view);
+}
+void reshapeCallback(int width, int height) {
+    qv::reshape(session.view, width, height);
+}
+void menuCallback(int value) {
+    qv::menuHandler(session.sim, session.view, value);
+}
 
 // freeglut exits when it cannot open the display, so find out before initialising it. The probe's
 // connection stays open until freeglut has its own: an X server left without clients resets
@@ -48,9 +69,10 @@ Display* probeDisplay() {
 constexpr double kMinSecondsBetweenRedraws = 1.0 / 20.0;
 
 bool redrawDue() {
-    if (sim.run.runMode != RunMode::Render) return true;
-    const double pause = std::max(kMinSecondsBetweenRedraws, 2 * qv::lastRedrawSeconds());
-    return qv::secondsSinceRedrawEnded() >= pause;
+    if (session.sim.run.runMode != qv::RunMode::Render) return true;
+    const double pause =
+        std::max(kMinSecondsBetweenRedraws, 2 * qv::lastRedrawSeconds(session.view));
+    return qv::secondsSinceRedrawEnded(session.view) >= pause;
 }
 
 // Ends the program once a render has finished or stopped.
@@ -60,13 +82,13 @@ void endRenderIfDone(qv::FrameOutcome outcome) {
 }
 
 void idleStep() {
-    endRenderIfDone(qv::idleFrame());
+    endRenderIfDone(qv::idleFrame(session));
     // Lights first, then the redisplay request that setUpLights ends with.
-    if (redrawDue()) qv::setUpLights();
+    if (redrawDue()) qv::setUpLights(session.view);
 }
 
 void atExit() {
-    qv::writeMaxboltzAndFarewell();
+    qv::writeMaxboltzAndFarewell(session.sim);
     // Quit from the menu and closing the window exit with 0, and the Maxboltz table is written
     // only now: a file that could not be written still makes the status a failure.
     if (qv::writesFailed()) {
@@ -76,19 +98,19 @@ void atExit() {
 }
 
 void openWindow(int* argc, char** argv) {
-    using qv::params;
+    qv::ViewState& view = session.view;
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(view.windowWidth, view.windowHeight);
     glutInitWindowPosition(0, 0);
     view.windowId = glutCreateWindow("Quorvex v1.0");
     view.windowOpen = true;
-    qv::buildMenus();
+    qv::buildMenus(menuCallback);
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_LIGHTING);
-    glutDisplayFunc(qv::display);
-    glutReshapeFunc(qv::reshape);
+    glutDisplayFunc(displayCallback);
+    glutReshapeFunc(reshapeCallback);
     glutIdleFunc(idleStep);
     // Depth testing belongs to the start-up menu's first step; the window exists by then.
     glEnable(GL_DEPTH_TEST);
@@ -116,7 +138,8 @@ int main(int argc, char** argv) {
     } else {
         std::cout << "No display available: Quorvex runs without a window." << std::endl;
     }
-    qv::runSetUp();
+    qv::runSetUp(session.sim, session.dataSet, window);
+    if (session.sim.run.runMode == qv::RunMode::Play) session.view.playStep = 0;  // starts paused
     // From here on the console only serves commands from the window: when its input has ended,
     // a command that needs an answer is given up and the render goes on.
     qv::console::setInputEndCancels(true);
@@ -125,5 +148,5 @@ int main(int argc, char** argv) {
         glutMainLoop();
         return 0;
     }
-    for (;;) endRenderIfDone(qv::idleFrame());
+    for (;;) endRenderIfDone(qv::idleFrame(session));
 }
