@@ -223,8 +223,11 @@ void menuHandler(Simulation& sim, ViewState& view, int value) {
         console::exitProgram(0);
     }
     // The draw entries carry the draw mode's own number.
-    if (value >= 1 && value <= 3) view.apparatusDrawMode = static_cast<ApparatusDraw>(value);
-    if (value >= 4 && value <= 7) view.dustDrawMode = static_cast<DustDraw>(value);
+    if (value >= static_cast<int>(ApparatusDraw::Clear) &&
+        value <= static_cast<int>(ApparatusDraw::Solid))
+        view.apparatusDrawMode = static_cast<ApparatusDraw>(value);
+    if (value >= static_cast<int>(DustDraw::Wire) && value <= static_cast<int>(DustDraw::ShellView))
+        view.dustDrawMode = static_cast<DustDraw>(value);
     // Values no entry has fall through both switches.
     const auto entry = static_cast<MenuEntry>(value);
     if (runIsRender(sim)) renderOnlyEntry(sim, view, entry);
