@@ -37,7 +37,7 @@ struct Place {
 
 }  // namespace
 
-void askSlice() {
+void askSlice(const Simulation& sim, ViewState& view) {
     std::ostream& out = console::out();
     console::clearScreen();
     const std::string widthPrompt =
@@ -66,7 +66,7 @@ void askSlice() {
     out << "Thank you" << '\n' << '\n' << std::flush;
 }
 
-void highlightNeighbours() {
+void highlightNeighbours(Simulation& sim, ViewState& view) {
     std::ostream& out = console::out();
     const int all = sim.numParticles;
     // Only slots that exist take part, whatever the counts say.

@@ -5,7 +5,8 @@
 
 namespace qv {
 
-void askSlice(ViewState& view);
+// The slice is given in fractions of Rapar, so the dialogue reads the run's apparatus radius.
+void askSlice(const Simulation& sim, ViewState& view);
 void highlightNeighbours(Simulation& sim, ViewState& view);
 
 }  // namespace qv

@@ -1,9 +1,6 @@
 // Key commands: they change program state and call the subsystems, and never draw, so they run
-// the same without a window.
+// the same without a window. The function and arrow keys are in function_keys.cpp.
 #include "view/keys.h"
-
-// Only the key codes come from GLUT; nothing here calls into it.
-#include <GL/freeglut_std.h>
 
 #include <chrono>
 #include <cmath>
@@ -13,14 +10,11 @@
 #include <string>
 #include <thread>
 
-#include "analysis/structure.h"
 #include "analysis/tracker.h"
 #include "console/console.h"
-#include "sim/cooling.h"
 #include "sim/dead_particles.h"
 #include "sim/simulation.h"
-#include "view/highlight.h"
-#include "view/screens.h"
+#include "view/questions.h"
 #include "view/view_state.h"
 
 namespace qv {
@@ -28,20 +22,19 @@ namespace {
 
 constexpr double kAngleStep = pi / 180;  // one degree
 constexpr double kTargetDistance = 50;
-constexpr float kCameraStep = 10;
 
 // Gives the replay a moment before the next frame, so a held key does not flicker.
 void shortPause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
-void turnTarget(double dPhi, double dTheta) {
+void turnTarget(ViewState& view, double dPhi, double dTheta) {
     view.targetPhi += dPhi;
     view.targetTheta += dTheta;
     placeCameraTarget(view.targetPhi, view.targetTheta, view.cameraEye, view.cameraTarget);
 }
 
-void resetView() {
+void resetView(ViewState& view) {
     const ViewState initial{};
     view.targetPhi = 0;
     view.targetTheta = 0;
@@ -55,7 +48,7 @@ void resetView() {
     view.savedPlayStep = 1;
 }
 
-void togglePause() {
+void togglePause(ViewState& view) {
     if (view.playStep == 0) {
         view.playStep = view.savedPlayStep;
     } else {
@@ -65,35 +58,37 @@ void togglePause() {
     shortPause();
 }
 
-void rewind() {
+void rewind(ViewState& view) {
     if (view.playStep != 0) view.savedPlayStep = std::abs(view.playStep);
     view.playStep = -view.savedPlayStep;
     shortPause();
 }
 
-bool slotExists(int slot) {
+bool slotExists(const Simulation& sim, int slot) {
     return slot >= 0 && slot < static_cast<int>(sim.arrays.particleArray.size());
 }
 
 // Space and backspace walk the selection over every slot, dead particles included; the grain
 // left behind is painted black whatever colour it had.
-void moveSelection(int step) {
+void moveSelection(Simulation& sim, ViewState& view, int step) {
     const int n = sim.numParticles;
-    if (n <= 0 || !slotExists(n - 1)) return;
+    if (n <= 0 || !slotExists(sim, n - 1)) return;
     int& selected = view.highlightedParticle;
-    if (slotExists(selected)) sim.arrays.particleArray[selected].setColour(0, 0, 0);
+    if (slotExists(sim, selected)) sim.arrays.particleArray[selected].setColour(0, 0, 0);
     selected += step;
     if (selected >= n || selected < 0) selected = step > 0 ? 0 : n - 1;
     sim.arrays.particleArray[selected].setColour(0, 1, 0);
 }
 
-void toggleSmartCooling() {
+// Off starts steering; steering or holding the target switches it off.
+void toggleSmartCooling(Simulation& sim) {
     std::ostream& out = console::out();
-    sim.thermostat.state = -sim.thermostat.state;
-    if (sim.thermostat.state < 0) {
+    CoolingState& state = sim.thermostat.state;
+    if (state != CoolingState::Off) {
         out << '\n' << "Smart cooling is off" << '\n' << '\n' << std::flush;
-        sim.thermostat.state = -1;
-    } else if (sim.thermostat.state > 0) {
+        state = CoolingState::Off;
+    } else {
+        state = CoolingState::Steering;
         const std::string prompt = "Please enter target ccple: \n";
         out << '\n' << prompt << std::flush;
         // The thermostat divides by the target, so only a positive one can be steered to.
@@ -101,7 +96,7 @@ void toggleSmartCooling() {
             console::askRealWhere([](double v) { return std::isfinite(v) && v > 0; },
                                   "The target ccple must be a number above 0.", prompt);
         if (!target) {
-            sim.thermostat.state = -1;
+            state = CoolingState::Off;
             console::reportCancelled();
             return;
         }
@@ -110,8 +105,8 @@ void toggleSmartCooling() {
     }
 }
 
-void resetDead() {
-    resetDeadParticles();
+void resetDead(Simulation& sim) {
+    resetDeadParticles(sim);
     console::out() << '\n'
                    << "Dead particles reset, total number of deadparticles is: "
                    << sim.reserve.numDeadParticles << '\n'
@@ -119,7 +114,7 @@ void resetDead() {
                    << std::flush;
 }
 
-void toggleVelocityTracking() {
+void toggleVelocityTracking(Simulation& sim) {
     sim.switches.velocityTrackingOn = -sim.switches.velocityTrackingOn;
     console::out() << '\n'
                    << "Tracking velocity (1 is on): " << sim.switches.velocityTrackingOn << '\n'
@@ -127,32 +122,32 @@ void toggleVelocityTracking() {
                    << std::flush;
 }
 
-void commandKey(unsigned char key) {
+void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
     const double rapar = sim.model.apparatusRadius;
     switch (key) {
         case 'p':
-            if (sim.run.runMode == RunMode::Play) togglePause();
+            if (sim.run.runMode == RunMode::Play) togglePause(view);
             break;
         case 'r':
-            if (sim.run.runMode == RunMode::Play) rewind();
+            if (sim.run.runMode == RunMode::Play) rewind(view);
             break;
         case 'g':
-            if (sim.run.runMode == RunMode::Play) jumpToFrame();
+            if (sim.run.runMode == RunMode::Play) jumpToFrame(sim, view);
             break;
         case 'w':
-            turnTarget(kAngleStep, 0);
+            turnTarget(view, kAngleStep, 0);
             break;
         case 's':
-            turnTarget(-kAngleStep, 0);
+            turnTarget(view, -kAngleStep, 0);
             break;
         case 'a':
-            turnTarget(0, kAngleStep);
+            turnTarget(view, 0, kAngleStep);
             break;
         case 'd':
-            turnTarget(0, -kAngleStep);
+            turnTarget(view, 0, -kAngleStep);
             break;
         case 'R':
-            resetView();
+            resetView(view);
             break;
         case 'i':
             view.sceneRotX += 1;
@@ -167,10 +162,10 @@ void commandKey(unsigned char key) {
             view.sceneRotY -= 1;
             break;
         case ' ':
-            moveSelection(1);
+            moveSelection(sim, view, 1);
             break;
         case 8:
-            moveSelection(-1);
+            moveSelection(sim, view, -1);
             break;
         case '+':
             view.shellViewRadius += rapar / 40;
@@ -187,20 +182,21 @@ void commandKey(unsigned char key) {
             if (view.shellViewWidth < 0) view.shellViewWidth = 0;
             break;
         case 'C':
-            toggleSmartCooling();
+            toggleSmartCooling(sim);
             break;
         case 'f':
             sim.switches.autoFiringOn = -sim.switches.autoFiringOn;
-            if (sim.switches.autoFiringOn > 0 && !askCcpleTarget()) sim.switches.autoFiringOn = -1;
+            if (sim.switches.autoFiringOn > 0 && !askCcpleTarget(sim))
+                sim.switches.autoFiringOn = -1;
             break;
         case 'F':
-            resetDead();
+            resetDead(sim);
             break;
         case 'q':
-            if (askTrackedParticle()) sim.tracker.trackedCount += 1;
+            if (askTrackedParticle(sim)) sim.tracker.trackedCount += 1;
             break;
         case 'Q':
-            toggleVelocityTracking();
+            toggleVelocityTracking(sim);
             break;
         default:
             break;
@@ -208,8 +204,8 @@ void commandKey(unsigned char key) {
 }
 
 // The probe is immovable, so the digit keys place it and set its charge by hand.
-void probeKey(unsigned char key) {
-    if (sim.reserve.probeIndex < 0 || !slotExists(sim.reserve.probeIndex)) return;
+void probeKey(Simulation& sim, unsigned char key) {
+    if (sim.reserve.probeIndex < 0 || !slotExists(sim, sim.reserve.probeIndex)) return;
     Particle& probe = sim.arrays.particleArray[sim.reserve.probeIndex];
     const double move = 0.01 * sim.model.apparatusRadius;
     // The mean grain charge is negative: subtracting it raises the probe's charge.
@@ -250,25 +246,6 @@ void probeKey(unsigned char key) {
     }
 }
 
-void switchMessage(int& value, const char* off, const char* on) {
-    value = -value;
-    console::out() << '\n' << (value < 0 ? off : on) << '\n' << '\n' << std::flush;
-}
-
-// The eye and the target move together, so the viewing direction stays.
-void moveCamera(int axis, float delta) {
-    view.cameraEye[axis] += delta;
-    view.cameraTarget[axis] += delta;
-}
-
-void fireByHand() {
-    // At most one shot per frame; the automatic firing shares the same frame mark.
-    if (sim.reserve.lastFireFrame == sim.clock.currentFrame) return;
-    // The grain covers the fraction deadSpeedFraction of Rapar in one time step.
-    fireDeadParticle(sim.model.apparatusRadius * sim.reserve.deadSpeedFraction / sim.model.timeStep);
-    sim.reserve.lastFireFrame = sim.clock.currentFrame;
-}
-
 }  // namespace
 
 void placeCameraTarget(double& phi, double theta, const float eye[3], float target[3]) {
@@ -284,105 +261,10 @@ void placeCameraTarget(double& phi, double theta, const float eye[3], float targ
     }
 }
 
-void keyboardHandler(unsigned char key, int /*x*/, int /*y*/) {
-    commandKey(key);
+void keyboardHandler(Simulation& sim, ViewState& view, unsigned char key, int /*x*/, int /*y*/) {
+    commandKey(sim, view, key);
     // Every key also reaches the probe controls, whatever the command table did with it.
-    probeKey(key);
-}
-
-void specialKeyHandler(int key, int /*x*/, int /*y*/) {
-    switch (key) {
-        case GLUT_KEY_F1:
-            showHelp();
-            break;
-        case GLUT_KEY_F2:
-            for (float& c : view.cameraTarget) c = 0;
-            break;
-        case GLUT_KEY_F3:
-            view.slowMotionDelay += 10;
-            break;
-        case GLUT_KEY_F4:
-            view.slowMotionDelay -= 10;
-            if (view.slowMotionDelay < 0) view.slowMotionDelay = 0;
-            break;
-        case GLUT_KEY_F5:
-            computeShellStructure(sim.particles(), sim.numParticles);
-            // Without input the shell analysis was given up, and with it the whole command.
-            if (!console::inputEnded()) computePairCorrelation(sim.particles(), sim.numParticles);
-            break;
-        case GLUT_KEY_F6:
-            changeTemperature();
-            break;
-        case GLUT_KEY_F7:
-            askSlice();
-            break;
-        case GLUT_KEY_F8:
-            highlightNeighbours();
-            break;
-        case GLUT_KEY_F9:
-            switchMessage(sim.switches.apparatusFieldOn, "E-Field is off", "E-Field is on");
-            break;
-        case GLUT_KEY_F10:
-            switchMessage(sim.switches.pairInteractionOn, "Particle-Particle is off",
-                          "Particle-Particle is on");
-            break;
-        case GLUT_KEY_F11:
-            switchMessage(view.equalMagnification, "Equal magnification is off",
-                          "Equal magnification is on");
-            break;
-        case GLUT_KEY_F12:
-            showParameters();
-            break;
-        case GLUT_KEY_LEFT:
-            moveCamera(0, -kCameraStep);
-            break;
-        case GLUT_KEY_UP:
-            moveCamera(1, kCameraStep);
-            break;
-        case GLUT_KEY_RIGHT:
-            moveCamera(0, kCameraStep);
-            break;
-        case GLUT_KEY_DOWN:
-            moveCamera(1, -kCameraStep);
-            break;
-        case GLUT_KEY_PAGE_UP:
-            moveCamera(2, -kCameraStep);
-            break;
-        case GLUT_KEY_PAGE_DOWN:
-            moveCamera(2, kCameraStep);
-            break;
-        case GLUT_KEY_HOME:
-            view.playStep += 1;
-            break;
-        case GLUT_KEY_END:
-            view.playStep -= 1;
-            break;
-        case GLUT_KEY_INSERT:
-            fireByHand();
-            break;
-        default:
-            break;
-    }
-}
-
-void jumpToFrame() {
-    const int last = sim.clock.framesToCalculate;
-    // No stored frame to go to: a prompt that no answer can satisfy would never end.
-    if (last < 1) return;
-    std::ostream& out = console::out();
-    const std::string tail = "(Max:" + std::to_string(last) + ") : ";
-    console::clearScreen();
-    out << "Please enter the frame you wish to jump to " << tail << std::flush;
-    // A refused answer gets its line end, then the "Sorry" form of the prompt.
-    const std::optional<int> frame = console::askIntWhere(
-        [last](int f) { return f >= 1 && f <= last; }, "",
-        "Sorry Invalid Choice : Please enter the frame you wish to jump to " + tail);
-    if (!frame) {
-        console::reportCancelled();
-        return;
-    }
-    sim.clock.currentFrame = *frame;
-    out << '\n' << "Thank you" << '\n' << '\n' << std::flush;
+    probeKey(sim, key);
 }
 
 }  // namespace qv

@@ -10,29 +10,32 @@
 #include "console/console.h"
 #include "sim/dead_particles.h"
 #include "sim/simulation.h"
+#include "view/questions.h"
 #include "view/view_state.h"
 
 namespace qv {
 namespace {
 
+using E = MenuEntry;
+
 struct Entry {
     const char* label;
-    int value;
+    MenuEntry value;
 };
 
 template <std::size_t N>
-int makeMenu(const Entry (&entries)[N]) {
-    const int id = glutCreateMenu(menuHandler);
-    for (const Entry& e : entries) glutAddMenuEntry(e.label, e.value);
+int makeMenu(void (*handler)(int), const Entry (&entries)[N]) {
+    const int id = glutCreateMenu(handler);
+    for (const Entry& e : entries) glutAddMenuEntry(e.label, static_cast<int>(e.value));
     return id;
 }
 
 // A new render can be steered; a replay or a crystal view only looked at.
-bool runIsRender() {
+bool runIsRender(const Simulation& sim) {
     return sim.run.runMode == RunMode::Render || sim.run.runMode == RunMode::RenderDefaults;
 }
 
-void switchFullScreen() {
+void switchFullScreen(ViewState& view) {
     view.fullScreenOn = -view.fullScreenOn;
     if (view.fullScreenOn < 0) {
         view.windowWidth = 900;
@@ -52,7 +55,7 @@ void switchFullScreen() {
 
 // The probe text rides on the Gamma text: 2 or -2 adds it, keeping the sign that says whether
 // the Gamma text is shown.
-void toggleProbeText() {
+void toggleProbeText(const Simulation& sim, ViewState& view) {
     if (sim.reserve.probeIndex <= 0) return;
     int& mode = view.screenTextMode;
     if (mode == 1 || mode == -1) {
@@ -65,48 +68,56 @@ void toggleProbeText() {
 }
 
 // Entries that change the running simulation: only a new render acts on them.
-void renderOnlyEntry(int value) {
-    switch (value) {
-        case 8:
+void renderOnlyEntry(Simulation& sim, ViewState& view, MenuEntry entry) {
+    switch (entry) {
+        case E::DoubleTimeStep:
             sim.model.timeStep *= 2;
             break;
-        case 9:
+        case E::HalveTimeStep:
             sim.model.timeStep /= 2;
             break;
-        case 10:
+        case E::TenfoldTimeStep:
             sim.model.timeStep *= 10;
             break;
-        case 11:
+        case E::TenthTimeStep:
             sim.model.timeStep /= 10;
             break;
-        case 13:
-        case 14:
-        case 15:
-        case 16:
-            askDeadProperty(value);
+        case E::DeadMass:
+            askDeadProperty(sim, DeadProperty::Mass);
             break;
-        case 17:
+        case E::DeadRadius:
+            askDeadProperty(sim, DeadProperty::Radius);
+            break;
+        case E::DeadCharge:
+            askDeadProperty(sim, DeadProperty::Charge);
+            break;
+        case E::DeadSpeed:
+            askDeadProperty(sim, DeadProperty::Speed);
+            break;
+        case E::Wall:
             sim.switches.wallOn = -sim.switches.wallOn;
             break;
-        case 18:
+        case E::CompensateDead:
             sim.switches.compensateDeadAddition = -sim.switches.compensateDeadAddition;
             break;
-        case 21:
+        case E::PhiScan:
             sim.reserve.phiScanOn = -sim.reserve.phiScanOn;
-            if (sim.reserve.phiScanOn > 0 && !askPhiScanAngles()) sim.reserve.phiScanOn = -1;
+            if (sim.reserve.phiScanOn > 0 && !askPhiScanAngles(sim)) sim.reserve.phiScanOn = -1;
             break;
-        case 22:
-            addProbe();
+        case E::AddProbe:
+            addProbe(sim);
             break;
-        case 23:
-        case 24:
-            displaceParticles(value, view.shellViewRadius, view.shellViewWidth);
+        case E::DisplaceHighlighted:
+            askDisplacement(sim, Displaced::Highlighted, view.shellViewRadius, view.shellViewWidth);
             break;
-        case 25:
-            toggleProbeText();
+        case E::DisplaceShellView:
+            askDisplacement(sim, Displaced::ShellView, view.shellViewRadius, view.shellViewWidth);
             break;
-        case 26:
-            askCoolingTolerance();
+        case E::ProbeText:
+            toggleProbeText(sim, view);
+            break;
+        case E::CoolingTolerance:
+            askCoolingTolerance(sim);
             break;
         default:
             break;
@@ -114,33 +125,33 @@ void renderOnlyEntry(int value) {
 }
 
 // Entries that only change what is shown and how: they act in every run mode.
-void viewEntry(int value) {
-    switch (value) {
-        case 12:
+void viewEntry(ViewState& view, MenuEntry entry) {
+    switch (entry) {
+        case E::NumberDisplay:
             view.numberDisplayOn = -view.numberDisplayOn;
             break;
-        case 19:
+        case E::ScreenText:
             view.screenTextMode = -view.screenTextMode;
             break;
-        case 20:
-            switchFullScreen();
+        case E::FullScreen:
+            switchFullScreen(view);
             break;
-        case 27:
+        case E::DoubleGrainSize:
             view.particleSizeScale *= 2;
             break;
-        case 28:
+        case E::HalveGrainSize:
             view.particleSizeScale /= 2;
             break;
-        case 29:
+        case E::DoubleApparatusSize:
             view.apparatusSizeScale *= 2;
             break;
-        case 30:
+        case E::HalveApparatusSize:
             view.apparatusSizeScale /= 2;
             break;
-        case 31:
+        case E::MoreResolution:
             view.sphereResolution += 3;
             break;
-        case 32:
+        case E::LessResolution:
             view.sphereResolution -= 3;
             break;
         default:
@@ -150,66 +161,80 @@ void viewEntry(int value) {
 
 }  // namespace
 
-void buildMenus() {
-    static const Entry apparatus[] = {{"Clear", 1}, {"Sphere Wire", 2}, {"Sphere Solid", 3}};
-    static const Entry dust[] = {
-        {"Clear", 6}, {"Sphere Wire", 4}, {"Sphere Solid", 5}, {"Radius View", 7}};
-    static const Entry playBack[] = {{"Double Timestep", 8},
-                                     {"Half Timestep", 9},
-                                     {"10 fold Timestep", 10},
-                                     {"10th Timestep", 11}};
-    static const Entry magnification[] = {
-        {"Double Particle Size", 27}, {"Half Particle Size", 28},  {"Double Aparatus Size", 29},
-        {"Half Aparatus Size", 30},   {"Increase Resolution", 31}, {"Decrease Resolution", 32}};
-    static const Entry extras[] = {{"Toggle Number Display", 12},
-                                   {"Toggle Gamma and Time to Screen", 19},
-                                   {"Toggle Probe charge output to Screen", 25},
-                                   {"Change cooling accuracy condition", 26},
-                                   {"Add/Remove Wall", 17},
-                                   {"Full Screen", 20}};
-    static const Entry deadParticles[] = {{"Dead Particle Mass", 13},
-                                          {"Dead Particle Radius", 14},
-                                          {"Dead Particle Charge", 15},
-                                          {"Dead Particle Speed", 16},
-                                          {"Switch compensate for Dead Particle Addition", 18},
-                                          {"Switch Scanning phi when firing particles", 21},
-                                          {"Add in Probe", 22},
-                                          {"Displace highlighted particles", 23},
-                                          {"Displace shell view particles", 24}};
+void buildMenus(void (*handler)(int)) {
+    static const Entry apparatus[] = {{"Clear", E::ApparatusClear},
+                                      {"Sphere Wire", E::ApparatusWire},
+                                      {"Sphere Solid", E::ApparatusSolid}};
+    static const Entry dust[] = {{"Clear", E::DustClear},
+                                 {"Sphere Wire", E::DustWire},
+                                 {"Sphere Solid", E::DustSolid},
+                                 {"Radius View", E::DustShellView}};
+    static const Entry playBack[] = {{"Double Timestep", E::DoubleTimeStep},
+                                     {"Half Timestep", E::HalveTimeStep},
+                                     {"10 fold Timestep", E::TenfoldTimeStep},
+                                     {"10th Timestep", E::TenthTimeStep}};
+    static const Entry magnification[] = {{"Double Particle Size", E::DoubleGrainSize},
+                                          {"Half Particle Size", E::HalveGrainSize},
+                                          {"Double Aparatus Size", E::DoubleApparatusSize},
+                                          {"Half Aparatus Size", E::HalveApparatusSize},
+                                          {"Increase Resolution", E::MoreResolution},
+                                          {"Decrease Resolution", E::LessResolution}};
+    static const Entry extras[] = {{"Toggle Number Display", E::NumberDisplay},
+                                   {"Toggle Gamma and Time to Screen", E::ScreenText},
+                                   {"Toggle Probe charge output to Screen", E::ProbeText},
+                                   {"Change cooling accuracy condition", E::CoolingTolerance},
+                                   {"Add/Remove Wall", E::Wall},
+                                   {"Full Screen", E::FullScreen}};
+    static const Entry deadParticles[] = {
+        {"Dead Particle Mass", E::DeadMass},
+        {"Dead Particle Radius", E::DeadRadius},
+        {"Dead Particle Charge", E::DeadCharge},
+        {"Dead Particle Speed", E::DeadSpeed},
+        {"Switch compensate for Dead Particle Addition", E::CompensateDead},
+        {"Switch Scanning phi when firing particles", E::PhiScan},
+        {"Add in Probe", E::AddProbe},
+        {"Displace highlighted particles", E::DisplaceHighlighted},
+        {"Displace shell view particles", E::DisplaceShellView}};
 
-    const int apparatusMenu = makeMenu(apparatus);
-    const int dustMenu = makeMenu(dust);
-    const int playBackMenu = makeMenu(playBack);
-    const int magnificationMenu = makeMenu(magnification);
-    const int extrasMenu = makeMenu(extras);
-    const int deadMenu = makeMenu(deadParticles);
+    const int apparatusMenu = makeMenu(handler, apparatus);
+    const int dustMenu = makeMenu(handler, dust);
+    const int playBackMenu = makeMenu(handler, playBack);
+    const int magnificationMenu = makeMenu(handler, magnification);
+    const int extrasMenu = makeMenu(handler, extras);
+    const int deadMenu = makeMenu(handler, deadParticles);
 
     // Created last, so it is the current menu that the right button gets.
-    glutCreateMenu(menuHandler);
+    glutCreateMenu(handler);
     glutAddSubMenu("Aparatus Draw", apparatusMenu);
     glutAddSubMenu("Dust Draw", dustMenu);
     glutAddSubMenu("Play Back Control", playBackMenu);
     glutAddSubMenu("Extra's Menu", extrasMenu);
     glutAddSubMenu("Magnifictaion and Resolution", magnificationMenu);
     glutAddSubMenu("Dead Particles", deadMenu);
-    glutAddMenuEntry("Quit", 0);
+    glutAddMenuEntry("Quit", static_cast<int>(E::Quit));
     glutAttachMenu(GLUT_RIGHT_BUTTON);
 }
 
-void menuHandler(int value) {
-    if (value == 0) {
+void menuHandler(Simulation& sim, ViewState& view, int value) {
+    if (value == static_cast<int>(E::Quit)) {
         // The normal exit path, so that the at-exit outputs are written as at the end of a
         // render.
         if (view.windowOpen) glutDestroyWindow(view.windowId);
         console::exitProgram(0);
     }
-    if (value >= 1 && value <= 3) view.apparatusDrawMode = value;
-    if (value >= 4 && value <= 7) view.dustDrawMode = value;
-    if (runIsRender()) renderOnlyEntry(value);
-    viewEntry(value);
+    // The draw entries carry the draw mode's own number.
+    if (value >= static_cast<int>(ApparatusDraw::Clear) &&
+        value <= static_cast<int>(ApparatusDraw::Solid))
+        view.apparatusDrawMode = static_cast<ApparatusDraw>(value);
+    if (value >= static_cast<int>(DustDraw::Wire) && value <= static_cast<int>(DustDraw::ShellView))
+        view.dustDrawMode = static_cast<DustDraw>(value);
+    // Values no entry has fall through both switches.
+    const auto entry = static_cast<MenuEntry>(value);
+    if (runIsRender(sim)) renderOnlyEntry(sim, view, entry);
+    viewEntry(view, entry);
 }
 
-void askCoolingTolerance() {
+void askCoolingTolerance(Simulation& sim) {
     // A tolerance is a relative distance from the target; below 0 no coupling could meet it.
     static const char* const prompt = "Please enter cooling target tolerance as a fraction:";
     std::ostream& out = console::out();

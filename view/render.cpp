@@ -10,18 +10,12 @@
 #include <string>
 
 #include "sim/simulation.h"
-#include "view/keys.h"
 #include "view/view_state.h"
 
 namespace qv {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// End and length of the last redraw; the render paces its redraws by them. The epoch start makes
-// the first redraw due at once.
-Clock::time_point lastRedrawEnd{};
-double lastRedrawLength = 0;
 
 // Scales of one scene: grain radii, and positions (equal to the radius scale when equal
 // magnification is on, so distances and radii share one scale).
@@ -30,16 +24,16 @@ struct SceneScales {
     double position;
 };
 
-SceneScales sceneScales() {
+SceneScales sceneScales(const Simulation& sim, const ViewState& view) {
     SceneScales s{};
     s.radius = view.particleSizeScale / sim.model.grainRadius;
-    s.position =
-        view.equalMagnification == -1 ? view.apparatusSizeScale / sim.model.apparatusRadius : s.radius;
+    s.position = view.equalMagnification == -1 ? view.apparatusSizeScale / sim.model.apparatusRadius
+                                               : s.radius;
     return s;
 }
 
 // Slots that may be drawn: the live ones, never beyond the array that actually exists.
-int drawableCount() {
+int drawableCount(const Simulation& sim) {
     const int live = sim.liveCount();
     const int stored = static_cast<int>(sim.arrays.particleArray.size());
     return std::max(0, std::min(live, stored));
@@ -51,18 +45,21 @@ void translateTo(const Particle& p, double positionScale) {
                  static_cast<float>(p.pos[2] * positionScale));
 }
 
-void drawGrains(const SceneScales& scales, int count) {
-    const int mode = view.dustDrawMode;
+void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales& scales,
+                int count) {
+    const DustDraw mode = view.dustDrawMode;
     const int res = view.sphereResolution;
     // The menu lowers the resolution without a bound; GLUT cannot build a sphere of no slices.
     if (res < 1) return;
-    if (mode != 4 && mode != 5 && mode != 7) return;
+    if (mode != DustDraw::Wire && mode != DustDraw::SolidSlice && mode != DustDraw::ShellView)
+        return;
     const double shellInner = view.shellViewRadius - view.shellViewWidth / 2;
     const double shellOuter = view.shellViewRadius + view.shellViewWidth / 2;
     for (int i = 0; i < count; ++i) {
         const Particle& p = sim.arrays.particleArray[i];
-        if (mode == 5 && !(view.sliceMin < p.pos[2] && p.pos[2] < view.sliceMax)) continue;
-        if (mode == 7) {
+        if (mode == DustDraw::SolidSlice && !(view.sliceMin < p.pos[2] && p.pos[2] < view.sliceMax))
+            continue;
+        if (mode == DustDraw::ShellView) {
             const double r = p.distanceFromCentre();
             if (!(shellInner < r && r < shellOuter)) continue;
         }
@@ -73,7 +70,7 @@ void drawGrains(const SceneScales& scales, int count) {
                                      static_cast<GLfloat>(p.rgb[2]), 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
         const double radius = p.rad * scales.radius;
-        if (mode == 4) {
+        if (mode == DustDraw::Wire) {
             glutWireSphere(radius, res, res);
         } else {
             glutSolidSphere(radius, res, res);
@@ -82,17 +79,17 @@ void drawGrains(const SceneScales& scales, int count) {
     }
 }
 
-void drawApparatus(double drawnRadius) {
+void drawApparatus(const ViewState& view, double drawnRadius) {
     const int res = view.sphereResolution;
     if (res < 1) return;
-    if (view.apparatusDrawMode == 2) {
+    if (view.apparatusDrawMode == ApparatusDraw::Wire) {
         glutWireSphere(drawnRadius, 3 * res, 3 * res);
-    } else if (view.apparatusDrawMode == 3) {
+    } else if (view.apparatusDrawMode == ApparatusDraw::Solid) {
         glutSolidSphere(drawnRadius, 5 * res, 5 * res);
     }
 }
 
-void drawNumbers(const SceneScales& scales, int count) {
+void drawNumbers(const Simulation& sim, const SceneScales& scales, int count) {
     for (int i = 0; i < count; ++i) {
         const Particle& p = sim.arrays.particleArray[i];
         glPushMatrix();
@@ -104,11 +101,12 @@ void drawNumbers(const SceneScales& scales, int count) {
     }
 }
 
-void drawScreenTexts(double d) {
+void drawScreenTexts(const Simulation& sim, const ViewState& view, double d) {
     const auto at = static_cast<float>(1.1 * d);
     if (view.screenTextMode > 0) {
         drawLabelledValue(at, at, 0, "Gamma ", sim.thermostat.ccple);
-        drawLabelledValue(at, -at, 0, "Periods ", sim.clock.simTime * sim.model.dustPlasmaFrequency);
+        drawLabelledValue(at, -at, 0, "Periods ",
+                          sim.clock.simTime * sim.model.dustPlasmaFrequency);
     }
     const int probe = sim.reserve.probeIndex;
     if ((view.screenTextMode == 2 || view.screenTextMode == -2) && probe >= 0 &&
@@ -131,32 +129,32 @@ std::string truncatedValueText(double value) {
     return buffer;
 }
 
-double secondsSinceRedrawEnded() {
-    return std::chrono::duration<double>(Clock::now() - lastRedrawEnd).count();
+double secondsSinceRedrawEnded(const ViewState& view) {
+    return std::chrono::duration<double>(Clock::now() - view.lastRedrawEnd).count();
 }
 
-double lastRedrawSeconds() {
-    return lastRedrawLength;
+double lastRedrawSeconds(const ViewState& view) {
+    return view.lastRedrawLength;
 }
 
-void display() {
+void display(const Simulation& sim, ViewState& view) {
     const Clock::time_point start = Clock::now();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     gluLookAt(view.cameraEye[0], view.cameraEye[1], view.cameraEye[2], view.cameraTarget[0],
               view.cameraTarget[1], view.cameraTarget[2], 0.0, 1.0, 0.0);
     // Keys take effect from the first redraw on.
-    glutSpecialFunc(specialKeyHandler);
-    glutKeyboardFunc(keyboardHandler);
+    if (view.specialKeyCallback != nullptr) glutSpecialFunc(view.specialKeyCallback);
+    if (view.keyboardCallback != nullptr) glutKeyboardFunc(view.keyboardCallback);
     glRotatef(view.sceneRotX, 1, 0, 0);
     glRotatef(view.sceneRotY, 0, 1, 0);
-    drawScene();
+    drawScene(sim, view);
     glutSwapBuffers();
-    lastRedrawEnd = Clock::now();
-    lastRedrawLength = std::chrono::duration<double>(lastRedrawEnd - start).count();
+    view.lastRedrawEnd = Clock::now();
+    view.lastRedrawLength = std::chrono::duration<double>(view.lastRedrawEnd - start).count();
 }
 
-void reshape(int width, int height) {
+void reshape(ViewState& /*view*/, int width, int height) {
     if (height == 0) height = 1;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -166,7 +164,7 @@ void reshape(int width, int height) {
     glLoadIdentity();
 }
 
-void setUpLights() {
+void setUpLights(ViewState& /*view*/) {
     const GLfloat ambient[4] = {0, 0, 0, 1};
     const GLfloat diffuse[4] = {1, 1, 1, 1};
     // w = 0: a directional light, turned with the camera and rotations of the last redraw.
@@ -182,17 +180,17 @@ void setUpLights() {
     glutPostRedisplay();
 }
 
-void drawScene() {
-    const SceneScales scales = sceneScales();
+void drawScene(const Simulation& sim, const ViewState& view) {
+    const SceneScales scales = sceneScales(sim, view);
     const double apparatusOnScreen = scales.position * sim.model.apparatusRadius;
-    const int count = drawableCount();
+    const int count = drawableCount(sim);
 
-    drawGrains(scales, count);
+    drawGrains(sim, view, scales, count);
     const GLfloat noEmission[4] = {0, 0, 0, 1};
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, noEmission);
-    drawApparatus(apparatusOnScreen);
-    if (view.numberDisplayOn > 0) drawNumbers(scales, count);
-    drawScreenTexts(apparatusOnScreen);
+    drawApparatus(view, apparatusOnScreen);
+    if (view.numberDisplayOn > 0) drawNumbers(sim, scales, count);
+    drawScreenTexts(sim, view, apparatusOnScreen);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
 }

@@ -57,7 +57,7 @@ void showHelp() {
     out << '\n' << std::flush;
 }
 
-void showParameters() {
+void showParameters(const Simulation& sim, const ViewState& view) {
     std::ostream& out = console::out();
     const double rapar = sim.model.apparatusRadius;
     // The listing uses the file default of six significant digits, whatever the console has.
@@ -73,16 +73,18 @@ void showParameters() {
         << '\n';
     out << "Timestep : " << sim.model.timeStep << " : Frame : " << sim.clock.currentFrame
         << " : Slow motion : " << view.slowMotionDelay << '\n';
-    out << "Mass of Part : " << sim.model.grainMass << " : Number Density : " << sim.model.numberDensity
-        << '\n';
+    out << "Mass of Part : " << sim.model.grainMass
+        << " : Number Density : " << sim.model.numberDensity << '\n';
     out << "Average charge on part : " << sim.model.grainCharge
-        << " : Cooling (1=yes) : " << sim.thermostat.state << '\n';
+        << " : Cooling (1=yes) : " << coolingCode(sim.thermostat.state) << '\n';
     out << "Inter-particle distance : " << sim.model.interparticleDistance
         << "   :  N : " << sim.model.debyeSphereCount << '\n';
     // A probe slot outside the array (no particles loaded) has no charge to show.
-    if (sim.reserve.probeIndex > 0 && sim.reserve.probeIndex < static_cast<int>(sim.arrays.particleArray.size())) {
+    if (sim.reserve.probeIndex > 0 &&
+        sim.reserve.probeIndex < static_cast<int>(sim.arrays.particleArray.size())) {
         out << "Probe Charge in average dust charge : "
-            << sim.arrays.particleArray[sim.reserve.probeIndex].charge() / sim.model.grainCharge << '\n';
+            << sim.arrays.particleArray[sim.reserve.probeIndex].charge() / sim.model.grainCharge
+            << '\n';
     }
     out << '\n' << std::flush;
     out.precision(saved);

@@ -1,7 +1,14 @@
 #pragma once
 // What the window shows and from where: changed by keys, menus and prompts, read by drawing.
+#include <chrono>
 
 namespace qv {
+
+// How the grains are drawn; the numbers are the pop-up menu's values.
+enum class DustDraw { Wire = 4, SolidSlice = 5, None = 6, ShellView = 7 };
+// How the apparatus sphere is drawn; the numbers are the pop-up menu's values. Before the menu
+// has been used the mode is Unset, which draws nothing, as Clear does.
+enum class ApparatusDraw { Unset = 0, Clear = 1, Wire = 2, Solid = 3 };
 
 struct ViewState {
     float cameraEye[3] = {0, 0, 200};
@@ -14,8 +21,8 @@ struct ViewState {
     double apparatusSizeScale = 100.0;
     int equalMagnification = -1;
     int sphereResolution = 15;
-    int dustDrawMode = 5;       // 4 wire, 5 solid with slice, 6 none, 7 shell view
-    int apparatusDrawMode = 0;  // 2 wire, 3 solid, otherwise none
+    DustDraw dustDrawMode = DustDraw::SolidSlice;
+    ApparatusDraw apparatusDrawMode = ApparatusDraw::Unset;
     double sliceMin = -9999999.0;
     double sliceMax = 9999999.0;
     double shellViewRadius = 0;
@@ -34,6 +41,16 @@ struct ViewState {
     int windowWidth = 900;
     int windowHeight = 900;
     bool windowOpen = false;  // false when running without a display
+
+    // End and length of the last redraw; the render paces its redraws by them. The epoch start
+    // makes the first redraw due at once.
+    std::chrono::steady_clock::time_point lastRedrawEnd{};
+    double lastRedrawLength = 0;  // seconds
+
+    // The key callbacks the front end hands to GLUT; each redraw registers them, so keys take
+    // effect from the first redraw on. Null: no keys.
+    void (*keyboardCallback)(unsigned char key, int x, int y) = nullptr;
+    void (*specialKeyCallback)(int key, int x, int y) = nullptr;
 };
 
 }  // namespace qv
