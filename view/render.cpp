@@ -143,9 +143,6 @@ void display(const Simulation& sim, ViewState& view) {
     glLoadIdentity();
     gluLookAt(view.cameraEye[0], view.cameraEye[1], view.cameraEye[2], view.cameraTarget[0],
               view.cameraTarget[1], view.cameraTarget[2], 0.0, 1.0, 0.0);
-    // Keys take effect from the first redraw on.
-    if (view.specialKeyCallback != nullptr) glutSpecialFunc(view.specialKeyCallback);
-    if (view.keyboardCallback != nullptr) glutKeyboardFunc(view.keyboardCallback);
     glRotatef(view.sceneRotX, 1, 0, 0);
     glRotatef(view.sceneRotY, 0, 1, 0);
     drawScene(sim, view);

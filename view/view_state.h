@@ -46,11 +46,6 @@ struct ViewState {
     // makes the first redraw due at once.
     std::chrono::steady_clock::time_point lastRedrawEnd{};
     double lastRedrawLength = 0;  // seconds
-
-    // The key callbacks the front end hands to GLUT; each redraw registers them, so keys take
-    // effect from the first redraw on. Null: no keys.
-    void (*keyboardCallback)(unsigned char key, int x, int y) = nullptr;
-    void (*specialKeyCallback)(int key, int x, int y) = nullptr;
 };
 
 }  // namespace qv
