@@ -2,12 +2,10 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
-#include <functional>
+#include <optional>
 #include <locale>
 #include <ostream>
 #include <sstream>
