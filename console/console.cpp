@@ -228,6 +228,18 @@ bool inputEnded() {
     return inputHasEnded;
 }
 
+template <class T>
+T prompt(std::string_view prompt, const std::function<bool(T)>& accept, std::string_view refusal) {
+    *outStream << prompt << std::flush;
+    const T value = accept ? *readNumberWhere<T>(accept, refusal, prompt, false)
+                           : *readNumber<T>(prompt, false);
+    *outStream << '\n';
+    return value;
+}
+template int prompt<int>(std::string_view, const std::function<bool(int)>&, std::string_view);
+template double prompt<double>(std::string_view, const std::function<bool(double)>&,
+                               std::string_view);
+
 void reportCancelled() {
     *outStream << '\n'
                << "Input ended while waiting for an answer; the command is cancelled." << '\n'

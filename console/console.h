@@ -70,3 +70,15 @@ namespace qv {
 bool fileExists(const std::string& path);
 
 }  // namespace qv
+
+namespace qv::console {
+
+// One question of the set-up dialogues: prints `prompt` as given (a prompt ending in a line end
+// takes its answer on the next line), reads the answer, then ends the line. An answer `accept`
+// refuses gets `refusal` and `prompt` again. T is int or double; input that ends while the
+// program waits ends it, as the reads do.
+template <class T>
+T prompt(std::string_view prompt, const std::function<bool(T)>& accept = {},
+         std::string_view refusal = {});
+
+}  // namespace qv::console

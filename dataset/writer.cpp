@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "console/console.h"
+#include "dataset/header.h"
 #include "sim/simulation.h"
 
 namespace qv {
@@ -10,64 +11,78 @@ namespace {
 
 // Each line goes to disk as soon as it is complete, so an interrupted render leaves a file
 // that the loader can still read up to its last whole line.
-void endLine() {
-    dataSetStream << std::endl;
+void endLine(OutputFile& file) {
+    file << std::endl;
+}
+
+// One frame's lines, slots counted from 1; `position(g, axis)` gives what is written.
+template <class Position>
+void writeFrameLines(const Simulation& sim, OutputFile& file, int frame, Position position) {
+    int slot = 1;
+    for (const Particle& g : sim.arrays.particleArray) {
+        file << frame << ' ' << slot++ << ' ' << position(g, 0) << ' ' << position(g, 1) << ' '
+             << position(g, 2);
+        endLine(file);
+    }
 }
 
 }  // namespace
 
-void writeDataSetHeader(int endFrame, int writeFreq) {
-    const Parameters& p = params;
-    dataSetStream << p.numParticles << ' ' << endFrame << ' ' << p.apparatusRadius << ' '
-                  << p.timeStep << ' ' << p.debyeSphereCount << ' ' << writeFreq << ' '
-                  << p.dustPlasmaFrequency << ' ' << p.interparticleDistance << ' '
-                  << p.numDeadParticles;
-    endLine();
+double chargeSum(const Simulation& sim) {
+    double total = 0;
+    for (const Particle& g : sim.arrays.particleArray) total += g.charge();
+    return total;
+}
 
-    sim.model.totalCharge = 0;
+void writeDataSetHeader(const Simulation& sim, OutputFile& dataSet, int endFrame, int writeFreq) {
+    const dataset::Header header{sim.numParticles,
+                                 endFrame,
+                                 sim.model.apparatusRadius,
+                                 sim.model.timeStep,
+                                 sim.model.debyeSphereCount,
+                                 writeFreq,
+                                 sim.model.dustPlasmaFrequency,
+                                 sim.model.interparticleDistance,
+                                 sim.reserve.numDeadParticles};
+    dataset::writeHeaderLine(dataSet.stream(), header);
+    endLine(dataSet);
+
     int slot = 1;
     for (const Particle& g : sim.arrays.particleArray) {
-        dataSetStream << slot++ << ' ' << g.colour(0) << ' ' << g.colour(1) << ' ' << g.colour(2)
-                      << ' ' << g.mass() << ' ' << g.charge() << ' ' << g.radius();
-        endLine();
-        sim.model.totalCharge += g.charge();
+        dataSet << slot++ << ' ' << g.colour(0) << ' ' << g.colour(1) << ' ' << g.colour(2) << ' '
+                << g.mass() << ' ' << g.charge() << ' ' << g.radius();
+        endLine(dataSet);
     }
 
     // Only the master file, written after the last frame, reports the charge balance.
     if (sim.clock.currentFrame > sim.clock.framesToCalculate) {
         console::out() << '\n'
-                       << "Total charge of all dust particles : " << sim.model.totalCharge << '\n'
+                       << "Total charge of all dust particles : " << chargeSum(sim) << '\n'
                        << '\n'
                        << std::flush;
     }
 }
 
-void writeFrame() {
-    int slot = 1;
-    for (const Particle& g : sim.arrays.particleArray) {
-        dataSetStream << sim.clock.currentFrame << ' ' << slot++ << ' ' << g.position(0) << ' '
-                      << g.position(1) << ' ' << g.position(2);
-        endLine();
-    }
+void writeFrame(Simulation& sim, OutputFile& dataSet) {
+    writeFrameLines(sim, dataSet, sim.clock.currentFrame,
+                    [](const Particle& g, int axis) { return g.position(axis); });
 }
 
-void writeMasterFile() {
-    dataSetStream = openForAppend(sim.run.baseName + "MasterFile");
-    writeDataSetHeader(2, 1);
+void writeMasterFile(const Simulation& sim) {
+    OutputFile master = openForAppend(sim.run.baseName + "MasterFile");
+    writeDataSetHeader(sim, master, 2, 1);
 
     // Two frames one time step apart: the loader takes the velocity from their difference.
     const double dt = sim.model.timeStep;
-    for (Particle& g : sim.arrays.particleArray) {
-        for (int j = 0; j < 3; ++j) g.setPosition(j, g.position(j) - g.velocity(j) * dt);
-    }
-    sim.clock.currentFrame = 1;
-    writeFrame();
-    for (Particle& g : sim.arrays.particleArray) {
-        for (int j = 0; j < 3; ++j) g.setPosition(j, g.velocity(j) * dt + g.position(j));
-    }
-    sim.clock.currentFrame = 2;
-    writeFrame();
-    dataSetStream.close();
+    const auto before = [dt](const Particle& g, int axis) {
+        return g.position(axis) - g.velocity(axis) * dt;
+    };
+    writeFrameLines(sim, master, 1, before);
+    // Stepped forward from the first frame, as the loader steps back from the second.
+    writeFrameLines(sim, master, 2, [dt, before](const Particle& g, int axis) {
+        return g.velocity(axis) * dt + before(g, axis);
+    });
+    master.close();
 }
 
 }  // namespace qv

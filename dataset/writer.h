@@ -5,6 +5,10 @@
 
 namespace qv {
 
+// The charge of every slot together; the apparatus sphere holds its opposite.
+double chargeSum(const Simulation& sim);
+// The header line and the property block. Sets nothing: the caller keeps chargeSum(sim) as the
+// run's total charge.
 void writeDataSetHeader(const Simulation& sim, OutputFile& dataSet, int endFrame, int writeFreq);
 // Appends the current positions as the next stored frame.
 void writeFrame(Simulation& sim, OutputFile& dataSet);

@@ -11,6 +11,7 @@
 #include "console/console.h"
 #include "console/output_file.h"
 #include "sim/constants.h"
+#include "sim/dead_particles.h"
 #include "sim/simulation.h"
 
 namespace qv {
@@ -19,7 +20,7 @@ namespace {
 // Grains per mass group: the groups are consecutive equal blocks of slot indices. The dialogue
 // never allows more groups than grains; should that still happen, every grain forms its own
 // block rather than dividing by zero.
-int massGroupSize() {
+int massGroupSize(const Simulation& sim) {
     const int groups = std::max(sim.model.numMassGroups, 1);
     return std::max(sim.liveCount() / groups, 1);
 }
@@ -38,7 +39,7 @@ void setGroupColour(Particle& p, int group) {
 // A uniformly random point inside the apparatus sphere. The cosine of the polar angle is uniform
 // and the radius is drawn with density proportional to r^2 by rejection, in this exact order
 // of draws so that a seed always gives the same cloud.
-void placeAtRandom(Particle& p, gsl_rng* rng, std::ostream& rdistribution) {
+void placeAtRandom(const Simulation& sim, Particle& p, gsl_rng* rng, std::ostream& rdistribution) {
     const double theta = std::acos(2.0 * gsl_rng_uniform(rng) - 1.0);
     const double phi = 2.0 * gsl_rng_uniform(rng) * pi - pi;
     double u3 = 0;
@@ -56,7 +57,7 @@ void placeAtRandom(Particle& p, gsl_rng* rng, std::ostream& rdistribution) {
 
 // Maxwellian velocity at the dust temperature: each component normal with the thermal spread
 // of a grain of this mass, in units of the electron thermal speed.
-void giveThermalVelocity(Particle& p, gsl_rng* rng) {
+void giveThermalVelocity(const Simulation& sim, Particle& p, gsl_rng* rng) {
     const double sigma =
         std::sqrt(boltzmannConstant * sim.model.dustTemperature / (p.mass() * electronMass));
     for (int j = 0; j < 3; ++j) {
@@ -65,56 +66,51 @@ void giveThermalVelocity(Particle& p, gsl_rng* rng) {
 }
 
 // Dead particles wait above the apparatus, at rest and without mass or charge, until fired.
-void parkDeadParticles() {
+void parkDeadParticles(Simulation& sim) {
     const int slots = static_cast<int>(sim.arrays.particleArray.size());
     const int parked = std::min(sim.reserve.numDeadParticles, slots);
     for (int k = 0; k < parked; ++k) {
-        Particle& p = sim.arrays.particleArray[slots - 1 - k];
-        p.reset();
-        p.setColour(static_cast<double>(deadColourRed), static_cast<double>(deadColourGreen),
-                    static_cast<double>(deadColourBlue));
-        p.setPosition(1, sim.reserve.deadParkY);
-        p.setRadius(sim.model.grainRadius);
+        parkAsDead(sim, sim.arrays.particleArray[slots - 1 - k]);
     }
 }
 
 }  // namespace
 
-void allocateParticles(int count) {
+void allocateParticles(Simulation& sim, int count) {
     sim.arrays.particleArray.assign(count > 0 ? static_cast<std::size_t>(count) : 0, Particle{});
     sim.arrays.particleCursor = 0;
 }
 
-bool cursorAtEnd() {
+bool cursorAtEnd(const Simulation& sim) {
     return sim.arrays.particleCursor == sim.arrays.particleArray.size();
 }
 
-void setUpMassDistribution() {
-    std::ostream& out = console::out();
-    const char* maxPrompt = "Please enter maximum mass as a fraction of am average mass particle\n";
-    const char* minPrompt = "Please enter minimum mass\n";
+void setUpMassDistribution(Simulation& sim) {
     const char* refusal = "A mass fraction must be above 0.";
     const auto positive = [](double v) { return v > 0; };
     do {
-        out << maxPrompt << std::flush;
-        sim.model.maxMassFraction = console::readRealWhere(positive, refusal, maxPrompt);
-        out << '\n' << minPrompt << std::flush;
-        sim.model.minMassFraction = console::readRealWhere(positive, refusal, minPrompt);
-        out << '\n';
+        sim.model.maxMassFraction = console::prompt<double>(
+            "Please enter maximum mass as a fraction of am average mass particle\n", positive,
+            refusal);
+        sim.model.minMassFraction =
+            console::prompt<double>("Please enter minimum mass\n", positive, refusal);
     } while (sim.model.maxMassFraction < sim.model.minMassFraction);
 
     // Equal groups need a live count that the number of groups divides.
     while (sim.numParticles % sim.model.numMassGroups != 0) ++sim.numParticles;
-    out << "Updated Particle Number is: " << sim.numParticles << '\n' << '\n' << std::flush;
+    console::out() << "Updated Particle Number is: " << sim.numParticles << '\n'
+                   << '\n'
+                   << std::flush;
 
-    sim.model.grainMass = (sim.model.maxMassFraction + sim.model.minMassFraction) / 2.0 * sim.model.grainMass;
+    sim.model.grainMass =
+        (sim.model.maxMassFraction + sim.model.minMassFraction) / 2.0 * sim.model.grainMass;
     sim.model.grainRadius =
         std::cbrt(3.0 * sim.model.grainMass / (4.0 * grainMaterialDensity * pi));  // metres
 }
 
-void assignMassGroup(double massStep, int slot) {
+void assignMassGroup(Simulation& sim, double massStep, int slot) {
     if (slot >= sim.liveCount()) return;  // dead slots keep the last group's values
-    const int group = slot / massGroupSize();
+    const int group = slot / massGroupSize(sim);
     sim.model.groupMass = group * massStep + sim.model.grainMass;
     // Same material for every grain: the radius follows from the mass.
     sim.model.grainRadius =
@@ -123,7 +119,7 @@ void assignMassGroup(double massStep, int slot) {
     sim.model.grainCharge = sim.model.chargePerRadius * sim.model.grainRadius;
 }
 
-void buildCrystalLattice() {
+void buildCrystalLattice(Simulation& sim) {
     const double bigR = sim.model.apparatusRadius;
     const double a = bigR / 20.0;
     const double sqrt3 = std::sqrt(3.0);
@@ -153,8 +149,8 @@ void buildCrystalLattice() {
     sim.model.apparatusRadius = bigR * std::sqrt(8.0 / 3.0) / 2.0;
 }
 
-void configureInitialParticles() {
-    allocateParticles(sim.numParticles);
+void configureInitialParticles(Simulation& sim) {
+    allocateParticles(sim, sim.numParticles);
     const std::size_t slots = sim.arrays.particleArray.size();
     sim.arrays.forceArray.assign(slots * 3, 0.0);
     if (sim.switches.speedDistributionOn == 1) {
@@ -172,36 +168,36 @@ void configureInitialParticles() {
 
     double massStep = 0;
     if (sim.model.numMassGroups > 1) {
-        massStep = (sim.model.maxMassFraction - sim.model.minMassFraction) / (sim.model.numMassGroups - 1) *
-                   sim.model.groupMass;
+        massStep = (sim.model.maxMassFraction - sim.model.minMassFraction) /
+                   (sim.model.numMassGroups - 1) * sim.model.groupMass;
     }
 
     // Dead slots go through the same draws as grains, so the random sequence does not depend
     // on how many of the slots are dead.
-    for (int i = 0; !cursorAtEnd(); ++sim.arrays.particleCursor, ++i) {
+    for (int i = 0; !cursorAtEnd(sim); ++sim.arrays.particleCursor, ++i) {
         Particle& p = sim.arrays.particleArray[sim.arrays.particleCursor];
         p.reset();
         if (sim.model.numMassGroups > 1) {
-            assignMassGroup(massStep, i);
-            setGroupColour(p, i / massGroupSize());
+            assignMassGroup(sim, massStep, i);
+            setGroupColour(p, i / massGroupSize(sim));
         }
         p.setRadius(sim.model.grainRadius);
         p.setMass(sim.model.groupMass);
-        placeAtRandom(p, rng, rdistribution.stream());
-        giveThermalVelocity(p, rng);
+        placeAtRandom(sim, p, rng, rdistribution.stream());
+        giveThermalVelocity(sim, p, rng);
         if (sim.switches.speedDistributionOn == 1) sim.arrays.speedTable[i] = p.speed();
         p.setCharge(sim.model.grainCharge);
     }
 
-    if (sim.run.runMode == RunMode::Crystal) buildCrystalLattice();
-    reportAverages();
-    parkDeadParticles();
+    if (sim.run.runMode == RunMode::Crystal) buildCrystalLattice(sim);
+    reportAverages(sim);
+    parkDeadParticles(sim);
 
     rdistribution.close();
     gsl_rng_free(rng);
 }
 
-void reportAverages() {
+void reportAverages(Simulation& sim) {
     double radius = 0, mass = 0, charge = 0;
     int count = 0;
     for (const Particle& p : sim.arrays.particleArray) {

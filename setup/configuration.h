@@ -11,6 +11,7 @@ void setUpMassDistribution(Simulation& sim);
 void configureInitialParticles(Simulation& sim);
 void assignMassGroup(Simulation& sim, double massStep, int slot);
 void buildCrystalLattice(Simulation& sim);
-void reportAverages(const Simulation& sim);
+// The mean radius, mass and charge of the grains become the model's, and the console shows them.
+void reportAverages(Simulation& sim);
 
 }  // namespace qv

@@ -4,42 +4,44 @@
 #include <ostream>
 
 #include "console/console.h"
+#include "sim/apparatus.h"
 #include "sim/constants.h"
 #include "sim/simulation.h"
 
 namespace qv {
 
-void computeDerivedQuantities() {
-    Parameters& p = params;
+void computeDerivedQuantities(Simulation& sim) {
+    PlasmaModel& m = sim.model;
     const double liveGrains = static_cast<double>(sim.liveCount());
-    const double q = p.grainCharge;
+    const double q = m.grainCharge;
 
-    p.debyeLength = debyeLength();
-    p.debyeSphereCount =
-        p.debyeLength * p.debyeLength * p.debyeLength * (4.0 / 3.0 * pi) * p.plasmaDensity;
-    p.temperatureRatio = p.dustTemperature / p.plasmaTemperature;
+    m.debyeLength = debyeLength(m.plasmaTemperature, m.plasmaDensity);
+    m.debyeSphereCount =
+        m.debyeLength * m.debyeLength * m.debyeLength * (4.0 / 3.0 * pi) * m.plasmaDensity;
+    sim.thermostat.temperatureRatio = m.dustTemperature / m.plasmaTemperature;
     // Wigner-Seitz distance at which the Coulomb energy is Γ times the thermal energy; in units
     // of kB*Te the Coulomb constant is 1/(3 ND).
-    p.interparticleDistance = q * q / (3.0 * p.ccple * p.temperatureRatio * p.debyeSphereCount);
-    p.groupMass = p.grainMass / electronMass;
-    p.grainMass = p.groupMass;
-    // The sphere that holds the live grains at one Wigner-Seitz cell each.
-    p.apparatusRadius = std::cbrt(3.0 * liveGrains / (4.0 * pi)) * p.interparticleDistance;
-    const double rapar = p.apparatusRadius;
-    p.numberDensity = liveGrains / (rapar * rapar * rapar * p.debyeSphereCount);
-    p.electronThermalSpeed = std::sqrt(boltzmannConstant * p.plasmaTemperature / electronMass);
+    m.interparticleDistance =
+        q * q / (3.0 * sim.thermostat.ccple * sim.thermostat.temperatureRatio * m.debyeSphereCount);
+    m.groupMass = m.grainMass / electronMass;
+    m.grainMass = m.groupMass;
+    m.apparatusRadius = apparatusRadiusFor(liveGrains, m.interparticleDistance);
+    const double rapar = m.apparatusRadius;
+    m.numberDensity = liveGrains / (rapar * rapar * rapar * m.debyeSphereCount);
+    m.electronThermalSpeed = std::sqrt(boltzmannConstant * m.plasmaTemperature / electronMass);
     // Colder and more strongly coupled clouds move more slowly, so they can take longer steps.
-    p.timeStep = electronPlasmaFrequency() * 100000.0 * std::log(p.ccple) /
-                 (p.ccple * p.ccple * p.dustTemperature);
-    p.timeStep = p.timeStep * p.stepMultiplier;
-    p.grainRadius = p.grainRadius / p.debyeLength;
-    p.dustPlasmaFrequency = std::sqrt(p.numberDensity * q * q / p.groupMass);
-    p.deadParkY = 1.5 * rapar;
+    const double ccple = sim.thermostat.ccple;
+    m.timeStep = electronPlasmaFrequency(m.plasmaDensity) * 100000.0 * std::log(ccple) /
+                 (ccple * ccple * m.dustTemperature);
+    m.timeStep = m.timeStep * m.stepMultiplier;
+    m.grainRadius = m.grainRadius / m.debyeLength;
+    m.dustPlasmaFrequency = std::sqrt(m.numberDensity * q * q / m.groupMass);
+    sim.reserve.deadParkY = 1.5 * rapar;
     // Grain charge grows with the grain's radius (capacitance of a sphere).
-    p.chargePerRadius = q / p.grainRadius;
+    m.chargePerRadius = q / m.grainRadius;
 }
 
-std::optional<UnusableQuantity> findUnusableQuantity(const Parameters& p) {
+std::optional<UnusableQuantity> findUnusableQuantity(const PlasmaModel& p) {
     // In the order they are derived, so that the first one named is the cause of the others.
     const UnusableQuantity quantities[] = {
         {"number of electrons in a Debye sphere", p.debyeSphereCount, 0},
@@ -59,12 +61,12 @@ std::optional<UnusableQuantity> findUnusableQuantity(const Parameters& p) {
     return std::nullopt;
 }
 
-void reportDerivedQuantities() {
-    const Parameters& p = params;
+void reportDerivedQuantities(const Simulation& sim) {
+    const PlasmaModel& p = sim.model;
     std::ostream& out = console::out();
     out << "Timestep is: " << p.timeStep << "\n\n";
     out << "Temperature of plasma (K): " << p.plasmaTemperature << "\n\n";
-    out << "Temperature Ratio is: " << p.temperatureRatio << "\n\n";
+    out << "Temperature Ratio is: " << sim.thermostat.temperatureRatio << "\n\n";
     out << "Interparticle distnace is (Debye Lengths): " << p.interparticleDistance << "\n\n";
     out << "Number (N) of e- in a plasma electron Debye Sphere is: " << p.debyeSphereCount
         << "\n\n";
@@ -72,7 +74,7 @@ void reportDerivedQuantities() {
     out << "Number Density in Normalised Units: " << p.numberDensity << "\n\n";
     out << "Electron Debye Length (m): " << p.debyeLength << "\n\n";
     out << "Normalised dust plasma frequency: " << p.dustPlasmaFrequency << "\n\n";
-    out << "Frames to be calculated: " << p.framesToCalculate << "\n\n";
+    out << "Frames to be calculated: " << sim.clock.framesToCalculate << "\n\n";
     out << "Thank you now generating... " << '\n' << std::flush;
 }
 

@@ -1,0 +1,260 @@
+// Load-and-continue: a stored frame of a data set becomes the start of a new render.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "dataset/header.h"
+#include "setup/configuration.h"
+#include "setup/load_dialogue.h"
+#include "setup/loading.h"
+#include "setup/setup.h"
+#include "sim/apparatus.h"
+
+namespace qv {
+namespace {
+
+using dataset::describe;
+using dataset::fits;
+using dataset::kPositive;
+using dataset::kSigned;
+using dataset::num;
+
+// The frame to continue from: within 1 to `maxFrame`, and late enough that a stored frame comes
+// before it, since the velocities are the difference of the two.
+int askContinueFrame(const Simulation& sim, int maxFrame) {
+    std::ostream& out = console::out();
+    const std::string prompt =
+        "Please select the frame you wish to load Max(" + std::to_string(maxFrame) + ")  : \n";
+    out << '\n' << prompt << std::flush;
+    const int writeFreq = sim.clock.writeFreq;
+    for (;;) {
+        const int n = console::readInt(prompt);
+        if (n >= 1 && n <= maxFrame && n / writeFreq >= 2) return n;
+        out << '\n' << "Error please pick another value" << '\n';
+        if (n >= 1 && n <= maxFrame)
+            out << "Frame " << n << " is stored frame " << n / writeFreq
+                << ", which has no stored frame before it for the velocities: pick a frame from "
+                << 2 * writeFreq << " to " << maxFrame << '\n';
+        out << std::flush;
+    }
+}
+
+void announceFrame(int storedFrame) {
+    console::out() << '\n'
+                   << "Taking into account the write frequency frame " << storedFrame
+                   << " will be loaded." << '\n'
+                   << '\n'
+                   << "Please wait while the file is loaded... " << '\n'
+                   << '\n'
+                   << std::flush;
+}
+
+// Positions of stored frame q; velocities from the frame before it, writeFreq steps earlier.
+void restoreFrame(Simulation& sim, int storedFrame) {
+    const std::size_t frameLength = static_cast<std::size_t>(sim.numParticles) * 3;
+    const double* now = sim.arrays.frameStore.data() + (storedFrame - 1) * frameLength;
+    const double* before = now - frameLength;
+    const double interval = sim.clock.writeFreq * sim.model.timeStep;
+    for (int s = 0; s < sim.numParticles; ++s) {
+        Particle& p = sim.arrays.particleArray[s];
+        for (int axis = 0; axis < 3; ++axis) {
+            p.setPosition(axis, now[3 * s + axis]);
+            p.setVelocity(axis, (now[3 * s + axis] - before[3 * s + axis]) / interval);
+        }
+    }
+}
+
+// Rapar for `deadCount` of the slots dead, the cloud keeping its grain spacing. The loader has
+// always counted one grain more than the live ones here, as a fired particle joining the cloud
+// is counted; kept so that a continued render keeps the Rapar it has always had.
+double raparWithDead(const Simulation& sim, int deadCount) {
+    return apparatusRadiusFor(sim.numParticles - deadCount + 1, sim.model.interparticleDistance);
+}
+
+// Unfired dead particles all wait at the same y, the last slot among them; their count shows
+// whether the header's dead particle number still holds.
+void checkDeadParticles(Simulation& sim) {
+    std::ostream& out = console::out();
+    const int slots = sim.numParticles;
+    std::vector<Particle>& records = sim.arrays.particleArray;
+    const double parkedY = records[slots - 1].position(1);
+    int waiting = 0;
+    for (int s = 0; s < slots; ++s)
+        if (records[s].position(1) == parkedY) ++waiting;
+    if (waiting == sim.reserve.numDeadParticles) return;
+
+    const int headerCount = sim.reserve.numDeadParticles;
+    out << '\n'
+        << "Number of deadparticles in header file (" << headerCount
+        << ") does not match estimated (" << waiting << ")." << '\n';
+    const std::string prompt = "Please enter the number of dead particles you wish to use: \n";
+    out << prompt << std::flush;
+    // The apparatus grows or shrinks with the live count; the new Rapar goes into the header of
+    // the new data set, which must load again.
+    for (;;) {
+        // At least one live grain must stay: its properties are the ones the others take on.
+        const int count = console::readIntWhere(
+            [slots](int v) { return v >= 0 && v < slots; },
+            "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+        const double rapar = raparWithDead(sim, count);
+        if (count == headerCount || fits(rapar, kPositive)) {
+            sim.reserve.numDeadParticles = count;
+            break;
+        }
+        out << "With " << count << " dead particles Rapar would be " << num(rapar)
+            << "; it must be " << describe(kPositive) << '\n'
+            << prompt << std::flush;
+    }
+    out << '\n';
+    if (sim.reserve.numDeadParticles == headerCount) return;
+
+    PlasmaModel& m = sim.model;
+    const int live = slots - sim.reserve.numDeadParticles;
+    out << "Old Aparatus Radius: " << m.apparatusRadius << '\n';
+    m.apparatusRadius = raparWithDead(sim, sim.reserve.numDeadParticles);
+    out << "New Aparatus Radius: " << m.apparatusRadius << " : Check value " << parkedY / 1.5
+        << '\n';
+    out << "Old number density: " << m.numberDensity << '\n';
+    const double r = m.apparatusRadius;
+    m.numberDensity = live / (r * r * r * m.debyeSphereCount);
+    out << "New number density: " << m.numberDensity << '\n'
+        << '\n'
+        << "All particles will be set to particle 0's properties" << '\n'
+        << "This is to ensure system stability - to avoid this please load a master file" << '\n'
+        << '\n'
+        << std::flush;
+    sim.reserve.deadParkY = 1.5 * m.apparatusRadius;
+    const double mass = records[0].mass();
+    const double charge = records[0].charge();
+    for (int s = 0; s < live; ++s) {
+        records[s].setCharge(charge);
+        records[s].setMass(mass);
+        records[s].setColour(0, 0, 0);
+    }
+}
+
+// The largest velocity component of any slot. A new temperature or a longer step must not let
+// a grain move further in one step than a data set may place it: the new data set has to load
+// again. What the loaded velocities already do is never refused.
+double fastestSpeed(const Simulation& sim) {
+    double fastest = 0;
+    for (const Particle& p : sim.arrays.particleArray)
+        for (const double v : p.vel) fastest = std::max(fastest, std::abs(v));
+    return fastest;
+}
+
+void offerTemperatureChange(Simulation& sim) {
+    std::ostream& out = console::out();
+    out << '\n';
+    if (sim.clock.framesToCalculate == 2)
+        out << "The file you chose to load appears to be a Master File, would you like change the "
+               "temperature y/n";
+    else
+        out << "Would you like change the temperature y/n";
+    out << '\n' << std::flush;
+    if (console::readChar() != 'y') return;
+    const int live = sim.liveCount();
+    double speedSum = 0;
+    for (int s = 0; s < live; ++s) speedSum += sim.arrays.particleArray[s].speed();
+    const double meanSpeed = live > 0 ? speedSum / live : 0.0;
+    sim.thermostat.temperatureRatio =
+        sim.arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
+    const std::vector<Particle> loaded = sim.arrays.particleArray;
+    const double limit = std::max(fastestSpeed(sim), kSigned.largest / sim.model.timeStep);
+    for (;;) {
+        changeTemperature(sim);
+        if (fastestSpeed(sim) <= limit) return;
+        sim.arrays.particleArray = loaded;
+        out << "At that temperature a grain would move more than " << num(kSigned.largest)
+            << " in one step: please enter a lower temperature" << '\n'
+            << '\n';
+    }
+}
+
+void askContinuation(Simulation& sim) {
+    RunClock& clock = sim.clock;
+    console::out() << '\n';
+    clock.framesToCalculate = console::prompt<int>(
+        "Please select the number of frames you wish to generate\n", [](int v) { return v >= 1; },
+        "Please enter at least 1 frame");
+    // A write interval longer than the run would store no frame at all.
+    const int frames = clock.framesToCalculate;
+    clock.writeFreq = console::prompt<int>(
+        "Please enter how often particle position data should be output(4)\n",
+        [frames](int v) { return v >= 1 && v <= frames; },
+        "Please enter a value from 1 to " + std::to_string(frames));
+    clock.analysisFreq = console::prompt<int>(
+        "Please enter how often the analysis file should be written(100)\n",
+        [](int v) { return v >= 1; }, "Please enter a value of at least 1");
+    // The new step goes into the header of the new data set: it must load again like this one.
+    const double step = sim.model.timeStep;
+    const double speed = fastestSpeed(sim);
+    const double factor = console::prompt<double>(
+        "Multiply step length by(1.0)\n",
+        [step, speed](double m) {
+            return fits(step * m, kPositive) && (m <= 1 || speed * step * m <= kSigned.largest);
+        },
+        "The new time step must be " + describe(kPositive) + " and move no grain more than " +
+            num(kSigned.largest) + " in one step: please enter another factor");
+    sim.model.timeStep *= factor;
+    clock.numWrittenFrames = clock.framesToCalculate / clock.writeFreq;
+    clock.framesToCalculate = clock.numWrittenFrames * clock.writeFreq;
+}
+
+}  // namespace
+
+void loadAndContinue(Simulation& sim, OutputFile& dataSet) {
+    std::ostream& out = console::out();
+    const LoadOptions options;
+    int storedFrame = 0;
+    for (;;) {
+        openDataSetForReading(sim);
+        allocateParticles(sim, sim.numParticles);
+        sim.arrays.forceArray.assign(static_cast<std::size_t>(sim.numParticles) * 3, 0.0);
+        const int endFrame = sim.clock.framesToCalculate;
+        sim.clock.numWrittenFrames = endFrame;
+        sim.clock.framesToCalculate = endFrame * sim.clock.writeFreq;
+        if (endFrame < 2) {
+            out << '\n'
+                << "The file " << sim.run.baseName
+                << " stores a single frame; continuing needs two, the frame and the one before "
+                   "it for the velocities"
+                << '\n'
+                << "Please choose another file" << '\n';
+            continue;
+        }
+        storedFrame = askContinueFrame(sim, sim.clock.framesToCalculate) / sim.clock.writeFreq;
+        announceFrame(storedFrame);
+        if (!loadFramesOnce(sim, options)) continue;
+        // The EndFrame prompt or an unfinished file may have left fewer frames than chosen.
+        const long long stored = storedFrameCount(sim);
+        if (stored < 2) {
+            out << '\n'
+                << "Only " << stored << " frame of " << sim.run.baseName
+                << " was loaded; continuing needs two" << '\n'
+                << "Please choose another file" << '\n';
+            continue;
+        }
+        if (storedFrame > stored) {
+            const long long maxFrame = std::min<long long>(stored * sim.clock.writeFreq, INT_MAX);
+            out << '\n'
+                << "Stored frame " << storedFrame << " is beyond the " << stored
+                << " frames loaded: pick a frame from " << 2 * sim.clock.writeFreq << " to "
+                << maxFrame << '\n';
+            storedFrame = askContinueFrame(sim, static_cast<int>(maxFrame)) / sim.clock.writeFreq;
+            announceFrame(storedFrame);
+        }
+        break;
+    }
+    restoreFrame(sim, storedFrame);
+    checkDeadParticles(sim);
+    offerTemperatureChange(sim);
+    askContinuation(sim);
+    promptDataSetFile(sim, dataSet);
+}
+
+}  // namespace qv

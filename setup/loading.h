@@ -1,0 +1,14 @@
+#pragma once
+// What the replay and the load-and-continue dialogues share.
+#include "setup/load_dialogue.h"
+#include "sim/simulation.h"
+
+namespace qv {
+
+// One attempt at the whole file named `baseName`: header into the run, the EndFrame prompt,
+// property block into the records, every frame into the frame store. On a broken file it says
+// what and where, and returns false; the run is then to be read again from another file.
+bool loadFramesOnce(Simulation& sim, const LoadOptions& options);
+long long storedFrameCount(const Simulation& sim);
+
+}  // namespace qv
