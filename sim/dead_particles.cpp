@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "sim/apparatus.h"
 #include "sim/constants.h"
 
 namespace qv {
@@ -65,7 +66,7 @@ void joinFiredParticle(Simulation& sim) {
         // Grow the apparatus with the cloud so that the number density stays at its set-up
         // value: n grains of spacing a fill a sphere of radius (3n / 4 pi)^(1/3) a.
         const int n = sim.liveCount() + 1;
-        sim.model.apparatusRadius = std::cbrt(3.0 * n / (4.0 * pi)) * sim.model.interparticleDistance;
+        sim.model.apparatusRadius = apparatusRadiusFor(n, sim.model.interparticleDistance);
         sim.model.totalCharge += p.charge();
         // The new grain joins the cloud at once, near the centre, as an ordinary grain.
         p.setPosition(0, 0.1);
