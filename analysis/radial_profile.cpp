@@ -7,8 +7,8 @@
 
 namespace qv {
 
-void writeRadialProfile(double time, int n, std::string name, const double* values, int start,
-                        double normaliser, double step) {
+void writeRadialProfile(const Simulation& sim, double time, int n, std::string name,
+                        const double* values, int start, double normaliser, double step) {
     const std::string fileName = "2D" + name;
 
     // The header goes in only once, when the file is new; later runs append below it.

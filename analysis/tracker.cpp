@@ -13,12 +13,12 @@ namespace {
 
 constexpr int slotCount = static_cast<int>(TrackerState{}.trackedParticles.size());
 
-std::string trackerFileName() {
+std::string trackerFileName(const Simulation& sim) {
     return sim.run.baseName + "Tracker.xls";
 }
 
-void writeTrackerHeader() {
-    OutputFile file = openForAppend(trackerFileName());
+void writeTrackerHeader(const Simulation& sim) {
+    OutputFile file = openForAppend(trackerFileName(sim));
     file << "Time In Periods" << '\t' << "Tempratio" << '\t';
     // Always every group, however many particles end up tracked.
     for (int slot = 0; slot < slotCount; ++slot) {
@@ -29,14 +29,15 @@ void writeTrackerHeader() {
 }
 
 // A slot follows an array index, whatever record the time step has moved into it since.
-bool slotInUse(int slot) {
+bool slotInUse(const Simulation& sim, int slot) {
     const int index = sim.tracker.trackedParticles[slot];
-    return index >= 0 && index < static_cast<int>(sim.arrays.particleArray.size());
+    return index >= 0 && index < sim.numParticles &&
+           index < static_cast<int>(sim.arrays.particleArray.size());
 }
 
 }  // namespace
 
-bool askTrackedParticle() {
+bool askTrackedParticle(Simulation& sim) {
     std::ostream& out = console::out();
     if (sim.tracker.trackedCount >= slotCount) {
         out << '\n'
@@ -71,22 +72,22 @@ bool askTrackedParticle() {
     sim.tracker.trackedParticles[sim.tracker.trackedCount] = *number - 1;
 
     // The key handler counts the slot after this returns, so 0 still means the first choice.
-    if (sim.tracker.trackedCount == 0) writeTrackerHeader();
+    if (sim.tracker.trackedCount == 0) writeTrackerHeader(sim);
     return true;
 }
 
-void writeTrackerRow() {
+void writeTrackerRow(const Simulation& sim, const Particle* slots) {
     // Before the first choice the slots are not even cleared to "free".
     if (sim.tracker.trackedCount <= 0) return;
-    OutputFile file = openForAppend(trackerFileName());
-    if (slotInUse(0)) {
-        file << sim.clock.simTime * sim.model.dustPlasmaFrequency << '\t' << sim.thermostat.temperatureRatio
-             << '\t';
+    OutputFile file = openForAppend(trackerFileName(sim));
+    if (slotInUse(sim, 0)) {
+        file << sim.clock.simTime * sim.model.dustPlasmaFrequency << '\t'
+             << sim.thermostat.temperatureRatio << '\t';
     }
     for (int slot = 0; slot < slotCount; ++slot) {
-        if (!slotInUse(slot)) continue;
+        if (!slotInUse(sim, slot)) continue;
         const int index = sim.tracker.trackedParticles[slot];
-        const Particle& p = sim.arrays.particleArray[index];
+        const Particle& p = slots[index];
         file << index + 1 << '\t' << p.distanceFromCentre() << '\t' << p.polarAngle() << '\t'
              << p.azimuth() << '\t' << p.pos[0] << '\t' << p.pos[1] << '\t' << p.pos[2] << '\t'
              << p.speed() << '\t';

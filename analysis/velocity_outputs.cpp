@@ -1,4 +1,4 @@
-#include "sim/velocity_outputs.h"
+#include "analysis/velocity_outputs.h"
 
 #include <array>
 #include <cmath>
@@ -43,38 +43,15 @@ void writeDensityHeader(std::ostream& f) {
 }
 
 // Number of speed samples in a planned run beyond the initial one.
-std::size_t samplesAfterStart() {
+std::size_t samplesAfterStart(const Simulation& sim) {
     if (sim.clock.analysisFreq < 1 || sim.clock.framesToCalculate < 0) return 0;
     return static_cast<std::size_t>(
         std::floor(static_cast<double>(sim.clock.framesToCalculate) / sim.clock.analysisFreq));
 }
 
-void writeMaxboltzTable() {
-    OutputFile f = openForWrite(sim.run.baseName + "Maxboltz" + ".xls");
-    const std::size_t samples = samplesAfterStart() + 1;
-    const std::size_t n =
-        sim.numParticles > 0 ? static_cast<std::size_t>(sim.numParticles) : 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j < samples; ++j) {
-            // A sample the table does not hold (a run cut short, or a table never allocated)
-            // is shown as 0, never read from beyond the table.
-            const std::size_t at = j * n + i;
-            const double speed = at < sim.arrays.speedTable.size() ? sim.arrays.speedTable[at] : 0.0;
-            f << speed << '\t';
-        }
-        f << '\n';
-    }
-}
-
-template <class T>
-void release(std::vector<T>& v) {
-    v.clear();
-    v.shrink_to_fit();
-}
-
 }  // namespace
 
-void writeVelocityRows(int liveCount, const Particle* particles) {
+void writeVelocityRows(const Simulation& sim, const Particle* particles, int liveCount) {
     OutputFile speedFile = openForAppend("vel" + sim.run.baseName);
     std::array<OutputFile, 3> componentFiles = {openForAppend("velx" + sim.run.baseName),
                                                 openForAppend("vely" + sim.run.baseName),
@@ -89,7 +66,7 @@ void writeVelocityRows(int liveCount, const Particle* particles) {
     for (OutputFile& f : componentFiles) f << '\n';
 }
 
-void writeSpeedDensity(const Particle* particles, int liveCount) {
+void writeSpeedDensity(const Simulation& sim, const Particle* particles, int liveCount) {
     const double radius = sim.model.apparatusRadius;
     const double width = 2.0 * radius / 60.0;
     // Each plane sums the speeds of the grains in a column of the cloud seen along one axis.
@@ -128,21 +105,21 @@ void writeSpeedDensity(const Particle* particles, int liveCount) {
     }
 }
 
-void writeMaxboltzAndFarewell() {
-    if (sim.switches.speedDistributionOn == 1) writeMaxboltzTable();
-    std::ostream& out = console::out();
-    out << '\n';
-    release(sim.arrays.frameStore);
-    release(sim.arrays.particleArray);
-    sim.arrays.particleCursor = 0;
-    release(sim.arrays.forceArray);
-    release(sim.arrays.speedTable);
-    // A run that lost output must not end on the farewell of a successful one.
-    if (writesFailed()) {
-        out << "Quorvex stops: not every file could be written (see above)." << '\n' << std::flush;
-    } else {
-        out << "Thank you for using Quorvex 3-D Simulation v.2 - Have a nice day :-)" << '\n'
-            << std::flush;
+void writeMaxboltzTable(const Simulation& sim) {
+    if (sim.switches.speedDistributionOn != 1) return;
+    OutputFile f = openForWrite(sim.run.baseName + "Maxboltz" + ".xls");
+    const std::size_t samples = samplesAfterStart(sim) + 1;
+    const std::size_t n = sim.numParticles > 0 ? static_cast<std::size_t>(sim.numParticles) : 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < samples; ++j) {
+            // A sample the table does not hold (a run cut short, or a table never allocated)
+            // is shown as 0, never read from beyond the table.
+            const std::size_t at = j * n + i;
+            const double speed =
+                at < sim.arrays.speedTable.size() ? sim.arrays.speedTable[at] : 0.0;
+            f << speed << '\t';
+        }
+        f << '\n';
     }
 }
 
