@@ -15,7 +15,7 @@ namespace qv {
 
 // The start-up menu's choices. After the set-up a run is a Render, Play or Crystal.
 enum class RunMode {
-    None = 0,
+    NotChosen = 0,
     Render = 1,
     Play = 2,
     LoadAndContinue = 3,
@@ -131,7 +131,7 @@ struct DeadReserve {
 
 // The set-up's choices that name the run.
 struct RunSetup {
-    RunMode runMode = RunMode::None;
+    RunMode runMode = RunMode::NotChosen;
     int randomSeed = 13;
     std::string baseName;
 };

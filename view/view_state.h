@@ -5,7 +5,7 @@
 namespace qv {
 
 // How the grains are drawn; the numbers are the pop-up menu's values.
-enum class DustDraw { Wire = 4, SolidSlice = 5, None = 6, ShellView = 7 };
+enum class DustDraw { Wire = 4, SolidSlice = 5, Hidden = 6, ShellView = 7 };
 // How the apparatus sphere is drawn; the numbers are the pop-up menu's values. Before the menu
 // has been used the mode is Unset, which draws nothing, as Clear does.
 enum class ApparatusDraw { Unset = 0, Clear = 1, Wire = 2, Solid = 3 };
