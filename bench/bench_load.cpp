@@ -11,8 +11,8 @@
 #include <string>
 
 #include "console/console.h"
-#include "dataset/loader.h"
 #include "setup/configuration.h"
+#include "setup/load_dialogue.h"
 #include "sim/simulation.h"
 
 namespace {
@@ -62,17 +62,18 @@ class DataSetFile {
 
 void loadForReplay(benchmark::State& state, const DataSetFile& file) {
     std::ostringstream out;
+    qv::Simulation sim;
     for (auto _ : state) {
         // The play flow after the file name dialogue, with 0 at the EndFrame prompt.
         std::istringstream in("0\n");
         out.str("");
         qv::console::setStreams(in, out);
-        qv::params = qv::Parameters{};
+        sim = qv::Simulation{};
         sim.run.baseName = file.path();
-        sim.run.runMode = 2;
+        sim.run.runMode = qv::RunMode::Play;
         sim.numParticles = static_cast<int>(state.range(0));
-        qv::allocateParticles(sim.numParticles);
-        qv::loadAllFrames();
+        qv::allocateParticles(sim, sim.numParticles);
+        qv::loadAllFrames(sim);
         benchmark::DoNotOptimize(sim.arrays.frameStore.data());
     }
     qv::console::useStandardStreams();

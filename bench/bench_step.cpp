@@ -11,7 +11,7 @@
 #include "sim/kernels.h"
 #include "sim/simulation.h"
 #include "sim/timestep.h"
-#include "tests/sim/random_cloud.h"
+#include "tests/support/cloud.h"
 
 namespace {
 
@@ -79,25 +79,14 @@ void BM_ForcePassFast(benchmark::State& state) {
     countPairs(state, n);
 }
 
-// The program's own step on frames that sample nothing, its outputs silenced.
+// The program's own step on frames that sample nothing.
 void BM_TimeStepOnce(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
-    qv::params = qv::Parameters{};
-    sim.numParticles = n;
-    sim.reserve.numDeadParticles = 0;
-    sim.model.debyeSphereCount = cloud.model.debyeSphereCount;
-    sim.model.apparatusRadius = cloud.model.apparatusRadius;
-    sim.model.totalCharge = cloud.model.totalCharge;
-    sim.model.timeStep = cloud.model.timeStep;
-    sim.clock.currentFrame = 2;
+    qv::Simulation sim = qv::test::makeCloudSimulation(n, kSeed);
     sim.clock.analysisFreq = 1000000;
     sim.clock.coolingSampleFreq = 1000000;
-    sim.arrays.forceArray.assign(3 * n, 0.0);
-    qv::stepOutputs.printStatusLine = [] {};
-    for (auto _ : state) qv::timeStepOnce(cloud.particles.data(), n);
+    for (auto _ : state) benchmark::DoNotOptimize(qv::timeStepOnce(sim));
     countPairs(state, n);
-    qv::stepOutputs = qv::StepOutputs{};
 }
 
 BENCHMARK(BM_StepReference)

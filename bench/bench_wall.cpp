@@ -22,20 +22,13 @@ std::vector<qv::Particle> grazingCrossings(int count) {
     return crossings;
 }
 
-void useGrazingWall() {
-    qv::params = qv::Parameters{};
-    sim.model.apparatusRadius = qv::test::kGrazingApparatusRadius;
-    sim.model.timeStep = qv::test::kGrazingTimeStep;
-}
-
 void BM_ReflectGrazing(benchmark::State& state) {
-    useGrazingWall();
     const std::vector<qv::Particle> crossings = grazingCrossings(4096);
     std::size_t next = 0;
     for (auto _ : state) {
         qv::Particle p = crossings[next];
         next = (next + 1) % crossings.size();
-        qv::reflectFromWall(p);
+        qv::reflectFromWall(p, qv::test::kGrazingApparatusRadius, qv::test::kGrazingTimeStep);
         benchmark::DoNotOptimize(p);
     }
     state.counters["bounces/s"] =
@@ -44,11 +37,10 @@ void BM_ReflectGrazing(benchmark::State& state) {
 BENCHMARK(BM_ReflectGrazing);
 
 void printCrossingsLeftOutside() {
-    useGrazingWall();
     const int count = 200000;
     int outside = 0;
     for (qv::Particle p : grazingCrossings(count)) {
-        qv::reflectFromWall(p);
+        qv::reflectFromWall(p, qv::test::kGrazingApparatusRadius, qv::test::kGrazingTimeStep);
         if (!(p.distanceFromCentre() < qv::test::kGrazingWallDistance)) ++outside;
     }
     std::printf("grazing crossings left on or outside the wall: %d of %d\n", outside, count);

@@ -10,25 +10,12 @@
 #include <iostream>
 #include <vector>
 
-#include "analysis/tracker.h"
 #include "console/console.h"
-#include "dataset/loader.h"
-#include "dataset/writer.h"
-#include "sim/simulation.h"
-#include "sim/timestep.h"
-#include "view/view_state.h"
+#include "console/output_file.h"
 
 namespace qv::test {
 
-void resetProgramState() {
-    params = Parameters{};
-    dead = DeadParticleSettings{};
-    arrays = Arrays{};
-    tracker = TrackerState{};
-    stepOutputs = StepOutputs{};
-    view = ViewState{};
-    loaderSettings = LoaderSettings{};
-    dataSetStream.close();
+void resetConsole() {
     clearWriteFailures();
     console::useStandardStreams();
     console::setInputEndCancels(false);

@@ -1,5 +1,5 @@
 #pragma once
-// Test helpers: fresh program state, scripted console dialogues, a private working directory.
+// Test helpers: a fresh console, scripted console dialogues, a private working directory.
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -11,10 +11,9 @@ struct ProgramExit {
     int status;
 };
 
-// Puts every program-wide struct back to its load values, closes the data set stream, forgets
-// earlier write failures, points the console at std::cin/std::cout and makes exitProgram throw
-// ProgramExit.
-void resetProgramState();
+// Forgets earlier write failures, points the console at std::cin/std::cout, lets end of input
+// end the program and makes exitProgram throw ProgramExit.
+void resetConsole();
 
 // Runs the console over a script of answers; `output()` is everything the program printed.
 class ScriptedConsole {
@@ -41,11 +40,11 @@ class TempDir {
     std::filesystem::path previous_;
 };
 
-// Fresh program state (first), then a private directory and a console without answers, for the
+// A fresh console (first), then a private directory and a console without answers, for the
 // lifetime of one test.
 class Sandbox {
     struct Reset {
-        Reset() { resetProgramState(); }
+        Reset() { resetConsole(); }
     } reset_;
 
   public:

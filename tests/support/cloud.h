@@ -9,6 +9,7 @@
 #include "sim/constants.h"
 #include "sim/kernels.h"
 #include "sim/particle.h"
+#include "sim/simulation.h"
 
 namespace qv::test {
 
@@ -61,6 +62,23 @@ inline RandomCloud makeRandomCloud(int n, unsigned seed) {
         p.rad = 1e-6 / debye;
     }
     return cloud;
+}
+
+// The same cloud as a run: n live grains, no dead particles in reserve, frame 2 (no sampling
+// unless a test asks for it), thermostat off.
+inline Simulation makeCloudSimulation(int n, unsigned seed) {
+    const RandomCloud cloud = makeRandomCloud(n, seed);
+    Simulation sim;
+    sim.numParticles = n;
+    sim.reserve.numDeadParticles = 0;
+    sim.model.debyeSphereCount = cloud.model.debyeSphereCount;
+    sim.model.apparatusRadius = cloud.model.apparatusRadius;
+    sim.model.totalCharge = cloud.model.totalCharge;
+    sim.model.timeStep = cloud.model.timeStep;
+    sim.clock.currentFrame = 2;
+    sim.arrays.particleArray = cloud.particles;
+    sim.arrays.forceArray.assign(3 * static_cast<std::size_t>(n), 0.0);
+    return sim;
 }
 
 }  // namespace qv::test
