@@ -103,8 +103,8 @@ void autoFiring(Simulation& sim) {
     const bool compensate = sim.switches.compensateDeadAddition > 0;
     if (targetHeld && (noneInFlight || compensate)) {
         if (reserve.lastFireFrame + 25 < c) {
-            fireDeadParticle(sim, sim.model.apparatusRadius * reserve.deadSpeedFraction /
-                                      sim.model.timeStep);
+            fireDeadParticle(
+                sim, sim.model.apparatusRadius * reserve.deadSpeedFraction / sim.model.timeStep);
             reserve.lastFireFrame = c;
         }
         if (compensate) runStructureAnalyses(sim);

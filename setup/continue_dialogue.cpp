@@ -134,6 +134,8 @@ void checkDeadParticles(Simulation& sim) {
         records[s].setCharge(charge);
         records[s].setMass(mass);
         records[s].setColour(0, 0, 0);
+        records[s].role = Role::Grain;
+        records[s].highlighted = false;
     }
 }
 
