@@ -137,6 +137,7 @@ void checkDeadParticles(Simulation& sim) {
         records[s].role = Role::Grain;
         records[s].highlighted = false;
     }
+    for (int s = live; s < slots; ++s) records[s].role = Role::WaitingDead;
 }
 
 // The largest velocity component of any slot. A new temperature or a longer step must not let

@@ -42,6 +42,8 @@ void Particle::setDistanceFromCentre(double d) {
 }
 
 std::array<double, 3> displayColour(const Particle& p) {
+    // A waiting one keeps the colour it was parked or loaded with (normally the dead colour).
+    if (p.role == Role::WaitingDead) return {p.rgb[0], p.rgb[1], p.rgb[2]};
     if (p.isDeadParticle()) return {deadColourRed, deadColourGreen, deadColourBlue};
     if (p.highlighted) return {0.0, highlightGreen, 0.0};
     return {p.rgb[0], p.rgb[1], p.rgb[2]};
@@ -55,7 +57,8 @@ void takeStoredColour(Particle& p, const double colour[3], bool inReserve) {
     } else {
         p.setColour(colour[0], colour[1], colour[2]);
     }
-    p.role = !dead ? Role::Grain : inReserve ? Role::WaitingDead : Role::FiredDead;
+    // Every slot of the reserve holds a waiting dead particle, whatever colour a file gave it.
+    p.role = inReserve ? Role::WaitingDead : dead ? Role::FiredDead : Role::Grain;
 }
 
 }  // namespace qv

@@ -55,12 +55,12 @@ struct Particle {
     bool isDeadParticle() const { return role != Role::Grain; }
 };
 
-// The colour a record is drawn with and stored under in the data set: dead particles and the
-// probe in the dead colour, a highlighted grain with a green of 4 (out of display range, so it
-// shows as full green and marks the grain in the file), any other grain in its own colour.
+// The colour a record is drawn with and stored under in the data set: fired dead particles and
+// the probe in the dead colour, a highlighted grain with a green of 4 (out of display range, so
+// it shows as full green and marks the grain in the file), any other record in its own colour.
 std::array<double, 3> displayColour(const Particle& p);
 // The role and highlight a stored colour stands for, for a record in a live slot or in the
-// reserve.
+// reserve (where every record is a waiting dead particle).
 void takeStoredColour(Particle& p, const double colour[3], bool inReserve);
 
 }  // namespace qv
