@@ -16,8 +16,9 @@ big=24576
 rows=(
     # Two masses, speed files, several stored frames and analyses.
     "render||1 0 run 7 3 30 80 300 500 10000 10 20 2 2.0 0.5 1.0 1"
-    # A frame without one before it, then 80; EndFrame 9; a new temperature; 40 frames more.
-    "continue|cp ../render/run .|3 0 run 1 5 80 9 y 200 40 10 20 1.0 more"
+    # The PCF and E-field 2D outputs first; then a frame without one before it, and 80; EndFrame
+    # 9; a temperature at which grains reach the wall; 40 frames more.
+    "continue|cp ../render/run .|5 0 1 0 1 3 0 run 1 5 80 9 y 2000000 40 10 20 1.0 more"
     # The header says 2 dead particles where 3 wait: 5 are chosen; then the cooling schedule,
     # with a wrong mode before Max-Min-Max.
     "continue-dead|sed '1s/ 3\$/ 2/' ../render/run >run|3 1 run 1 80 0 5 n 30 10 20 0.5 cont 600 300 3 10 3 2"
@@ -25,8 +26,8 @@ rows=(
     # beyond them, 50 is not.
     "broken|head -c 20 ../render/run >badhead; sed '220s/ [^ ]*\$//' ../render/run >cut|3 0 missing badhead cut 1 80 0 50 n 20 10 20 1.0 fixed"
     "defaults||4 0 def"
-    # Three of the four 2D outputs, then a small render that writes them.
-    "outputs2d||5 1 1 0 1 1 0 flat 3 1 20 40 300 500 10000 10 20 1 1.0 0"
+    # The shell and potential 2D outputs (the others are chosen above), then a render.
+    "outputs2d||5 1 0 1 0 1 0 flat 3 1 20 40 300 500 10000 10 20 1 1.0 0"
     # Refused answers at the menu and in the dialogue, a name that exists, masses asked again, a
     # step too long for the set-up; the input ends while the questions are asked again.
     "refusals|touch taken|x 9 0 2 6 1 2 0 \\001 taken n taken free abc 3 -1 2 0 10 0 40 -4 300 1 500 0 10000 41 10 0 20 0 11 3 -1 0.5 2 2 0.5 0 1e9 0 4"
