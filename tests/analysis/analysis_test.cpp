@@ -12,10 +12,8 @@
 #include <vector>
 
 #include "analysis/pair_histogram.h"
-#include "analysis/runlog.h"
 #include "analysis/structure.h"
 #include "analysis/tracker.h"
-#include "console/console.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -172,76 +170,6 @@ TEST_F(Structure, FieldWorkedExampleAndTheBackgroundAlone) {
     test::expectGolden("structure_field.txt", test::filesHere());
 }
 
-// Headers, a Data row (time 0.4, total energy 10 + 2.5 - 4 = 8.5), two Detector rows, and a
-// second run with the same name appends below the first.
-TEST(RunLog, HeadersRowsAndASecondRunWithTheSameName) {
-    test::Sandbox box;
-    Simulation sim;
-    sim.run.baseName = "run7";
-    sim.model.timeStep = 0.5;
-    sim.model.totalCharge = -2760000;
-    sim.model.numberDensity = 0.001;
-    sim.thermostat.temperatureRatio = 0.0125;
-    sim.model.apparatusRadius = 20;
-    sim.model.grainRadius = 0.003;
-    sim.numParticles = 376;
-    sim.reserve.numDeadParticles = 100;  // Settings count the 276 live grains
-    sim.thermostat.ccple = 500;
-    sim.model.grainMass = 1.23456789e9;
-    sim.model.dustPlasmaFrequency = 0.002;
-    sim.model.interparticleDistance = 1.5;
-    writeRunLogHeaders(sim);
-    sim.clock.simTime = 200;
-    sim.thermostat.ccple = 123.456789;
-    sim.energies = {10, 2.5, -4};
-    sim.thermostat.ccpleTarget = 150;
-    sim.thermostat.state = CoolingState::TargetReached;
-    writeDataRow(sim, StepReport{});
-    Particle escaped;  // leaves towards -x; the next one straight down
-    escaped.setPosition(0, -200);
-    writeDetectorRow(sim, escaped);
-    escaped = Particle{};
-    escaped.setPosition(2, -150);
-    writeDetectorRow(sim, escaped);
-    sim.thermostat.ccple = 500;
-    writeRunLogHeaders(sim);
-    test::expectGolden("runlog_two_runs.txt", test::filesHere());
-}
-
-TEST(RunLog, DataRowsKeepEverySlotsSpeedInItsSampleWhileOnAndInRange) {
-    test::Sandbox box;
-    Simulation sim;
-    sim.run.baseName = "s";
-    sim.numParticles = 3;
-    sim.reserve.numDeadParticles = 1;  // waiting dead particles are sampled too
-    StepReport report;
-    report.sampled = {{{}, {-1}}, {{}, {-2}}, {{}, {-3}}};
-    sim.arrays.speedTable.assign(9, 0.0);  // frames up to 299: samples 0, 1 and 2
-    // Frame 200 with slot 3 at speed 5; frame 300 is beyond the table; no sampling period; off.
-    const int frames[] = {1, 200, 300, 300, 1};
-    for (int k = 0; k < 5; ++k) {
-        sim.clock.currentFrame = frames[k];
-        sim.clock.analysisFreq = k == 3 ? 0 : k == 4 ? 1 : 100;
-        sim.switches.speedDistributionOn = k == 4 ? 0 : 1;
-        if (k == 1) report.sampled[2].vel[1] = 4.0;
-        writeDataRow(sim, report);
-    }
-    EXPECT_EQ(sim.arrays.speedTable, (std::vector<double>{1, 2, 3, 0, 0, 0, 1, 2, 5}));
-    const std::string data = test::readFile("sData.xls");
-    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 5);  // a Data row every time
-
-    // The status line overwrites itself and leaves the console at three digits.
-    test::ScriptedConsole console("");
-    sim.clock.currentFrame = 1;
-    sim.thermostat.temperatureRatio = 0.0123456;
-    sim.thermostat.ccple = 512.345;
-    sim.energies.kineticEnergy = 1234.5678;
-    printStatusLine(sim);
-    console::out() << 3.14159265;
-    EXPECT_EQ(console.output(),
-              std::string(199, '\b') + "T: 0.0123 : CCP: 512 : Count: 1 : KE: 1.23e+03" + "3.14");
-}
-
 // Three slots: grain 1 on the z axis at speed 5, grain 2 at the centre, grain 3 in the x-y plane.
 TEST(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
     test::Sandbox box;
@@ -267,8 +195,8 @@ TEST(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
     // Dead particles in reserve count: 3 is valid, 0, negatives and 4 are not; the same grain
     // twice gives two identical groups; the earlier 7s are cleared at the first choice.
     const std::string again = "Sorry Invalid Choice : Please enter a particle number (Max:3) : \n";
-    EXPECT_EQ(pressQ("0\n-5\n4\n3\n"), "\nPlease enter particle number: \n\n" + again + '\n' +
-                                           again + '\n' + again + '\n');
+    EXPECT_EQ(pressQ("0\n-5\n4\n3\n"),
+              "\nPlease enter particle number: \n\n" + again + '\n' + again + '\n' + again + '\n');
     pressQ("1\n");
     pressQ("3\n");
     std::array<int, 100> expected;

@@ -1,4 +1,4 @@
-// The data set format: the pure reader against broken files, the writer's exact text, and the
+// The data set format: the pure reader against broken files, and the
 // load dialogues that read a replay and continue from a master file.
 #include <gtest/gtest.h>
 
@@ -133,8 +133,10 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
         long long heard = 0;
         dataset::Problem problem;
         results += damage;
-        if (auto p = reader.readHeader(head)) problem = *p;
-        else if (auto q = reader.readProperties(head.slots, records.data())) problem = *q;
+        if (auto p = reader.readHeader(head))
+            problem = *p;
+        else if (auto q = reader.readProperties(head.slots, records.data()))
+            problem = *q;
         else {
             const dataset::FramesRead read = reader.readFrames(
                 head.slots, head.endFrame, store, problem, [&heard](long long k) { heard = k; });
@@ -143,51 +145,14 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
             results += ": " + std::to_string(read.complete) + " frames";
             if (!read.broken) problem = {};
         }
-        results += problem.line == 0 ? "\n" : ": line " + std::to_string(problem.line) + ": " +
-                                                   problem.what + "\n";
+        results += problem.line == 0
+                       ? "\n"
+                       : ": line " + std::to_string(problem.line) + ": " + problem.what + "\n";
     }
     test::expectGolden("reader_bad_files.txt", results);
     // Only a regular file that opens counts.
     std::filesystem::create_directory("folder");
     for (const char* name : {"folder", "missing"}) EXPECT_FALSE(dataset::Reader().open(name));
-}
-
-// A header, properties and frames, and the master file written twice after the last frame.
-TEST(Writer, DataSetAndMasterFileHaveTheirExactText) {
-    test::Sandbox box;
-    Simulation sim;
-    sim.numParticles = 3;
-    sim.reserve.numDeadParticles = 1;
-    sim.model.apparatusRadius = 29.9799;
-    sim.model.timeStep = 2.0;
-    sim.model.debyeSphereCount = 153919;
-    sim.model.dustPlasmaFrequency = 2.59698e-09;
-    sim.model.interparticleDistance = 33.5083;
-    sim.clock.framesToCalculate = 8;
-    sim.run.baseName = "small";
-    // Values exact in binary, so that the master file's step back and forth restores them.
-    const std::vector<Particle> grains = {
-        {{1.5, -2.25, 0.125}, {0.25, 0, -0.5}, {0, 0, 0}, 1.07251e16, -10000, 0.00300792},
-        {{-10, 20.5, 3}, {0, 0, 0}, {0, 0, 0}, 1.07251e16, -10000, 0.00300792},
-        {{0, 44.9699, 0}, {0, 0, 0}, {1, 0, 0.5}, 0, 0, 0.00300792}};
-    sim.arrays.particleArray = grains;
-    EXPECT_EQ(chargeSum(sim), -20000.0);
-    OutputFile file = openForWrite("small");
-    writeDataSetHeader(sim, file, 2, 4);
-    writeFrame(sim, file);
-    sim.arrays.particleArray = {{{0.000123456789, 1234567.0, -98765.4321}}};  // six digits kept
-    sim.clock.currentFrame = 8;
-    writeFrame(sim, file);
-    // Every line is on disk before the file is closed, as after an interrupted render.
-    const std::string text = test::readFile("small");
-    EXPECT_EQ(box.console.output(), "");  // the charge is reported only with the master file
-    sim.arrays.particleArray = grains;
-    sim.clock.currentFrame = 9;
-    writeMasterFile(sim);
-    EXPECT_EQ(box.console.output(), "\nTotal charge of all dust particles : -20000\n\n");
-    writeMasterFile(sim);
-    test::expectGolden("data_set_writer.txt",
-                       text + "== master file\n" + test::readFile("smallMasterFile"));
 }
 
 // Missing, a directory, declined with 2, asked again after 7, accepted with 1; then a negative
@@ -206,12 +171,13 @@ TEST(LoadDialogue, AReplayLoadsEveryStoredFrameAndSetsFramesFromTheStore) {
     loadAllFrames(sim, LoadOptions{1});  // a large load shows its progress in place
     test::expectGolden("loader_play.txt", console.output());
     // Every slot is drawn as a grain; the density counts the header's live grains.
-    EXPECT_EQ((std::vector<double>{double(sim.numParticles), double(sim.clock.framesToCalculate),
-                                   double(sim.clock.writeFreq), double(sim.reserve.numDeadParticles),
-                                   sim.model.apparatusRadius, sim.model.timeStep,
-                                   sim.model.debyeSphereCount, sim.model.dustPlasmaFrequency,
-                                   sim.model.interparticleDistance, sim.reserve.deadParkY}),
-              (std::vector<double>{3, 5, 4, 0, 12.5, 0.5, 2000, 0.01, 3.2, 18.75}));
+    EXPECT_EQ(
+        (std::vector<double>{double(sim.numParticles), double(sim.clock.framesToCalculate),
+                             double(sim.clock.writeFreq), double(sim.reserve.numDeadParticles),
+                             sim.model.apparatusRadius, sim.model.timeStep,
+                             sim.model.debyeSphereCount, sim.model.dustPlasmaFrequency,
+                             sim.model.interparticleDistance, sim.reserve.deadParkY}),
+        (std::vector<double>{3, 5, 4, 0, 12.5, 0.5, 2000, 0.01, 3.2, 18.75}));
     EXPECT_DOUBLE_EQ(sim.model.numberDensity, 2.0 / (12.5 * 12.5 * 12.5 * 2000));
     EXPECT_TRUE(cursorAtEnd(sim));
     expectFrames(sim.arrays.frameStore, 5);

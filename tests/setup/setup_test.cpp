@@ -40,26 +40,6 @@ void configureQuietly(Simulation& sim) {
     configureInitialParticles(sim);
 }
 
-TEST(DerivedQuantities, DefaultRenderHasTheKnownPlasmaAndScalesWithGrainsAndStep) {
-    // The report's own values are in the default render's dialogue; these it leaves out.
-    const PlasmaModel single = prepareRender().model;
-    EXPECT_NEAR(single.grainRadius, 0.0030079, 0.00000005);
-    EXPECT_NEAR(single.groupMass, 1.0725e16, 0.00005e16);
-    EXPECT_NEAR(single.electronThermalSpeed, 5.9340e5, 0.00005e5);
-    // About 26 steps per dust plasma period: fine enough to follow the grains' oscillation.
-    EXPECT_NEAR(single.timeStep * single.dustPlasmaFrequency, 0.038, 0.0005);
-
-    const PlasmaModel doubled = prepareRender(2 * 276).model;
-    EXPECT_NEAR(doubled.apparatusRadius / single.apparatusRadius, std::cbrt(2.0), 1e-12);
-    EXPECT_NEAR(doubled.numberDensity / single.numberDensity, 1.0, 1e-12);
-    EXPECT_DOUBLE_EQ(doubled.timeStep, single.timeStep);
-    const PlasmaModel longer = prepareRender(276, 100, 2.0).model;
-    EXPECT_DOUBLE_EQ(longer.timeStep, 2.0 * single.timeStep);
-    EXPECT_DOUBLE_EQ(longer.apparatusRadius, single.apparatusRadius);
-    EXPECT_DOUBLE_EQ(longer.numberDensity, single.numberDensity);
-    EXPECT_DOUBLE_EQ(longer.dustPlasmaFrequency, single.dustPlasmaFrequency);
-}
-
 TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparatus) {
     test::Sandbox box;
     Simulation sim = prepareRender(0, 0);
@@ -132,62 +112,6 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     // The same seed draws the same cloud; the radii file grows with each render.
     configureQuietly(sim);
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), radii + radii);
-}
-
-TEST(MassGroups, GroupsAreColouredBlocksOneMassStepApart) {
-    struct Case {
-        int groups, live, rounded;
-        const char* fractions;
-        double max, min;
-    };
-    const Case cases[] = {{3, 300, 300, "1.5\n0.5\n", 1.5, 0.5}, {4, 301, 304, "3\n1\n", 3, 1}};
-    // The fourth group is drawn like the first: only three colours tell groups apart.
-    const double colours[4][3] = {{0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.groups);
-        // The groups are asked for before the dead particles join the count; the derived
-        // quantities then normalise the average mass.
-        test::Sandbox box;
-        Simulation sim;
-        applyRenderDefaults(sim);
-        sim.reserve.numDeadParticles = 2;
-        sim.numParticles = c.live;
-        sim.model.numMassGroups = c.groups;
-        const double massAtLoad = sim.model.grainMass;
-        {
-            test::ScriptedConsole console(c.fractions);
-            setUpMassDistribution(sim);
-        }
-        const double mean = (c.max + c.min) / 2;
-        EXPECT_DOUBLE_EQ(sim.model.grainMass, mean * massAtLoad);
-        EXPECT_DOUBLE_EQ(sim.model.grainRadius, 1e-6 * std::cbrt(mean));  // metres, same material
-        const int live = sim.numParticles;
-        EXPECT_EQ(live, c.rounded);
-        sim.numParticles += sim.reserve.numDeadParticles;
-        sim.run.baseName = "groups";
-        computeDerivedQuantities(sim);
-        const double average = sim.model.groupMass;
-        const double step = (c.max - c.min) / (c.groups - 1) * average;
-        // A grain of the mean radius carries the charge typed in.
-        const double chargePerRadius = sim.model.grainCharge / sim.model.grainRadius;
-        configureQuietly(sim);
-        for (int i = 0; i < live; ++i) {
-            const Particle& p = sim.arrays.particleArray[i];
-            const int g = i / (live / c.groups);
-            for (int k = 0; k < 3; ++k) EXPECT_EQ(p.colour(k), colours[g][k]) << i;
-            EXPECT_DOUBLE_EQ(p.mass(), average + g * step) << i;
-            const double radius =
-                std::cbrt(p.mass() * electronMass * 3 / (4 * grainMaterialDensity * pi)) /
-                sim.model.debyeLength;
-            EXPECT_DOUBLE_EQ(p.radius(), radius) << i;
-            EXPECT_DOUBLE_EQ(p.charge(), chargePerRadius * radius) << i;
-        }
-        // The averages are taken before the dead slots are parked, while they still carry the
-        // last group's mass.
-        const double top = average + (c.groups - 1) * step;
-        EXPECT_NEAR(sim.model.grainMass / ((live * (average + top) / 2 + 2 * top) / (live + 2)),
-                    1.0, 1e-12);
-    }
 }
 
 TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar) {
