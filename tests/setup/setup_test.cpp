@@ -152,6 +152,18 @@ TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar
     EXPECT_TRUE(g[8000].isDeadParticle());
     EXPECT_DOUBLE_EQ(g[8000].position(1), 1.5 * bigR);
     EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, bigR * std::sqrt(8.0 / 3.0) / 2);
+    EXPECT_EQ(sim.model.stepMultiplier, 1.0);  // the crystal steps at the derived time step
+}
+
+// A speed table of 1e9 frames for 100000 slots fits in no memory: the set-up says so.
+TEST(SetUp, ASpeedTableBeyondMemoryIsRefused) {
+    test::Sandbox box;
+    Simulation sim;
+    OutputFile dataSet;
+    test::ScriptedConsole console(
+        "1\n0\nrun\n13\n0\n100000\n1000000000\n300\n500\n10000\n5\n1\n1\n1\n1\n");
+    EXPECT_THROW(runSetUp(sim, dataSet, false), test::ProgramExit);
+    EXPECT_NE(console.output().find("speed table would need"), std::string::npos);
 }
 
 }  // namespace
