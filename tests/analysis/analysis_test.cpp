@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/pair_histogram.h"
+#include "analysis/runlog.h"
 #include "analysis/structure.h"
 #include "analysis/tracker.h"
 #include "tests/support/test_support.h"
@@ -168,6 +169,24 @@ TEST_F(Structure, FieldWorkedExampleAndTheBackgroundAlone) {
     const Particle lastShell = grain(2.95, 0, 0, 1, -1e4);
     writeFieldStructure(sim, fieldStructure(sim, &lastShell, 1));
     test::expectGolden("structure_field.txt", test::filesHere());
+}
+
+// Speeds of every slot go into the sample of their frame; a sample beyond the table is dropped,
+// never written past its end.
+TEST(RunLog, DataRowsKeepSpeedsOnlyInsideTheTable) {
+    test::Sandbox box;
+    Simulation sim;
+    sim.run.baseName = "s";
+    sim.switches.speedDistributionOn = 1;
+    sim.numParticles = 3;
+    StepReport report;
+    report.sampled = {{{}, {-1}}, {{}, {-2}}, {{}, {-3}}};
+    sim.arrays.speedTable.assign(6, 0.0);  // samples 0 and 1
+    for (int frame : {100, 200}) {
+        sim.clock.currentFrame = frame;
+        writeDataRow(sim, report);
+    }
+    EXPECT_EQ(sim.arrays.speedTable, (std::vector<double>{0, 0, 0, 1, 2, 3}));
 }
 
 // Three slots: grain 1 on the z axis at speed 5, grain 2 at the centre, grain 3 in the x-y plane.

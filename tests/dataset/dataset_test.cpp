@@ -71,8 +71,8 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
     const std::vector<std::pair<const char*, std::string>> cases = {
         {"intact", dataSet()},
         {"empty", ""},
+        {"1 slot", "1 1 12.5 0.5 2000 1 0.01 3.2 0\n1 0 0 0 1 -1 1\n1 1 0 0 0\n"},
         {"8 header fields", h("3 5 12.5 0.5 2000 4 0.01 3.2")},
-        {"10 header fields", h("3 5 12.5 0.5 2000 4 0.01 3.2 1 7")},
         {"Rapar abc", h("3 5 abc 0.5 2000 4 0.01 3.2 1")},
         {"Rapar inf", h("3 5 inf 0.5 2000 4 0.01 3.2 1")},
         {"3.5 slots", h("3.5 5 12.5 0.5 2000 4 0.01 3.2 1")},
@@ -109,7 +109,6 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
         {"frame 1 blank line", edit(6, "")},
         {"ends in frame 1", edit(6, "", true)},
         {"frame 2: 4 fields", edit(9, "4 2 1.5 2.5")},
-        {"frame 2: 6 fields", edit(9, "4 2 1.5 2.5 3 4")},
         {"frame 2: x nan", edit(10, "4 3 nan 0 0")},
         {"frame 2: a lost line", edit(9, "4 3 1 2 3")},
         {"frame 3: y 2..5", edit(12, "8 2 1.5 2..5 3")},
@@ -141,7 +140,7 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
             const dataset::FramesRead read = reader.readFrames(
                 head.slots, head.endFrame, store, problem, [&heard](long long k) { heard = k; });
             EXPECT_EQ(heard, read.complete);
-            expectFrames(store, read.complete);
+            if (head.slots == 3) expectFrames(store, read.complete);
             results += ": " + std::to_string(read.complete) + " frames";
             if (!read.broken) problem = {};
         }

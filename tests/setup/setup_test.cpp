@@ -1,5 +1,5 @@
-// The derived plasma quantities and the initial cloud: seeds, the order of the random draws, mass
-// groups, the crystal lattice and the parked dead particles.
+// The initial cloud: seeds, the order of the random draws, the crystal lattice and the parked
+// dead particles; a set-up that would not fit in memory.
 #include "setup/setup.h"
 
 #include <gsl/gsl_randist.h>
@@ -22,14 +22,13 @@
 namespace qv {
 namespace {
 
-// The default render (276 live grains of 1 micron at 300 K, Γ 500, 10000 electrons each) with
-// `live` grains and `deadCount` dead particles, the step multiplied by `stepFactor`.
-Simulation prepareRender(int live = 276, int deadCount = 100, double stepFactor = 1.0) {
+// The default render (grains of 1 micron at 300 K, Γ 500, 10000 electrons each) with `live`
+// grains and `deadCount` dead particles.
+Simulation prepareRender(int live, int deadCount) {
     Simulation sim;
     applyRenderDefaults(sim);
     sim.reserve.numDeadParticles = deadCount;
     sim.numParticles = live + deadCount;
-    sim.model.stepMultiplier *= stepFactor;
     sim.run.baseName = "cloud";
     computeDerivedQuantities(sim);
     return sim;
