@@ -1,7 +1,6 @@
 // Worked examples of the analyses and the rows of their files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -38,9 +37,8 @@ TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {
     // w = 0.25: from the first grain 0.5 (bin 2, its lower edge), 7.74 (bin 30, the last) and
     // 7.75 (dropped); grains without a finite position are never binned.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
     const std::vector<Particle> g = {grain(0, 0, 0),    grain(0.5, 0, 0), grain(0, 7.74, 0),
-                                     grain(0, 0, 7.75), grain(nan, 0, 0), grain(inf, 0, 0)};
+                                     grain(0, 0, 7.75), grain(nan, 0, 0), grain(HUGE_VAL, 0, 0)};
     std::vector<std::int64_t> none(31, 0), expected = none;
     expected[2] = expected[30] = 2;
     for (auto kernel : {pairHistogramReference, pairHistogramParallel}) {
@@ -79,8 +77,8 @@ class Structure : public ::testing::Test {
     Simulation sim;
 };
 
-// 1.1 apart, both 1.05 from the centre.
-const std::vector<Particle> kPair = {grain(0.55, 0.9, 0, 3), grain(-0.55, 0.9, 0, 5)};
+const std::vector<Particle> kPair  // 1.1 apart, both 1.05 from the centre
+    = {grain(0.55, 0.9, 0, 3), grain(-0.55, 0.9, 0, 5)};
 
 // Pairs: w = 0.2, the pair in bin 5: g(5) = 2 / (1 * 0.4 * 3 * 2/27) = 22.5, a peak at 1/3.
 // Shells: w = 0.1, both grains in shell 10, where D_10 = 100 V = 2/45. The 2D rows end in gmax
@@ -171,8 +169,7 @@ TEST_F(Structure, FieldWorkedExampleAndTheBackgroundAlone) {
     test::expectGolden("structure_field.txt", test::filesHere());
 }
 
-// Speeds of every slot go into the sample of their frame; a sample beyond the table is dropped,
-// never written past its end.
+// Every slot's speed goes into its frame's sample; one beyond the table is dropped.
 TEST(RunLog, DataRowsKeepSpeedsOnlyInsideTheTable) {
     test::Sandbox box;
     Simulation sim;
