@@ -163,7 +163,8 @@ void offerTemperatureChange(Simulation& sim) {
     const int live = sim.liveCount();
     double speedSum = 0;
     for (int s = 0; s < live; ++s) speedSum += sim.arrays.particleArray[s].speed();
-    const double meanSpeed = live > 0 ? speedSum / live : 0.0;
+    // The header and the dead-particle question both leave at least one live grain.
+    const double meanSpeed = speedSum / live;
     sim.thermostat.temperatureRatio =
         sim.arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
     const std::vector<Particle> loaded = sim.arrays.particleArray;

@@ -1,5 +1,7 @@
-// The derived plasma quantities and the initial cloud: seeds, the order of the random draws, mass
-// groups, the crystal lattice and the parked dead particles.
+// The initial cloud: seeds, the order of the random draws, the crystal lattice and the parked
+// dead particles; a set-up that would not fit in memory.
+#include "setup/setup.h"
+
 #include <gsl/gsl_randist.h>
 #include <gsl/gsl_rng.h>
 #include <gtest/gtest.h>
@@ -11,10 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "dataset/writer.h"
 #include "setup/configuration.h"
 #include "setup/derived.h"
-#include "setup/setup.h"
 #include "sim/constants.h"
 #include "sim/simulation.h"
 #include "tests/support/test_support.h"
@@ -22,56 +22,35 @@
 namespace qv {
 namespace {
 
-// The default render (276 live grains of 1 micron at 300 K, Γ 500, 10000 electrons each) with
-// `live` grains and `deadCount` dead particles, the step multiplied by `stepFactor`.
-Parameters prepareRender(int live = 276, int deadCount = 100, double stepFactor = 1.0) {
-    test::resetProgramState();
-    applyRenderDefaults();
+// The default render (grains of 1 micron at 300 K, Γ 500, 10000 electrons each) with `live`
+// grains and `deadCount` dead particles.
+Simulation prepareRender(int live, int deadCount) {
+    Simulation sim;
+    applyRenderDefaults(sim);
     sim.reserve.numDeadParticles = deadCount;
     sim.numParticles = live + deadCount;
-    sim.model.stepMultiplier *= stepFactor;
     sim.run.baseName = "cloud";
-    computeDerivedQuantities();
-    return params;
+    computeDerivedQuantities(sim);
+    return sim;
 }
 
-void configureQuietly() {
+void configureQuietly(Simulation& sim) {
     test::ScriptedConsole console("");
-    configureInitialParticles();
-}
-
-TEST(DerivedQuantities, DefaultRenderHasTheKnownPlasmaAndScalesWithGrainsAndStep) {
-    // The report's own values are in the default render's dialogue; these it leaves out.
-    const Parameters single = prepareRender();
-    EXPECT_NEAR(single.grainRadius, 0.0030079, 0.00000005);
-    EXPECT_NEAR(single.groupMass, 1.0725e16, 0.00005e16);
-    EXPECT_NEAR(single.electronThermalSpeed, 5.9340e5, 0.00005e5);
-    // About 26 steps per dust plasma period: fine enough to follow the grains' oscillation.
-    EXPECT_NEAR(single.timeStep * single.dustPlasmaFrequency, 0.038, 0.0005);
-
-    const Parameters doubled = prepareRender(2 * 276);
-    EXPECT_NEAR(doubled.apparatusRadius / single.apparatusRadius, std::cbrt(2.0), 1e-12);
-    EXPECT_NEAR(doubled.numberDensity / single.numberDensity, 1.0, 1e-12);
-    EXPECT_DOUBLE_EQ(doubled.timeStep, single.timeStep);
-    const Parameters longer = prepareRender(276, 100, 2.0);
-    EXPECT_DOUBLE_EQ(longer.timeStep, 2.0 * single.timeStep);
-    EXPECT_DOUBLE_EQ(longer.apparatusRadius, single.apparatusRadius);
-    EXPECT_DOUBLE_EQ(longer.numberDensity, single.numberDensity);
-    EXPECT_DOUBLE_EQ(longer.dustPlasmaFrequency, single.dustPlasmaFrequency);
+    configureInitialParticles(sim);
 }
 
 TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparatus) {
-    test::TempDir dir;
-    prepareRender(0, 0);
-    configureQuietly();  // no slots: harmless
+    test::Sandbox box;
+    Simulation sim = prepareRender(0, 0);
+    configureQuietly(sim);  // no slots: harmless
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), "");
-    prepareRender(5, 1);
+    sim = prepareRender(5, 1);
     sim.run.randomSeed = 21;
     sim.switches.speedDistributionOn = 1;
     sim.clock.framesToCalculate = 100;
     sim.clock.analysisFreq = 30;
     ::setenv("GSL_RNG_SEED", "987654", 1);  // the run's own seed counts, not the environment's
-    configureQuietly();
+    configureQuietly(sim);
     ::unsetenv("GSL_RNG_SEED");
     const std::string radii = test::readFile("cloudRdistribution.xls");
     std::istringstream rdistribution(radii);
@@ -80,8 +59,8 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     // velocity components, slot after slot; the dead slot draws too, before it is parked.
     gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
     gsl_rng_set(rng, 21);
-    const double sigma =
-        std::sqrt(boltzmannConstant * sim.model.dustTemperature / (sim.model.groupMass * electronMass));
+    const double sigma = std::sqrt(boltzmannConstant * sim.model.dustTemperature /
+                                   (sim.model.groupMass * electronMass));
     for (int i = 0; i < 6; ++i) {
         const double theta = std::acos(2 * gsl_rng_uniform(rng) - 1);
         const double phi = 2 * gsl_rng_uniform(rng) * pi - pi;
@@ -95,7 +74,8 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
         for (double& vj : v) vj = gsl_ran_gaussian(rng, sigma) / sim.model.electronThermalSpeed;
         rdistribution >> listed;
         EXPECT_NEAR(listed, r, 5e-6 * r) << i;
-        EXPECT_DOUBLE_EQ(sim.arrays.speedTable[i], std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]))
+        EXPECT_DOUBLE_EQ(sim.arrays.speedTable[i],
+                         std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]))
             << i;
         // Radius, mass, charge and colour: one group of identical grains; the dead particle
         // waits at rest at 1.5 Rapar on y.
@@ -125,82 +105,26 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     EXPECT_EQ(sim.arrays.forceArray.size(), 3u * 6);
     // Later averages leave the parked particle out.
     const double mass = sim.model.groupMass;
-    reportAverages();
+    reportAverages(sim);
     EXPECT_EQ(sim.model.grainMass, mass);
     EXPECT_EQ(sim.model.grainCharge, -10000.0);
     // The same seed draws the same cloud; the radii file grows with each render.
-    configureQuietly();
+    configureQuietly(sim);
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), radii + radii);
 }
 
-TEST(MassGroups, GroupsAreColouredBlocksOneMassStepApart) {
-    struct Case {
-        int groups, live, rounded;
-        const char* fractions;
-        double max, min;
-    };
-    const Case cases[] = {{3, 300, 300, "1.5\n0.5\n", 1.5, 0.5}, {4, 301, 304, "3\n1\n", 3, 1}};
-    // The fourth group is drawn like the first: only three colours tell groups apart.
-    const double colours[4][3] = {{0, 0, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.groups);
-        // The groups are asked for before the dead particles join the count; the derived
-        // quantities then normalise the average mass.
-        test::resetProgramState();
-        applyRenderDefaults();
-        sim.reserve.numDeadParticles = 2;
-        sim.numParticles = c.live;
-        sim.model.numMassGroups = c.groups;
-        const double massAtLoad = sim.model.grainMass;
-        {
-            test::ScriptedConsole console(c.fractions);
-            setUpMassDistribution();
-        }
-        const double mean = (c.max + c.min) / 2;
-        EXPECT_DOUBLE_EQ(sim.model.grainMass, mean * massAtLoad);
-        EXPECT_DOUBLE_EQ(sim.model.grainRadius, 1e-6 * std::cbrt(mean));  // metres, same material
-        const int live = sim.numParticles;
-        EXPECT_EQ(live, c.rounded);
-        sim.numParticles += sim.reserve.numDeadParticles;
-        sim.run.baseName = "groups";
-        computeDerivedQuantities();
-        const double average = sim.model.groupMass;
-        const double step = (c.max - c.min) / (c.groups - 1) * average;
-        // A grain of the mean radius carries the charge typed in.
-        const double chargePerRadius = sim.model.grainCharge / sim.model.grainRadius;
-        test::TempDir dir;
-        configureQuietly();
-        for (int i = 0; i < live; ++i) {
-            const Particle& p = sim.arrays.particleArray[i];
-            const int g = i / (live / c.groups);
-            for (int k = 0; k < 3; ++k) EXPECT_EQ(p.colour(k), colours[g][k]) << i;
-            EXPECT_DOUBLE_EQ(p.mass(), average + g * step) << i;
-            const double radius =
-                std::cbrt(p.mass() * electronMass * 3 / (4 * grainMaterialDensity * pi)) /
-                sim.model.debyeLength;
-            EXPECT_DOUBLE_EQ(p.radius(), radius) << i;
-            EXPECT_DOUBLE_EQ(p.charge(), chargePerRadius * radius) << i;
-        }
-        // The averages are taken before the dead slots are parked, while they still carry the
-        // last group's mass.
-        const double top = average + (c.groups - 1) * step;
-        EXPECT_NEAR(sim.model.grainMass / ((live * (average + top) / 2 + 2 * top) / (live + 2)), 1.0,
-                    1e-12);
-    }
-}
-
 TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar) {
-    test::resetProgramState();
-    applyCrystalDefaults();
-    sim.run.runMode = 6;
+    test::Sandbox box;
+    Simulation sim;
+    applyCrystalDefaults(sim);
+    sim.run.runMode = RunMode::Crystal;
     sim.run.baseName = "crystal";
-    computeDerivedQuantities();
+    computeDerivedQuantities(sim);
     const double bigR = sim.model.apparatusRadius;
     const double a = bigR / 20;  // the lattice's sphere radius
     const double layer = std::sqrt(8.0 / 3.0) * a;
     const double s3 = std::sqrt(3.0);
-    test::TempDir dir;
-    configureQuietly();
+    configureQuietly(sim);
     const auto& g = sim.arrays.particleArray;
     // Offsets from the corner (-R, -R, -R): columns along z, rows along y, blocks of 400 along
     // x; odd columns and odd blocks sit in the hollows.
@@ -227,6 +151,18 @@ TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar
     EXPECT_TRUE(g[8000].isDeadParticle());
     EXPECT_DOUBLE_EQ(g[8000].position(1), 1.5 * bigR);
     EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, bigR * std::sqrt(8.0 / 3.0) / 2);
+    EXPECT_EQ(sim.model.stepMultiplier, 1.0);  // the crystal steps at the derived time step
+}
+
+// A speed table of 1e9 frames for 100000 slots fits in no memory: the set-up says so.
+TEST(SetUp, ASpeedTableBeyondMemoryIsRefused) {
+    test::Sandbox box;
+    Simulation sim;
+    OutputFile dataSet;
+    test::ScriptedConsole console(
+        "1\n0\nrun\n13\n0\n100000\n1000000000\n300\n500\n10000\n5\n1\n1\n1\n1\n");
+    EXPECT_THROW(runSetUp(sim, dataSet, false), test::ProgramExit);
+    EXPECT_NE(console.output().find("speed table would need"), std::string::npos);
 }
 
 }  // namespace
