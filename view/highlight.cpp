@@ -19,11 +19,7 @@ constexpr double kNoSlice = 9999999.0;
 
 // The prompt on its own line, an integer answer, a line end; nothing when input has ended.
 std::optional<int> askInt(const std::string& prompt) {
-    std::ostream& out = console::out();
-    out << prompt << '\n' << std::flush;
-    const std::optional<int> v = console::askInt(prompt + "\n");
-    if (v) out << '\n';
-    return v;
+    return console::ask<int>(prompt + "\n");
 }
 
 struct Place {
@@ -97,10 +93,7 @@ void highlightNeighbours(Simulation& sim, ViewState& view) {
         n = askInt("Sorry Invalid Choice : Please enter how many neighbours you wish to see " +
                    max + ": ");
     }
-    if (!n) {
-        console::reportCancelled();
-        return;
-    }
+    if (!n) return;
 
     // Particle numbers count from 1; 0 stands for the centre of the apparatus.
     const Particle* reference = nullptr;
