@@ -1,0 +1,311 @@
+// The time step and what the driver does with its report.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/velocity_outputs.h"
+#include "app/driver.h"
+#include "setup/setup.h"
+#include "sim/constants.h"
+#include "sim/cooling.h"
+#include "sim/timestep.h"
+#include "tests/support/test_support.h"
+#include "view/questions.h"
+
+namespace qv {
+namespace {
+
+// Apparatus radius 10, ND 1, step 0.1; live grains of mass 2, charge -3, radius 0.25 at the given
+// places, then `waiting` parked dead particles; frame 2 samples nothing.
+Simulation makeSim(const std::vector<std::array<double, 3>>& at, int waiting = 0) {
+    Simulation sim;
+    sim.model.apparatusRadius = 10;
+    sim.model.debyeSphereCount = 1;
+    sim.model.timeStep = 0.1;
+    sim.model.grainMass = 2;
+    sim.model.grainCharge = -3;
+    sim.model.grainRadius = 0.25;
+    sim.model.interparticleDistance = 4;
+    sim.reserve.deadParkY = 15;
+    sim.clock.currentFrame = 2;
+    const int live = static_cast<int>(at.size());
+    sim.numParticles = live + waiting;
+    sim.reserve.numDeadParticles = waiting;
+    sim.arrays.forceArray.assign(3 * sim.numParticles, 0.0);
+    for (const auto& x : at) sim.arrays.particleArray.push_back({{x[0], x[1], x[2]}, {}, {}, 2, -3, 0.25});
+    sim.arrays.particleArray.resize(sim.numParticles, Particle{{0, 15}, {}, {1, 0, 0.5}, 0, 0, 0.25});
+    sim.model.totalCharge = -3.0 * live;
+    return sim;
+}
+void forcesOff(Simulation& sim) {
+    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = -1;
+}
+void makeDead(Particle& p) {
+    p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
+}
+
+TEST(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodAndMeasuresEveryTenthFrame) {
+    Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
+    sim.arrays.particleArray[0].vel[0] = 0.01;
+    std::vector<int> sampling, temperature;
+    for (int frame = 1; frame <= 100; ++frame) {
+        sim.clock.currentFrame = frame;
+        const std::vector<Particle> before = sim.arrays.particleArray;
+        const StepReport r = timeStepOnce(sim);
+        if (r.frame == FrameKind::Sampling) sampling.push_back(frame);
+        if (r.frame == FrameKind::Temperature) temperature.push_back(frame);
+        const bool sampled = r.frame == FrameKind::Sampling;
+        EXPECT_EQ(r.energies.pairEnergy > 0, sampled) << frame;  // potentials only when sampling
+        EXPECT_EQ(r.energies.apparatusEnergy != 0, sampled) << frame;
+        EXPECT_EQ(r.energies.kineticEnergy > 0, r.frame != FrameKind::Plain) << frame;
+        EXPECT_EQ(r.sampled.size(), sampled ? 3u : 0u);
+        if (sampled) {
+            EXPECT_EQ(r.sampled[0].pos[0], before[0].pos[0]);  // as before the move
+        }
+        EXPECT_EQ(r.live, 3);
+    }
+    EXPECT_EQ(sampling, (std::vector<int>{1, 100}));
+    EXPECT_EQ(temperature, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90}));
+}
+
+TEST(TimeStep, WhileCoolingEveryFrameMeasuresTemperatureAndCoupling) {
+    Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
+    Particle* p = sim.particles();
+    forcesOff(sim);
+    p[0].vel[0] = 3;
+    p[1].vel[1] = 4;
+    makeDead(p[2]);  // in flight: counted in the divisor, not in the speeds
+    p[2].vel[2] = 100;
+    sim.thermostat.state = CoolingState::Steering;
+    sim.thermostat.coolingTolerance = -1;  // never reached
+    sim.thermostat.ccpleTarget = sim.thermostat.ccpleAverage = 10;
+    sim.clock.currentFrame = 7;
+    sim.arrays.forceArray.clear();  // smaller than the live count: grown, never written past
+    const StepReport r = timeStepOnce(sim);
+    EXPECT_GE(sim.arrays.forceArray.size(), 9u);
+    EXPECT_EQ(r.frame, FrameKind::Temperature);
+    const double ratio = (7.0 / 3) * (7.0 / 3) * 2 / 3;
+    EXPECT_DOUBLE_EQ(r.temperatureRatio, ratio);
+    EXPECT_DOUBLE_EQ(sim.thermostat.temperatureRatio, ratio);
+    EXPECT_DOUBLE_EQ(r.ccple, 9 / (3 * 4 * ratio * 1));
+    EXPECT_DOUBLE_EQ(sim.thermostat.ccpleHistory[0], r.ccple);  // joined the running average
+    EXPECT_DOUBLE_EQ(r.energies.kineticEnergy, 0.5 * 2 * 9 + 0.5 * 2 * 16);
+}
+
+TEST(TimeStep, ThermostatSpeedsUpTooColdGrainsAndSlowsTheOthers) {
+    Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}});
+    Particle* p = sim.particles();
+    forcesOff(sim);
+    makeDead(p[1]);
+    using S = CoolingState;
+    // e = 0.5 either way: the velocity changes by 0.005 of itself. A zero step or target must
+    // not make the force infinite; a target of 0 leaves the state as it was.
+    const struct {
+        double target, average, factor, tolerance, timeStep;
+        S stateAfter;
+    } cases[] = {{100, 150, 1.005, 0.01, 0.1, S::Steering}, {100, 50, 0.995, 0.01, 0.1, S::Steering},
+                 {100, 100.5, 1, 0.01, 0.1, S::TargetReached}, {100, 100, 1, -1, 0.1, S::Steering},
+                 {100, 150, 1, 0.01, 0, S::Steering},         {0, 37, 1, 0.01, 0.1, S::Steering},
+                 {0, 0, 1, 0.01, 0.1, S::Steering}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.average);
+        p[0].vel[0] = p[1].vel[0] = 0.2;
+        sim.thermostat.state = S::Steering;
+        sim.thermostat.coolingTolerance = c.tolerance;
+        sim.thermostat.ccpleTarget = c.target;
+        sim.thermostat.ccpleAverage = c.average;
+        sim.model.timeStep = c.timeStep;
+        timeStepOnce(sim);
+        EXPECT_NEAR(p[0].vel[0], 0.2 * c.factor, 1e-15);
+        EXPECT_EQ(p[1].vel[0], 0.2) << "dead particles are not steered";
+        EXPECT_EQ(sim.thermostat.state, c.stateAfter);
+    }
+}
+
+TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrains) {
+    // Slot 1 at 4.9 R flies on; slot 2 at 5 R goes back to the reserve and the last live record
+    // (slot 3, itself far out) takes its place without being examined again.
+    Simulation sim = makeSim({{1, 0, 0}, {49, 0, 0}, {0, 50, 0}, {0, 0, 60}}, 2);
+    Particle* p = sim.particles();
+    for (int i = 1; i <= 3; ++i) makeDead(p[i]), p[i].vel[0] = 0.5;
+    p[2].q = -7;
+    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = -1;
+    StepReport r = timeStepOnce(sim);
+    ASSERT_EQ(r.escaped.size(), 1u);
+    EXPECT_TRUE(r.escaped[0].pos[1] == 50 && r.escaped[0].q == -7);
+    EXPECT_EQ(r.live, 3);
+    EXPECT_EQ(sim.reserve.numDeadParticles, 3);
+    EXPECT_EQ(p[2].pos[2], 60);  // the former slot 3, moved by this step
+    EXPECT_NEAR(p[2].pos[0], 0.05, 1e-15);
+    EXPECT_NEAR(p[1].pos[0], 49.05, 1e-12);
+    EXPECT_TRUE(p[3].isDeadParticle() && p[3].pos[1] == 15 && p[3].rad == 0.25);
+    EXPECT_EQ(std::abs(p[3].pos[0]) + std::abs(p[3].pos[2]) + p[3].speed() + p[3].m + std::abs(p[3].q), 0);
+    EXPECT_EQ(timeStepOnce(sim).escaped.size(), 1u);  // now the moved record leaves too
+    EXPECT_EQ(sim.liveCount(), 2);
+
+    // The dead particle in slot 0 leaves; the grain from the last live slot takes its place and
+    // is still bounced in this step. A dead particle passes the wall.
+    sim = makeSim({{0, 0, 60}, {0, 9.8, 0}, {9.8, 0, 0}});
+    p = sim.particles();
+    forcesOff(sim);
+    makeDead(p[0]);
+    makeDead(p[1]);
+    p[1].vel[1] = 1;
+    p[2].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
+    sim.switches.wallOn = 1;
+    timeStepOnce(sim);
+    EXPECT_EQ(p[0].vel[0], -1);
+    EXPECT_NEAR(p[0].pos[0], 9.7 - 0.1, 1e-12);  // mirror point, then this step's motion
+    EXPECT_EQ(p[1].vel[1], 1);
+    p[0].pos[0] = 9.8, p[0].vel[0] = 1;
+    sim.switches.wallOn = -1;
+    timeStepOnce(sim);
+    EXPECT_NEAR(p[0].pos[0], 9.9, 1e-12) << "with the wall off the grain flies on";
+}
+
+// The files a sampling frame writes: the periodic analyses unless the schedule or the firing
+// automation drives them; tracker and velocity files when asked for. Then the velocity files of
+// a few grains at the edges of the speed density grid.
+TEST(Driver, SamplingFrameOutputs) {
+    std::string all;
+    for (int c = 0; c < 3; ++c) {
+        test::Sandbox box;
+        Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
+        sim.run.baseName = "s";
+        sim.clock.currentFrame = 1;
+        sim.switches.automatedAnalysis = c == 1;
+        sim.switches.autoFiringOn = c == 2 ? 1 : -1;
+        if (c == 0) {
+            sim.thermostat.state = CoolingState::Steering;
+            sim.thermostat.ccpleTarget = 100;
+            sim.thermostat.ccpleAverage = 7;
+            sim.tracker.trackedCount = 1;
+            sim.switches.velocityTrackingOn = 1;
+        }
+        for (int i = 0; i < 3; ++i) sim.arrays.particleArray[i].vel[i] = 0.1 * (i + 1);
+        writeStepOutputs(sim, timeStepOnce(sim));
+        EXPECT_EQ(sim.thermostat.ccpleHistory[0], c == 0 ? sim.thermostat.ccple : 0.0);
+        all += "#### case " + std::to_string(c) + "\n" + test::filesHere() + box.console.output();
+    }
+    test::Sandbox box;
+    Simulation sim;
+    sim.run.baseName = "run1";
+    sim.model.apparatusRadius = 30;  // cells of width 1
+    const std::vector<Particle> ps = {
+        {{-30, 0, 0}, {1, 0, 0}, {}, 1e9},         {{29.5, 0, 0}, {2, 0, 0}, {}, 1e9},
+        {{30, 0, 0}, {4, 0, 0}, {}, 1e9},          {{31.01, 0, 0}, {8, 0, 0}, {}, 1e9},
+        {{-30.01, 0, 0}, {16, 0, 0}, {}, 1e9},     {{0.5, -9.5, -20.5}, {0.1, 0, 0}, {}, 1e9},
+        {{0.5, -9.5, 12.5}, {0, 0.3, 0}, {}, 1e9}, {{1, 2, 3}, {3, 4, 0}, {}, 1e9},
+        {{0.5, 0.5, 0.5}, {0, 0, -9}, {1, 0, 0.5}, 1e9}};  // dead: listed, but no density
+    for (const int frame : {7, 100}) {
+        sim.clock.currentFrame = frame;
+        writeVelocityRows(sim, ps.data(), frame == 7 ? 9 : 1);
+        writeSpeedDensity(sim, ps.data(), static_cast<int>(ps.size()));
+    }
+    test::expectGolden("velocity_outputs.txt", test::filesHere());
+    test::expectGolden("step_outputs.txt", all);
+}
+
+TEST(Thermostat, RingOfTenRescaleAndTheDialogues) {
+    Thermostat t;
+    t.ccple = 50;
+    for (int i = 0; i < 10; ++i) updateCcpleAverage(t);
+    EXPECT_DOUBLE_EQ(t.ccpleAverage, 50.0);
+    EXPECT_EQ(t.ccpleHistoryIndex, 0.0);
+    t.ccple = 80;
+    updateCcpleAverage(t);
+    EXPECT_EQ(t.ccpleHistory[1], 50.0);
+    EXPECT_DOUBLE_EQ(t.ccpleAverage, 53.0);
+    EXPECT_EQ(t.ccpleHistoryIndex, 1.0);
+
+    std::string transcript;
+    {  // a positive target starts the thermostat; 0 and below are asked again
+        test::Sandbox box;
+        test::ScriptedConsole console("0\n-5\n75\n");
+        Simulation sim;
+        sim.reserve.numDeadParticles = 37;
+        askCcpleTarget(sim);
+        EXPECT_TRUE(sim.thermostat.ccpleTarget == 75 && sim.thermostat.state == CoolingState::Steering);
+        EXPECT_EQ(sim.reserve.autoFiringStartDead, 37);
+        transcript = console.output();
+    }
+    // A new temperature scales every velocity by the root of the ratio; unmeasured, none.
+    const struct {
+        const char* answers;
+        double measured, newTemperature, factor;
+    } cases[] = {{"1200\n", 300, 1200, 2}, {"-5\n75\n", 300, 75, 0.5}, {"1200\n", 0, 0, 1}};
+    for (const auto& c : cases) {
+        test::Sandbox box;
+        test::ScriptedConsole console(c.answers);
+        Simulation sim = makeSim({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, 1);
+        for (int i = 0; i < 4; ++i) sim.arrays.particleArray[i].vel[0] = 0.1 * (i + 1);
+        sim.thermostat.temperatureRatio = c.measured / sim.model.plasmaTemperature;
+        changeTemperature(sim);
+        EXPECT_EQ(sim.model.dustTemperature, c.newTemperature) << c.answers;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(sim.arrays.particleArray[i].vel[0], c.factor * 0.1 * (i + 1), 1e-14) << i;
+        const std::string out = console.output();
+        transcript += "== " + out.substr(out.find("Current temperature: "));
+    }
+    test::expectGolden("cooling_dialogues.txt", transcript);
+}
+
+// From a maximum of 150 to a minimum of 50 in three divisions of L frames and back: what is said
+// on which frame, with the target and the cooling state after it.
+TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
+    std::ostringstream transcript;
+    for (const auto& [length, frames] : {std::pair{100, 600}, std::pair{1, 20}}) {
+        test::Sandbox box;
+        Simulation sim = makeSim({{-2.5, 0, 0}, {-1.5, 0, 0}, {-0.5, 0, 0}, {0.5, 0, 0}}, 5);
+        sim.run.baseName = "c";
+        sim.switches.automatedAnalysis = 1;
+        sim.thermostat.scheduleDivisionLength = length;
+        sim.thermostat.scheduleDivisions = 3;
+        sim.thermostat.scheduleStep = 50;
+        sim.thermostat.ccpleTarget = 200;
+        sim.clock.framesToCalculate = frames;
+        transcript << "== L = " << length << "\n";
+        for (int frame = 1; frame <= frames + 50; ++frame) {
+            sim.clock.currentFrame = frame;
+            box.console.clearOutput();
+            smartCoolingSchedule(sim);
+            if (!box.console.output().empty())
+                transcript << frame << ":" << box.console.output() << "target "
+                           << sim.thermostat.ccpleTarget << ", state "
+                           << coolingCode(sim.thermostat.state) << "\n";
+        }
+    }
+    test::expectGolden("smart_cooling.txt", transcript.str());
+
+    // Not while the target is not held; then 26 frames after the last shot, not 25. With
+    // compensation a fired particle stays, so firing goes on although the reserve shrank; without
+    // it a particle still in flight 300 frames on is called back.
+    test::Sandbox box;
+    Simulation sim = makeSim({{-2.5, 0, 0}, {-1.5, 0, 0}, {-0.5, 0, 0}, {0.5, 0, 0}}, 5);
+    sim.run.baseName = "f";
+    sim.switches.autoFiringOn = 1;
+    using S = CoolingState;
+    const struct {
+        S state;
+        int frame, compensate, startDead, lastFireAfter, deadAfter;
+    } cases[] = {{S::Steering, 40, -1, 5, 0, 5},    {S::TargetReached, 25, -1, 5, 0, 5},
+                 {S::TargetReached, 26, -1, 5, 26, 4}, {S::TargetReached, 326, -1, 5, 26, 4},
+                 {S::TargetReached, 327, -1, 5, 26, 5}, {S::TargetReached, 51, 1, 9, 26, 5},
+                 {S::TargetReached, 52, 1, 9, 52, 4}};
+    for (const auto& c : cases) {
+        sim.thermostat.state = c.state;
+        sim.clock.currentFrame = c.frame;
+        sim.switches.compensateDeadAddition = c.compensate;
+        sim.reserve.autoFiringStartDead = c.startDead;
+        autoFiring(sim);
+        EXPECT_EQ(sim.reserve.lastFireFrame, c.lastFireAfter) << "frame " << c.frame;
+        EXPECT_EQ(sim.reserve.numDeadParticles, c.deadAfter) << "frame " << c.frame;
+    }
+}
+
+}  // namespace
+}  // namespace qv
