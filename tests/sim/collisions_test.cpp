@@ -108,16 +108,13 @@ TEST(Wall, GrazingCrossingsEndWhereABounceByBounceWalkEnds) {
         Particle p = crossing.grain;
         Vec vel{p.vel[0], p.vel[1], p.vel[2]},
             contact = Vec{p.pos[0], p.pos[1], p.pos[2]} + (-crossing.sinceContact) * vel;
-        double left = crossing.sinceContact;
-        for (int bounces = 1;; ++bounces) {
+        double left = crossing.sinceContact, chord = 0;
+        for (int bounces = 0;; ++bounces, left -= chord) {
             vel = vel + (-2 * dot(vel, unit(contact))) * unit(contact);
-            const double chord = -2 * dot(contact, vel) / dot(vel, vel);
-            if (chord >= left) {
-                severalBounces += bounces > 1;
-                break;
-            }
+            chord = -2 * dot(contact, vel) / dot(vel, vel);
+            if (chord >= left) break;
             contact = test::kGrazingWallDistance * unit(contact + chord * vel);
-            left -= chord;
+            severalBounces += bounces == 0;
         }
         reflectFromWall(p, test::kGrazingApparatusRadius, test::kGrazingTimeStep);
         ASSERT_LT(p.distanceFromCentre(), test::kGrazingWallDistance) << trial;

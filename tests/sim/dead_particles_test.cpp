@@ -1,6 +1,5 @@
-// Dead particles: every slot and the reserve after each operation, against a golden listing
-// checked by hand when it was made (the park, the shots along -y, the scan from pi/4 to 3 pi/4,
-// the apparatus growing with compensation, the probe, the reset filling gaps from the end).
+// Every slot and the reserve after each operation, against a listing checked by hand: the park,
+// shots along -y, the scan from pi/4 to 3 pi/4, compensation, the probe, resets filling gaps.
 #include "sim/dead_particles.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +17,9 @@ namespace {
 // radius 0.05 (the mean), then `waiting` dead particles parked at 1.5 Rapar.
 Simulation makeCloud(int live, int waiting) {
     Simulation sim;
-    sim.model.apparatusRadius = 10;
-    sim.model.timeStep = 0.5;
-    sim.model.grainMass = 2;
-    sim.model.grainCharge = -100;
-    sim.model.grainRadius = 0.05;
-    sim.model.interparticleDistance = 1.5;
-    sim.reserve.deadParkY = 15;
+    PlasmaModel& m = sim.model;
+    m.apparatusRadius = 10, m.timeStep = 0.5, m.grainMass = 2, m.grainCharge = -100;
+    m.grainRadius = 0.05, m.interparticleDistance = 1.5, sim.reserve.deadParkY = 15;
     sim.numParticles = live + waiting;
     sim.reserve.numDeadParticles = waiting;
     for (int i = 0; i < live; ++i)

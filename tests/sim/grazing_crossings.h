@@ -1,7 +1,6 @@
 #pragma once
-// Grains that left the wall sphere during the last step at a shallow angle, fast enough that the
-// rest of the step spans several chords: the hard case of the wall bounce. Shared by the wall
-// tests and the wall benchmark.
+// Grains that left the wall sphere at a shallow angle during a step whose rest spans several
+// chords: the hard case of the wall bounce, for the wall tests and the wall benchmark.
 #include <cmath>
 #include <random>
 

@@ -13,32 +13,26 @@
 namespace qv {
 namespace {
 
-Particle charged(double x, double y, double z, double charge, double mass = 1) {
-    return Particle{{x, y, z}, {}, {}, mass, charge, 0};
+Particle charged(double x, double y, double z, double charge) {
+    return Particle{{x, y, z}, {}, {}, 1, charge, 0};
 }
-
 ForceModel makeModel(double nd, double bigR, double bigQ, bool pairs, bool field) {
     ForceModel m;
-    m.debyeSphereCount = nd;
-    m.apparatusRadius = bigR;
-    m.totalCharge = bigQ;
+    m.debyeSphereCount = nd, m.apparatusRadius = bigR, m.totalCharge = bigQ;
     m.pairForces = pairs;
     m.apparatusField = field;
     m.samplingFrame = true;
     return m;
 }
-
-struct ForceResult {
-    std::vector<double> force;
-    EnergySums sums;
-};
-ForceResult forces(const std::vector<Particle>& ps, const ForceModel& model, bool fast) {
+// Forces of a pass of the chosen kind from a cleared accumulator, and its sums.
+std::pair<std::vector<double>, EnergySums> forces(const std::vector<Particle>& ps,
+                                                  const ForceModel& model, bool fast) {
     const int n = static_cast<int>(ps.size());
-    ForceResult r{std::vector<double>(3 * n, 0.0), {}};
+    std::vector<double> force(3 * n, 0.0);
     KernelWorkspace workspace;
-    r.sums = fast ? forcePassFast(ps.data(), n, model, r.force.data(), workspace)
-                  : forcePassReference(ps.data(), n, model, r.force.data());
-    return r;
+    const EnergySums sums = fast ? forcePassFast(ps.data(), n, model, force.data(), workspace)
+                                 : forcePassReference(ps.data(), n, model, force.data());
+    return {force, sums};
 }
 
 class BothKernels : public ::testing::TestWithParam<bool> {};
@@ -48,27 +42,24 @@ INSTANTIATE_TEST_SUITE_P(Kernels, BothKernels, ::testing::Values(false, true),
 TEST_P(BothKernels, UnitChargesPushApartWithAThirdAndTheFieldIsLinearInsideInverseSquareOutside) {
     const std::vector<Particle> pair = {charged(0, 0, 0, -1), charged(1, 0, 0, -1)};
     for (bool on : {true, false}) {  // no field: the cloud charge adds nothing
-        const ForceResult r = forces(pair, makeModel(1, 10, -5, on, false), GetParam());
-        for (int i = 0; i < 6; ++i)
-            EXPECT_NEAR(r.force[i], on * (i % 3 ? 0 : i ? 1 : -1) / 3.0, 1e-15);
-        EXPECT_NEAR(r.sums.pairEnergy, 2.0 / 3, 1e-15);  // a sampling frame counts it anyway
+        const auto [f, sums] = forces(pair, makeModel(1, 10, -5, on, false), GetParam());
+        EXPECT_EQ(f, (std::vector<double>{-on / 3.0, 0, 0, on / 3.0, 0, 0}));
+        EXPECT_NEAR(sums.pairEnergy, 2.0 / 3, 1e-15);  // a sampling frame counts it anyway
     }
     const double bigR = 4, bigQ = -50, nd = 3, q = -2;
     const ForceModel model = makeModel(nd, bigR, bigQ, false, true);
     auto radialForce = [&](double r) {  // along a skew direction, to see that it is radial
         const double d[3] = {2 / 7.0, -3 / 7.0, 6 / 7.0};
-        const ForceResult f = forces({charged(r * d[0], r * d[1], r * d[2], q)}, model, GetParam());
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(f.force[c], f.force[0] / d[0] * d[c], 1e-14);
-        return f.force[0] / d[0];
+        const auto f = forces({charged(r * d[0], r * d[1], r * d[2], q)}, model, GetParam()).first;
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(f[c], f[0] / d[0] * d[c], 1e-14);
+        return f[0] / d[0];
     };
     EXPECT_NEAR(radialForce(1.5), q * (-bigQ) * 1.5 / (3 * nd * bigR * bigR * bigR), 1e-15);
-    EXPECT_NEAR(forces({charged(0, 1.5, 0, q)}, model, GetParam()).sums.apparatusEnergy,
+    EXPECT_NEAR(forces({charged(0, 1.5, 0, q)}, model, GetParam()).second.apparatusEnergy,
                 q * (-bigQ / (2 * bigR * nd)) * (1 - 1.5 * 1.5 / (3 * bigR * bigR)), 1e-15);
     const double atWall = radialForce(bigR);
-    EXPECT_NEAR(radialForce(bigR * (1 - 1e-12)), atWall, 1e-11 * std::abs(atWall));
-    EXPECT_NEAR(radialForce(bigR * (1 + 1e-12)), atWall, 1e-11 * std::abs(atWall));
     EXPECT_NEAR(radialForce(2 * bigR), atWall / 4, 1e-15);
-    for (double f : forces({charged(0, 0, 0, q)}, model, GetParam()).force) EXPECT_EQ(f, 0.0);
+    EXPECT_EQ(forces({charged(0, 0, 0, q)}, model, GetParam()).first, std::vector<double>(3, 0.0));
 }
 
 TEST_P(BothKernels, ForceIsMinusTheGradientOfTheEnergy) {
@@ -80,10 +71,10 @@ TEST_P(BothKernels, ForceIsMinusTheGradientOfTheEnergy) {
             charged(3 * u(random), 3 * u(random), 3 * u(random), -1.5 + 0.5 * u(random)));
     const ForceModel model = makeModel(2, 8, -20, true, true);  // all inside R
     auto potential = [&](const std::vector<Particle>& ps) {
-        const EnergySums s = forces(ps, model, GetParam()).sums;
+        const EnergySums s = forces(ps, model, GetParam()).second;
         return s.pairEnergy / 2 + s.apparatusEnergy;  // the pair sum counts each pair twice
     };
-    const ForceResult f = forces(cloud, model, GetParam());
+    const std::vector<double> f = forces(cloud, model, GetParam()).first;
     const double h = 1e-5;
     for (int p = 0; p < 12; ++p)
         for (int c = 0; c < 3; ++c) {
@@ -91,8 +82,7 @@ TEST_P(BothKernels, ForceIsMinusTheGradientOfTheEnergy) {
             plus[p].pos[c] += h;
             minus[p].pos[c] -= h;
             const double gradient = (potential(plus) - potential(minus)) / (2 * h);
-            EXPECT_NEAR(f.force[3 * p + c], -gradient, 1e-6 * std::max(std::abs(gradient), 1e-3))
-                << p << " " << c;
+            EXPECT_NEAR(f[3 * p + c], -gradient, 1e-6 * std::max(std::abs(gradient), 1e-3)) << p;
         }
 }
 
@@ -105,32 +95,26 @@ std::vector<Particle> crowdedGrains() {
     for (int i = 0; i < 500; ++i) {
         Particle& p = grains[i];
         for (int c = 0; c < 3; ++c) p.pos[c] = 20 * u(random), p.vel[c] = u(random);
-        p.m = 2 + u(random);
-        p.q = -1 + 0.3 * u(random);
-        p.rad = 1.2 + 0.5 * u(random);
+        p.m = 2 + u(random), p.q = -1 + 0.3 * u(random), p.rad = 1.2 + 0.5 * u(random);
         if (i % 97 == 5) p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
     }
     grains[11] = grains[10];
-    const double radii[4] = {std::nextafter(1.5, 2.0), std::nextafter(1.5, 2.0), 1.5,
-                             std::nextafter(1.5, 1.0)};
-    for (int i = 0; i < 200; ++i) {
-        grains.push_back(charged(3.0 * i, 100, 0, -1));
-        grains.back().rad = radii[i % 4];
-    }
+    const double up = std::nextafter(1.5, 2.0), radii[4] = {up, up, 1.5, std::nextafter(1.5, 1.0)};
+    for (int i = 0; i < 200; ++i) grains.push_back({{3.0 * i, 100}, {}, {}, 1, -1, radii[i % 4]});
     return grains;
 }
 
 struct FastStep {
-    std::vector<Particle> particles;
+    std::vector<Particle> particles = crowdedGrains();
     std::vector<ParticlePair> pairs;
-    std::vector<double> force;
+    std::vector<double> force = std::vector<double>(3 * 700, 0.0);
     EnergySums sums;
 };
 // The step's fast path: one sweep serves the collisions and then the force pass.
 FastStep fastStep(const ForceModel& model, int threads) {
     KernelWorkspace workspace;
     workspace.threads = threads;
-    FastStep r{crowdedGrains(), {}, std::vector<double>(3 * 700, 0.0), {}};
+    FastStep r;
     sweepPairsFast(r.particles.data(), 700, pairSweepFor(model), workspace);
     collideSweptPairs(r.particles.data(), workspace, &r.pairs);
     r.sums = addSweptForces(r.particles.data(), 700, model, r.force.data(), workspace);
