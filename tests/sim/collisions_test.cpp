@@ -50,6 +50,9 @@ TEST(Collide, ExchangeAlongTheNormalAtFirstContactOrNoneAtAll) {
         expectAt(a, aPos, vb + w + (-2 * massB / total * along) * n, 1e-12);
         expectAt(b, bPos, vb + (2 * massA / total * along) * n, 1e-12);
     }
+    Particle a = grain({0, 0, 0}, {0, 1, 0}, 1, 0.5), b = grain({0, 1, 0}, {0, 0, 0}, 1, 0.5);
+    collide(a, b);  // head on up the y axis: no x part for the azimuth of the line of centres
+    expectAt(b, {0, 1, 0}, {0, 1, 0}, 1e-15);
     // Identical velocities, one place, either partner without mass: nothing to exchange.
     const Particle unchanged[][2] = {
         {grain({0, 0, 0}, {0.3, -0.1, 0.2}, 1, 1), grain({1, 0.5, 0}, {0.3, -0.1, 0.2}, 2, 1)},

@@ -34,9 +34,6 @@ Simulation makeSim(const std::vector<std::array<double, 3>>& at, int waiting = 0
 void forcesOff(Simulation& sim) {
     sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = -1;
 }
-void makeDead(Particle& p) {
-    p.setColour(1, 0, 0.5);
-}
 
 TEST(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodAndMeasuresEveryTenthFrame) {
     Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
@@ -74,7 +71,7 @@ TEST(TimeStep, ThermostatMeasuresEveryFrameAndSpeedsUpTooColdGrainsAndSlowsTheOt
         Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
         Particle* p = sim.particles();
         forcesOff(sim);
-        makeDead(p[2]);  // in flight: counted in the divisor, not in the speeds
+        p[2].setColour(1, 0, 0.5);  // in flight: counted in the divisor, not in the speeds
         p[0].vel[0] = 3, p[1].vel[0] = 4, p[2].vel[0] = 100;
         sim.thermostat = {.ccpleTarget = c.target,
                           .ccpleAverage = c.average,
@@ -116,7 +113,7 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
     };
     Simulation sim = makeSim({{1, 0, 0}, {49, 0, 0}, {0, 50, 0}, {0, 0, 60}}, 2);
     for (int i = 1; i <= 3; ++i)
-        makeDead(sim.arrays.particleArray[i]), sim.arrays.particleArray[i].vel[0] = 0.5;
+        sim.arrays.particleArray[i].setColour(1, 0, 0.5), sim.arrays.particleArray[i].vel[0] = 0.5;
     sim.arrays.particleArray[2].q = -7;
     sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = -1;
     step(sim);
@@ -124,7 +121,7 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
     sim = makeSim({{0, 0, 60}, {0, 9.8, 0}, {9.8, 0, 0}});
     forcesOff(sim);
     Particle* p = sim.particles();
-    makeDead(p[0]), makeDead(p[1]);
+    p[0].setColour(1, 0, 0.5), p[1].setColour(1, 0, 0.5);
     p[1].vel[1] = p[2].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
     sim.switches.wallOn = 1;
     step(sim);
@@ -139,15 +136,16 @@ TEST(Driver, SamplingFrameOutputs) {
     std::ostringstream all;
     for (int c = 0; c < 3; ++c) {
         test::Sandbox box;
-        Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
-        sim.run.baseName = "run", sim.clock.currentFrame = 1;
+        Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}}, 1);
+        sim.run.baseName = "run", sim.clock.currentFrame = 100, sim.reserve.autoFiringStartDead = 1;
         sim.switches.automatedAnalysis = c == 1;
         sim.switches.autoFiringOn = c == 2 ? 1 : -1;
         sim.thermostat = {.ccpleAverage = 7,
-                          .state = c ? CoolingState::Off : CoolingState::Steering};
+                          .state = c ? CoolingState::Off : CoolingState::TargetReached};
         sim.tracker.trackedCount = sim.switches.velocityTrackingOn = c == 0;
         for (int i = 0; i < 3; ++i) sim.arrays.particleArray[i].vel[i] = 0.1 * (i + 1);
-        writeStepOutputs(sim, timeStepOnce(sim));
+        OutputFile none;
+        renderStep(sim, none);  // held at its target, but no firing unless asked for
         EXPECT_EQ(sim.thermostat.ccpleHistory[0], c == 0 ? sim.thermostat.ccple : 0.0);
         all << "#### case " << c << "\n" << test::filesHere() << box.console.output();
     }
