@@ -14,8 +14,7 @@
 namespace qv {
 namespace {
 
-// Apparatus radius 10, ND 1, step 0.1; live grains of mass 2, charge -3, radius 0.25 at the given
-// places, then `waiting` parked dead particles; frame 2 samples nothing.
+// Rapar 10, ND 1, step 0.1; grains of mass 2, charge -3, radius 0.25 at `at`, then parked dead.
 Simulation makeSim(const std::vector<std::array<double, 3>>& at, int waiting = 0) {
     Simulation sim;
     PlasmaModel& m = sim.model;
@@ -94,10 +93,9 @@ TEST(TimeStep, ThermostatMeasuresEveryFrameAndSpeedsUpTooColdGrainsAndSlowsTheOt
     }
 }
 
-// A dead particle 5 Rapar out goes back to the reserve (reported as it left) and the last live
-// record takes its slot, looked at only in the next step; a dead particle at 4.9 Rapar flies on.
-// The wall bounces a grain moved into such a slot in the same step, but no dead particle, and
-// nothing while it is off. Slots after each step against a golden listing checked by hand.
+// A dead particle 5 Rapar out is reported and parked, the last live record takes its slot (seen
+// next step); at 4.9 Rapar one flies on. The wall bounces a grain moved into such a slot at once,
+// no dead particle, nothing while off. Slots after each step against a listing checked by hand.
 TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrains) {
     std::ostringstream listing;
     auto step = [&](Simulation& sim) {
@@ -130,8 +128,8 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
     test::expectGolden("step_dead_particles_and_wall.txt", listing.str());
 }
 
-// The files a sampling frame writes: the periodic analyses unless the schedule or the firing
-// automation drives them; tracker and velocity files when asked for.
+// A sampling frame's files: periodic analyses unless an automation drives them; tracker,
+// velocities.
 TEST(Driver, SamplingFrameOutputs) {
     std::ostringstream all;
     for (int c = 0; c < 3; ++c) {
@@ -141,12 +139,15 @@ TEST(Driver, SamplingFrameOutputs) {
         sim.switches.automatedAnalysis = c == 1;
         sim.switches.autoFiringOn = c == 2 ? 1 : -1;
         sim.thermostat = {.ccpleAverage = 7,
-                          .state = c ? CoolingState::Off : CoolingState::TargetReached};
+                          .state = CoolingState::TargetReached,
+                          .scheduleDivisions = 3,
+                          .scheduleDivisionLength = 50};
+        sim.clock.framesToCalculate = 1000;
         sim.tracker.trackedCount = sim.switches.velocityTrackingOn = c == 0;
         for (int i = 0; i < 3; ++i) sim.arrays.particleArray[i].vel[i] = 0.1 * (i + 1);
         OutputFile none;
-        renderStep(sim, none);  // held at its target, but no firing unless asked for
-        EXPECT_EQ(sim.thermostat.ccpleHistory[0], c == 0 ? sim.thermostat.ccple : 0.0);
+        renderStep(sim, none);  // held at its target: firing or the schedule only when asked
+        EXPECT_EQ(sim.thermostat.ccpleHistory[0], sim.thermostat.ccple);
         all << "#### case " << c << "\n" << test::filesHere() << box.console.output();
     }
     test::expectGolden("step_outputs.txt", all.str());
@@ -175,7 +176,7 @@ TEST(Thermostat, RingOfTenTargetAndRescale) {
 // on which frame, with the target and the cooling state after it.
 TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
     std::ostringstream transcript;
-    for (const auto& [length, frames] : {std::pair{100, 600}, std::pair{1, 20}}) {
+    for (const auto& [length, frames] : {std::pair{100, 600}, {1, 20}, {2, 20}}) {
         test::Sandbox box;
         Simulation sim = makeSim({{-2.5, 0, 0}, {-1.5, 0, 0}, {-0.5, 0, 0}, {0.5, 0, 0}}, 5);
         sim.run.baseName = "cool";
