@@ -11,8 +11,7 @@ namespace qv {
 namespace {
 
 // An answer is a whole line, blanks around it ignored. Bad answers get a message and the prompt
-// again; end of input ends the program with status 1, or, once commands may cancel, gives nothing.
-// (The table of bad answers in tests/setup covers the refusals one by one.)
+// again (tests/setup has them one by one); end of input ends the program, or cancels a command.
 TEST(Console, AnswersBadAnswersAndEndOfInput) {
     namespace c = console;
     auto positive = [](double x) { return x > 0; };
