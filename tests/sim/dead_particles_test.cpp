@@ -63,7 +63,7 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     }
 
     sim = makeCloud(1, 53);
-    sim.reserve.phiScanOn = 1;
+    sim.reserve.phiScanOn = 1, sim.arrays.particleArray[1].pos[2] = 5;  // one shot off the plane
     setPhiScanAngles(sim.reserve, 4, 4);
     for (int shot = 0; shot < 51; ++shot) fireDeadParticle(sim, speed);
     sim.arrays.particleArray[52].pos[1] = 0;  // at the centre: no direction to aim from
