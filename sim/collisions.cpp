@@ -194,7 +194,7 @@ void reflectFromWall(Particle& p, double apparatusRadius, double dt) {
         // the rest of the step moving inwards.
         const double remainder = dt - leave;
         for (int c = 0; c < 3; ++c) p.pos[c] -= p.vel[c] * remainder;
-        const double contactPoint[3] = {p.pos[0], p.pos[1], p.pos[2]};
+        const double contactPoint[] = {p.pos[0], p.pos[1], p.pos[2]};
         bounceOffWall(p);
         for (int c = 0; c < 3; ++c) p.pos[c] += p.vel[c] * remainder;
         if (!(p.distanceFromCentre() < wallDistance))

@@ -4,66 +4,57 @@
 
 #include <functional>
 #include <sstream>
-#include <string>
 
 #include "tests/support/test_support.h"
 
 namespace qv {
 namespace {
 
-template <class T>
-std::string text(T value) {
-    std::ostringstream s;
-    s << value;
-    return s.str();
-}
-
-// An answer is a whole line. Bad answers are refused with a message and the prompt again; end of
-// input at any prompt ends the program with status 1, never a loop on a dead stream. (The table of
-// bad answers in tests/setup covers the refusals one by one.)
+// An answer is a whole line, blanks around it ignored. Bad answers get a message and the prompt
+// again (tests/setup has them one by one); end of input ends the program, or cancels a command.
 TEST(Console, AnswersBadAnswersAndEndOfInput) {
-    const std::string notNumber = "That is not a number, please try again.\n";
-    const std::string ended = "\nInput ended while waiting for an answer; Quorvex stops.\n";
-    auto positive = [](int n) { return n > 0; };
-    struct Case {
+    namespace c = console;
+    auto positive = [](double x) { return x > 0; };
+    const struct {
         const char* script;
-        std::function<std::string()> read;
-        std::string result;  // the answer taken, or "exit 1"
-        std::string output;
+        std::function<void(std::ostream&)> read;
+        const char* result;  // the answers taken, then "exit 1" if the program ended
     } cases[] = {
-        {"42\n\n-3.5e2\n  y\nrun7\n rest \n",
-         [] {  // a braced list reads in order
-             const std::string a[] = {text(console::readInt()), text(console::readReal()),
-                                      text(console::readChar()), console::readWord(),
-                                      console::readWord()};
-             return a[0] + " " + a[1] + " " + a[2] + " " + a[3] + "|" + a[4];
+        {"42\n\n-3.5e2\n  y\n rest \nYES\n",  // C++17 orders the reads of one << chain
+         [](std::ostream& o) {
+             o << c::readInt() << " " << c::readReal() << " " << c::readChar() << " "
+               << c::readWord() << " " << c::readYesNo("");
          },
-         "42 -350 y run7|rest", ""},
-        {"ten\n1.5x\n7\n", [] { return text(console::readInt("How many?\n")); }, "7",
-         notNumber + "How many?\n" + notNumber + "How many?\n"},
-        {"0\n-4\n5\n",
-         [&] { return text(console::readIntWhere(positive, "1 or more, please.", "n?\n")); }, "5",
-         "1 or more, please.\nn?\n1 or more, please.\nn?\n"},
-        {"", [] { return text(console::readInt()); }, "exit 1", ended},
-        {"junk", [] { return text(console::readReal("again\n")); }, "exit 1",
-         notNumber + "again\n" + ended},
-        {"   \n", [] { return text(console::readChar()); }, "exit 1", ended},
-        {"", [] { return console::readWord(); }, "exit 1", ended},
-        {"0\n", [&] { return text(console::readIntWhere(positive, "positive", "n?\n")); }, "exit 1",
-         "positive\nn?\n" + ended},
+         "42 -350 y rest y"},
+        {"ten\n1.5x\n7\n", [](std::ostream& o) { o << c::readInt("How many?\n"); }, "7"},
+        {"maybe\nn\n", [](std::ostream& o) { o << c::readYesNo("y/n?"); }, "n"},
+        {"-1\n2.5\n", [&](std::ostream& o) { o << c::prompt<double>("x: ", positive, "no"); },
+         "2.5"},
+        {"junk", [](std::ostream& o) { o << c::readReal("again\n"); }, "exit 1"},
+        {"0\n", [&](std::ostream& o) { o << c::readRealWhere(positive, "positive", "n?\n"); },
+         "exit 1"},
+        {"3\nx\n",
+         [](std::ostream& o) {
+             c::setInputEndCancels(true);
+             o << *c::askInt() << c::askYesNo("?\n").has_value() << c::inputEnded();
+         },
+         "301"},
     };
-    for (const Case& c : cases) {
-        test::resetProgramState();
-        test::ScriptedConsole io(c.script);
-        std::string result;
+    std::ostringstream transcript;
+    for (const auto& k : cases) {
+        test::resetConsole();
+        test::ScriptedConsole io(k.script);
+        std::ostringstream result;
         try {
-            result = c.read();
+            k.read(result);
         } catch (const test::ProgramExit& e) {
-            result = "exit " + text(e.status);
+            result << "exit " << e.status;
         }
-        EXPECT_EQ(result, c.result) << "script '" << c.script << "'";
-        EXPECT_EQ(io.output(), c.output) << "script '" << c.script << "'";
+        EXPECT_EQ(result.str(), k.result) << "script '" << k.script << "'";
+        transcript << "== " << k.result << "\n" << io.output() << "\n";
     }
+    test::resetConsole();
+    test::expectGolden("console_answers.txt", transcript.str());
 }
 
 }  // namespace

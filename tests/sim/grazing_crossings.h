@@ -1,7 +1,6 @@
 #pragma once
-// Grains that left the wall sphere during the last step at a shallow angle, fast enough that the
-// rest of the step spans several chords: the hard case of the wall bounce. Shared by the wall
-// tests and the wall benchmark.
+// Grains that left the wall sphere at a shallow angle during a step whose rest spans several
+// chords: the hard case of the wall bounce, for the wall tests and the wall benchmark.
 #include <cmath>
 #include <random>
 
@@ -29,29 +28,18 @@ inline GrazingCrossing makeGrazingCrossing(std::mt19937_64& random) {
         return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
     };
     while (true) {
-        double normal[3], tangent[3];
+        double n[3], t[3], start[3];
+        for (int c = 0; c < 3; ++c) n[c] = gauss(random), t[c] = gauss(random);
+        const double length = std::sqrt(dot(n, n)), along = dot(t, n) / length;
+        for (int c = 0; c < 3; ++c) n[c] /= length, t[c] -= along * n[c];
+        const double tLength = std::sqrt(dot(t, t)), angle = 0.3 * unit(random);
+        const double speed = 1 + 6 * unit(random), sinceContact = kGrazingTimeStep * unit(random);
+        Particle p{{}, {}, {}, 1, 0, kGrazingGrainRadius};
         for (int c = 0; c < 3; ++c) {
-            normal[c] = gauss(random);
-            tangent[c] = gauss(random);
+            p.vel[c] = speed * (std::cos(angle) * t[c] / tLength + std::sin(angle) * n[c]);
+            p.pos[c] = kGrazingWallDistance * n[c] + sinceContact * p.vel[c];
+            start[c] = p.pos[c] - kGrazingTimeStep * p.vel[c];
         }
-        const double length = std::sqrt(dot(normal, normal));
-        for (double& x : normal) x /= length;
-        const double along = dot(tangent, normal);
-        for (int c = 0; c < 3; ++c) tangent[c] -= along * normal[c];
-        const double tangentLength = std::sqrt(dot(tangent, tangent));
-        const double angle = 0.3 * unit(random);
-        const double speed = 1 + 6 * unit(random);
-        const double sinceContact = kGrazingTimeStep * unit(random);
-        Particle p;
-        p.m = 1;
-        p.rad = kGrazingGrainRadius;
-        for (int c = 0; c < 3; ++c) {
-            p.vel[c] = speed *
-                       (std::cos(angle) * tangent[c] / tangentLength + std::sin(angle) * normal[c]);
-            p.pos[c] = kGrazingWallDistance * normal[c] + sinceContact * p.vel[c];
-        }
-        double start[3];
-        for (int c = 0; c < 3; ++c) start[c] = p.pos[c] - kGrazingTimeStep * p.vel[c];
         const double limit = kGrazingWallDistance * kGrazingWallDistance;
         if (dot(start, start) < limit && dot(p.pos, p.pos) >= limit) return {p, sinceContact};
     }
