@@ -137,7 +137,7 @@ void displaceParticles(Simulation& sim, Displaced which, double fraction, double
         const double r = p.distanceFromCentre();
         bool chosen = false;
         if (which == Displaced::Highlighted) {
-            chosen = p.highlighted;
+            chosen = p.highlighted && !p.isDeadParticle();
         } else {
             chosen = shellRadius - shellWidth / 2 < r && r < shellRadius + shellWidth / 2;
         }

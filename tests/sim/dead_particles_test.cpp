@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 #include <vector>
 
@@ -37,8 +38,9 @@ void list(const Simulation& sim, const std::string& what) {
             << ", phi " << r.firingPhi << ", Rapar " << sim.model.apparatusRadius << ", Q "
             << sim.model.totalCharge << ", park " << r.deadParkY << "\n";
     for (const Particle& p : sim.arrays.particleArray) {
-        for (double v : {p.pos[0], p.pos[1], p.pos[2], p.vel[0], p.vel[1], p.vel[2], p.rgb[0],
-                         p.rgb[1], p.rgb[2], p.m, p.q, p.rad})
+        const std::array<double, 3> c = displayColour(p);
+        for (double v : {p.pos[0], p.pos[1], p.pos[2], p.vel[0], p.vel[1], p.vel[2], c[0], c[1],
+                         c[2], p.m, p.q, p.rad})
             listing << v << ' ';
         listing << '\n';
     }
@@ -87,19 +89,19 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     for (int i = 6; i < 9; ++i) p[i].pos[1] = 2.0 - i;  // in flight
     addProbe(sim);
     list(sim, "three shots in flight and the probe");
-    for (int i : {1, 4}) p[i].setColour(1, 0, 0.5), p[i].vel[0] = 5;  // left among the grains
+    for (int i : {1, 4}) p[i].role = Role::FiredDead, p[i].vel[0] = 5;  // left among the grains
     resetDeadParticles(sim);
     list(sim, "reset");
 
     // Grains at 5, 10, ..., 30; the shell 10 < r < 20 has 10 and 20 on its bounds. Only the
-    // neighbour search's highlight (green 4 alone) counts, and never a waiting particle.
+    // neighbour search's highlight of a grain counts, never a dead particle's or a colour.
     for (const auto& [which, fraction] :
          {std::pair{Displaced::Highlighted, 0.1}, {Displaced::ShellView, -0.05}}) {
         sim = makeCloud(6, 2);
         p = sim.particles();
         for (int i = 0; i < 6; ++i) p[i].pos[0] = 3.0 * (i + 1), p[i].pos[1] = 4.0 * (i + 1);
-        p[1].setColour(0, 4, 0), p[3].setColour(0, 4, 0);
-        p[2].setColour(0, 1, 0), p[4].setColour(1, 4, 0), p[7].setColour(0, 4, 0);
+        p[1].highlighted = p[3].highlighted = p[4].highlighted = p[7].highlighted = true;
+        p[2].setColour(0, 1, 0), p[4].role = Role::FiredDead, p[5].setColour(0, 4, 0);
         displaceParticles(sim, which, fraction, 15, 10);
         list(sim, which == Displaced::Highlighted ? "highlighted out by 1" : "shell in by 0.5");
     }

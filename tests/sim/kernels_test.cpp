@@ -96,7 +96,7 @@ std::vector<Particle> crowdedGrains() {
         Particle& p = grains[i];
         for (int c = 0; c < 3; ++c) p.pos[c] = 20 * u(random), p.vel[c] = u(random);
         p.m = 2 + u(random), p.q = -1 + 0.3 * u(random), p.rad = 1.2 + 0.5 * u(random);
-        if (i % 97 == 5) p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
+        if (i % 97 == 5) p.role = Role::FiredDead;
     }
     grains[11] = grains[10];
     const double up = std::nextafter(1.5, 2.0), radii[4] = {up, up, 1.5, std::nextafter(1.5, 1.0)};

@@ -70,7 +70,7 @@ TEST(TimeStep, ThermostatMeasuresEveryFrameAndSpeedsUpTooColdGrainsAndSlowsTheOt
         Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
         Particle* p = sim.particles();
         forcesOff(sim);
-        p[2].setColour(1, 0, 0.5);  // in flight: counted in the divisor, not in the speeds
+        p[2].role = Role::FiredDead;  // in flight: counted in the divisor, not in the speeds
         p[0].vel[0] = 3, p[1].vel[0] = 4, p[2].vel[0] = 100;
         sim.thermostat = {.ccpleTarget = c.target,
                           .ccpleAverage = c.average,
@@ -103,15 +103,16 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
         listing << "== live " << r.live << ", waiting " << sim.reserve.numDeadParticles << "\n";
         for (const Particle& p : r.escaped) listing << "escaped " << p.pos[1] << ' ' << p.q << '\n';
         for (const Particle& p : sim.arrays.particleArray) {
-            for (double v : {p.pos[0], p.pos[1], p.pos[2], p.vel[0], p.vel[1], p.vel[2], p.rgb[0],
-                             p.m, p.q, p.rad})
+            for (double v : {p.pos[0], p.pos[1], p.pos[2], p.vel[0], p.vel[1], p.vel[2],
+                             displayColour(p)[0], p.m, p.q, p.rad})
                 listing << std::round(v * 1e9) / 1e9 + 0.0 << ' ';  // rounding noise left out
             listing << '\n';
         }
     };
     Simulation sim = makeSim({{1, 0, 0}, {49, 0, 0}, {0, 50, 0}, {0, 0, 60}}, 2);
     for (int i = 1; i <= 3; ++i)
-        sim.arrays.particleArray[i].setColour(1, 0, 0.5), sim.arrays.particleArray[i].vel[0] = 0.5;
+        sim.arrays.particleArray[i].role = Role::FiredDead,
+        sim.arrays.particleArray[i].vel[0] = 0.5;
     sim.arrays.particleArray[2].q = -7;
     sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = -1;
     step(sim);
@@ -119,7 +120,7 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
     sim = makeSim({{0, 0, 60}, {0, 9.8, 0}, {9.8, 0, 0}});
     forcesOff(sim);
     Particle* p = sim.particles();
-    p[0].setColour(1, 0, 0.5), p[1].setColour(1, 0, 0.5);
+    p[0].role = p[1].role = Role::FiredDead;
     p[1].vel[1] = p[2].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
     sim.switches.wallOn = 1;
     step(sim);
