@@ -82,11 +82,11 @@ void writeFieldStructure(const Simulation& sim, const FieldStructure& result) {
     }
 
     const double step = w / rapar;
-    if (sim.switches.potentialOutput2D > 0) {
+    if (sim.switches.potentialOutput2D) {
         writeRadialProfile(sim, time, pointCount, sim.run.baseName + "Potential.xls",
                            result.potential.data(), 0, largestMagnitude(result.potential), step);
     }
-    if (sim.switches.efieldOutput2D > 0) {
+    if (sim.switches.efieldOutput2D) {
         writeRadialProfile(sim, time, pointCount, sim.run.baseName + "EField.xls",
                            result.field.data(), 0, largestMagnitude(result.field), step);
     }

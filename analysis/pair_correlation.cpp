@@ -91,7 +91,7 @@ void writePairCorrelation(const Simulation& sim, const PairCorrelation& result) 
     }
     file.close();
 
-    if (sim.switches.pcfOutput2D > 0) {
+    if (sim.switches.pcfOutput2D) {
         writeRadialProfile(sim, time, bins, sim.run.baseName + "PCF Data.xls", result.g.data(), 0,
                            gmax, w / rapar);
     }

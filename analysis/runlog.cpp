@@ -89,7 +89,7 @@ void writeRunLogHeaders(const Simulation& sim) {
 }
 
 void writeDataRow(Simulation& sim, const StepReport& report) {
-    if (sim.switches.speedDistributionOn == 1) recordSpeeds(sim, report.sampled);
+    if (sim.switches.speedDistributionOn) recordSpeeds(sim, report.sampled);
     OutputFile f = openForAppend(resultFile(sim, "Data", ".xls"));
     const double total =
         sim.energies.kineticEnergy + sim.energies.pairEnergy + sim.energies.apparatusEnergy;

@@ -81,7 +81,7 @@ void writeShellStructure(const Simulation& sim, const ShellStructure& result) {
     }
     file.close();
 
-    if (sim.switches.shellOutput2D > 0) {
+    if (sim.switches.shellOutput2D) {
         writeRadialProfile(sim, time, bins, sim.run.baseName + "ShellStructure.xls",
                            normalised.data(), 0, result.nmax, w / rapar);
     }

@@ -106,7 +106,7 @@ void writeSpeedDensity(const Simulation& sim, const Particle* particles, int liv
 }
 
 void writeMaxboltzTable(const Simulation& sim) {
-    if (sim.switches.speedDistributionOn != 1) return;
+    if (!sim.switches.speedDistributionOn) return;
     OutputFile f = openForWrite(sim.run.baseName + "Maxboltz" + ".xls");
     const std::size_t samples = samplesAfterStart(sim) + 1;
     const std::size_t n = sim.numParticles > 0 ? static_cast<std::size_t>(sim.numParticles) : 0;

@@ -57,14 +57,14 @@ void writeStepOutputs(Simulation& sim, const StepReport& report) {
         writeDataRow(sim, report);
         // The periodic structure analyses run unless a schedule or the firing automation
         // drives them.
-        if (sim.switches.automatedAnalysis != 1 && sim.switches.autoFiringOn != 1) {
+        if (!sim.switches.automatedAnalysis && !sim.switches.autoFiringOn) {
             writeFieldStructure(sim, fieldStructure(sim, sampled, live));
             writePairCorrelation(sim, pairCorrelation(sim, sampled, live, defaultSampleCount));
             writeShellStructure(sim, shellStructure(sim, sampled, live, defaultSampleCount));
         }
         completeSamplingFrame(sim, report);
         if (sim.tracker.trackedCount > 0) writeTrackerRow(sim, sampled);
-        if (sim.switches.velocityTrackingOn > 0) {
+        if (sim.switches.velocityTrackingOn) {
             writeVelocityRows(sim, sampled, live);
             writeSpeedDensity(sim, sampled, live);
         }
@@ -77,9 +77,9 @@ void renderStep(Simulation& sim, OutputFile& dataSet) {
     // The frame stored is the state before this call's step.
     if (sim.clock.currentFrame % sim.clock.writeFreq == 0 || sim.clock.currentFrame == 1)
         writeFrame(sim, dataSet);
-    if (sim.switches.automatedAnalysis == 1) {
+    if (sim.switches.automatedAnalysis) {
         smartCoolingSchedule(sim);
-    } else if (sim.switches.autoFiringOn == 1) {
+    } else if (sim.switches.autoFiringOn) {
         autoFiring(sim);
     }
     writeStepOutputs(sim, timeStepOnce(sim));
@@ -122,7 +122,7 @@ void autoFiring(Simulation& sim) {
     DeadReserve& reserve = sim.reserve;
     const bool targetHeld = sim.thermostat.state == CoolingState::TargetReached;
     const bool noneInFlight = reserve.autoFiringStartDead == reserve.numDeadParticles;
-    const bool compensate = sim.switches.compensateDeadAddition > 0;
+    const bool compensate = sim.switches.compensateDeadAddition;
     if (targetHeld && (noneInFlight || compensate)) {
         if (reserve.lastFireFrame + 25 < c) {
             fireDeadParticle(
@@ -133,7 +133,7 @@ void autoFiring(Simulation& sim) {
     }
     // A fired particle that has not left the cloud 300 frames later is called back.
     if (targetHeld && reserve.autoFiringStartDead != reserve.numDeadParticles &&
-        reserve.lastFireFrame + 300 < c && sim.switches.compensateDeadAddition < 0) {
+        reserve.lastFireFrame + 300 < c && !compensate) {
         resetDeadParticles(sim);
     }
 }

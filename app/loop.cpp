@@ -74,7 +74,7 @@ FrameOutcome idleFrame(Session& session) {
 }
 
 void writeMaxboltzAndFarewell(Simulation& sim) {
-    if (sim.switches.speedDistributionOn == 1) writeMaxboltzTable(sim);
+    if (sim.switches.speedDistributionOn) writeMaxboltzTable(sim);
     std::ostream& out = console::out();
     out << '\n';
     release(sim.arrays.frameStore);

@@ -153,7 +153,7 @@ void configureInitialParticles(Simulation& sim) {
     allocateParticles(sim, sim.numParticles);
     const std::size_t slots = sim.arrays.particleArray.size();
     sim.arrays.forceArray.assign(slots * 3, 0.0);
-    if (sim.switches.speedDistributionOn == 1) {
+    if (sim.switches.speedDistributionOn) {
         // Block 0 takes the initial speeds, one more block per analysis frame.
         const int blocks = sim.clock.framesToCalculate / sim.clock.analysisFreq + 1;
         sim.arrays.speedTable.assign(slots * static_cast<std::size_t>(blocks), 0.0);
@@ -185,7 +185,7 @@ void configureInitialParticles(Simulation& sim) {
         p.setMass(sim.model.groupMass);
         placeAtRandom(sim, p, rng, rdistribution.stream());
         giveThermalVelocity(sim, p, rng);
-        if (sim.switches.speedDistributionOn == 1) sim.arrays.speedTable[i] = p.speed();
+        if (sim.switches.speedDistributionOn) sim.arrays.speedTable[i] = p.speed();
         p.setCharge(sim.model.grainCharge);
     }
 

@@ -90,7 +90,8 @@ void promptParameters(Simulation& sim) {
     m.stepMultiplier = console::prompt<double>(
         "Multiply step length by(1.0)\n", [](double v) { return v > 0; },
         "The step multiplier must be above 0.");
-    sim.switches.speedDistributionOn = askInt("Please select 1 to output speed distribution\n");
+    sim.switches.speedDistributionOn =
+        askInt("Please select 1 to output speed distribution\n") == 1;
 
     sim.numParticles = sim.numParticles + sim.reserve.numDeadParticles;
     roundToWriteIntervals(clock);

@@ -134,7 +134,7 @@ std::string setUpProblem(const Simulation& sim, const Simulation& answered) {
     // The particle and force arrays, and the speed table of one block per analysis frame.
     const double slots = sim.numParticles;
     double bytes = slots * (sizeof(Particle) + 3 * sizeof(double));
-    if (sim.switches.speedDistributionOn == 1) {
+    if (sim.switches.speedDistributionOn) {
         const double blocks = sim.clock.framesToCalculate / sim.clock.analysisFreq + 1;
         bytes += slots * blocks * sizeof(double);
     }
@@ -143,9 +143,8 @@ std::string setUpProblem(const Simulation& sim, const Simulation& answered) {
         // What is needed rounded up, what there is rounded down.
         const std::string need = std::to_string(std::llround(std::ceil(bytes / 1e9)));
         const std::string have = std::to_string(std::llround(std::floor(memory / 1e9)));
-        const char* what = sim.switches.speedDistributionOn == 1
-                               ? "The particles and their speed table"
-                               : "The particles";
+        const char* what = sim.switches.speedDistributionOn ? "The particles and their speed table"
+                                                            : "The particles";
         return std::string(what) + " would need " + need + " GB, more than the " + have +
                " GB of memory: please change the number of particles, the frames or the speed "
                "distribution and enter the parameters again.";
@@ -171,7 +170,7 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
             } else {
                 applyCrystalDefaults(sim);
             }
-            if (sim.switches.automatedAnalysis == 1) promptCoolingSchedule(sim);
+            if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim);
             const Simulation answered = sim;
             computeDerivedQuantities(sim);
             const std::string problem = setUpProblem(sim, answered);
@@ -199,8 +198,8 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
         out() << "Load then render an existing data set" << '\n' << '\n';
         loadAndContinue(sim, dataSet);
         sim.run.runMode = RunMode::Render;
-        sim.switches.speedDistributionOn = 2;  // no initial speeds were drawn, so no Maxboltz file
-        if (sim.switches.automatedAnalysis == 1) promptCoolingSchedule(sim);
+        sim.switches.speedDistributionOn = false;  // no initial speeds were drawn: no Maxboltz file
+        if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim);
         out() << "Frames to be calculated: " << sim.clock.framesToCalculate << '\n' << '\n';
         writeDataSetHeader(sim, dataSet, sim.clock.numWrittenFrames, sim.clock.writeFreq);
         sim.model.totalCharge = chargeSum(sim);
@@ -228,8 +227,9 @@ void showStartMenu(Simulation& sim, bool windowOpen) {
             const std::string prompt =
                 "Would you like automated PCF/Shell Functions (1=yes , 0=no)\n";
             out() << '\n' << prompt << std::flush;
-            sim.switches.automatedAnalysis = console::readIntWhere(
-                [](int v) { return v == 0 || v == 1; }, "Please answer 1 (yes) or 0 (no).", prompt);
+            sim.switches.automatedAnalysis =
+                console::readIntWhere([](int v) { return v == 0 || v == 1; },
+                                      "Please answer 1 (yes) or 0 (no).", prompt) == 1;
         }
         if (sim.run.runMode != RunMode::Outputs2D) return;
         chooseOutputs2D(sim);
@@ -238,10 +238,10 @@ void showStartMenu(Simulation& sim, bool windowOpen) {
 
 void chooseOutputs2D(Simulation& sim) {
     out() << '\n' << "Please select which 2D outputs you would like" << '\n' << '\n';
-    sim.switches.shellOutput2D = console::prompt<int>("Shell 1(yes) or 0(no)? ");
-    sim.switches.pcfOutput2D = console::prompt<int>("PCF 1(yes) or 0(no)? ");
-    sim.switches.potentialOutput2D = console::prompt<int>("Potential 1(yes) or 0(no)? ");
-    sim.switches.efieldOutput2D = console::prompt<int>("E-Field 1(yes) or 0(no)? ");
+    sim.switches.shellOutput2D = console::prompt<int>("Shell 1(yes) or 0(no)? ") > 0;
+    sim.switches.pcfOutput2D = console::prompt<int>("PCF 1(yes) or 0(no)? ") > 0;
+    sim.switches.potentialOutput2D = console::prompt<int>("Potential 1(yes) or 0(no)? ") > 0;
+    sim.switches.efieldOutput2D = console::prompt<int>("E-Field 1(yes) or 0(no)? ") > 0;
 }
 
 void promptDataSetFile(Simulation& sim, OutputFile& dataSet) {

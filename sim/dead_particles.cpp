@@ -40,7 +40,7 @@ void fireDeadParticle(Simulation& sim, double speed) {
 
     p.role = Role::FiredDead;
     p.setVelocity(1, -speed);
-    if (sim.reserve.phiScanOn > 0) {
+    if (sim.reserve.phiScanOn) {
         p.setAzimuth(sim.reserve.firingPhi);
         sim.reserve.firingPhi += (sim.reserve.phiMax - sim.reserve.phiMin) / 50;
         if (sim.reserve.firingPhi > sim.reserve.phiMax) sim.reserve.firingPhi = sim.reserve.phiMin;
@@ -64,7 +64,7 @@ void joinFiredParticle(Simulation& sim) {
     if (slot == nullptr) return;
     Particle& p = *slot;
 
-    if (sim.switches.compensateDeadAddition > 0) {
+    if (sim.switches.compensateDeadAddition) {
         // Grow the apparatus with the cloud so that the number density stays at its set-up
         // value: n grains of spacing a fill a sphere of radius (3n / 4 pi)^(1/3) a.
         const int n = sim.liveCount() + 1;

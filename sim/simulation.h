@@ -94,21 +94,20 @@ struct Energies {
     double apparatusEnergy = 0;
 };
 
-// What the run does besides the dynamics. The int switches keep the values they have in the
-// files and on the console: 1 on, 0 or -1 off.
+// What the run does besides the dynamics.
 struct Switches {
-    int apparatusFieldOn = 1;
-    int pairInteractionOn = 1;
-    int wallOn = 1;
-    int speedDistributionOn = 0;
-    int velocityTrackingOn = -1;
-    int automatedAnalysis = 0;  // 1: the smart cooling schedule drives the analyses
-    int autoFiringOn = -1;
-    int compensateDeadAddition = -1;
-    int shellOutput2D = -1;
-    int pcfOutput2D = -1;
-    int potentialOutput2D = -1;
-    int efieldOutput2D = -1;
+    bool apparatusFieldOn = true;
+    bool pairInteractionOn = true;
+    bool wallOn = true;
+    bool speedDistributionOn = false;  // initial speeds kept for the Maxboltz table
+    bool velocityTrackingOn = false;
+    bool automatedAnalysis = false;  // the smart cooling schedule drives the analyses
+    bool autoFiringOn = false;
+    bool compensateDeadAddition = false;  // the apparatus grows with every grain fired in
+    bool shellOutput2D = false;
+    bool pcfOutput2D = false;
+    bool potentialOutput2D = false;
+    bool efieldOutput2D = false;
 };
 
 // The dead particles held in reserve at the end of the particle array, their firing and the
@@ -122,7 +121,7 @@ struct DeadReserve {
     double deadMassFraction = 1.0;
     double deadRadiusFraction = 1.0;
     double deadChargeFraction = 1.0;
-    int phiScanOn = -1;
+    bool phiScanOn = false;
     double phiMin = 0;
     double phiMax = 0;
     double firingPhi = 0;

@@ -50,9 +50,9 @@ int boundaryPass(Simulation& sim, StepReport& report, int live) {
             if (r >= 5.0 * bigR) {
                 returnToReserve(sim, report, p, live);
                 --live;
-                if (!a.isDeadParticle() && sim.switches.wallOn > 0) reflectFromWall(a, bigR, dt);
+                if (!a.isDeadParticle() && sim.switches.wallOn) reflectFromWall(a, bigR, dt);
             }
-        } else if (sim.switches.wallOn > 0) {
+        } else if (sim.switches.wallOn) {
             reflectFromWall(a, bigR, dt);
         }
     }
@@ -69,7 +69,7 @@ bool isSamplingFrame(const Simulation& sim) {
 // forces and energy the force pass adds.
 void sweepPairs(Simulation& sim, int live) {
     PairSweep sweep;
-    sweep.forces = sim.switches.pairInteractionOn == 1;
+    sweep.forces = sim.switches.pairInteractionOn;
     sweep.energy = isSamplingFrame(sim);
     sweep.debyeSphereCount = sim.model.debyeSphereCount;
     sweepPairsFast(sim.particles(), live, sweep, sim.workspace);
@@ -106,8 +106,8 @@ double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame
     model.apparatusRadius = sim.model.apparatusRadius;
     model.totalCharge = sim.model.totalCharge;
     model.timeStep = sim.model.timeStep;
-    model.pairForces = sim.switches.pairInteractionOn == 1;
-    model.apparatusField = sim.switches.apparatusFieldOn == 1;
+    model.pairForces = sim.switches.pairInteractionOn;
+    model.apparatusField = sim.switches.apparatusFieldOn;
     model.thermostat = sim.thermostat.state == CoolingState::Steering;
     model.thermostatError = coolingError;
     model.thermostatHeats = sim.thermostat.ccpleAverage > sim.thermostat.ccpleTarget;

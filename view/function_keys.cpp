@@ -22,9 +22,14 @@ namespace {
 
 constexpr float kCameraStep = 10;
 
-void switchMessage(int& value, const char* off, const char* on) {
+void switchMessage(bool& on, const char* offText, const char* onText) {
+    on = !on;
+    console::out() << '\n' << (on ? onText : offText) << '\n' << '\n' << std::flush;
+}
+
+void switchMessage(int& value, const char* offText, const char* onText) {
     value = -value;
-    console::out() << '\n' << (value < 0 ? off : on) << '\n' << '\n' << std::flush;
+    console::out() << '\n' << (value < 0 ? offText : onText) << '\n' << '\n' << std::flush;
 }
 
 // The eye and the target move together, so the viewing direction stays.

@@ -122,9 +122,10 @@ void resetDead(Simulation& sim) {
 }
 
 void toggleVelocityTracking(Simulation& sim) {
-    sim.switches.velocityTrackingOn = -sim.switches.velocityTrackingOn;
+    sim.switches.velocityTrackingOn = !sim.switches.velocityTrackingOn;
     console::out() << '\n'
-                   << "Tracking velocity (1 is on): " << sim.switches.velocityTrackingOn << '\n'
+                   << "Tracking velocity (1 is on): " << (sim.switches.velocityTrackingOn ? 1 : -1)
+                   << '\n'
                    << '\n'
                    << std::flush;
 }
@@ -192,9 +193,9 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
             toggleSmartCooling(sim);
             break;
         case 'f':
-            sim.switches.autoFiringOn = -sim.switches.autoFiringOn;
-            if (sim.switches.autoFiringOn > 0 && !askCcpleTarget(sim))
-                sim.switches.autoFiringOn = -1;
+            sim.switches.autoFiringOn = !sim.switches.autoFiringOn;
+            if (sim.switches.autoFiringOn && !askCcpleTarget(sim))
+                sim.switches.autoFiringOn = false;
             break;
         case 'F':
             resetDead(sim);

@@ -95,14 +95,14 @@ void renderOnlyEntry(Simulation& sim, ViewState& view, MenuEntry entry) {
             askDeadProperty(sim, DeadProperty::Speed);
             break;
         case E::Wall:
-            sim.switches.wallOn = -sim.switches.wallOn;
+            sim.switches.wallOn = !sim.switches.wallOn;
             break;
         case E::CompensateDead:
-            sim.switches.compensateDeadAddition = -sim.switches.compensateDeadAddition;
+            sim.switches.compensateDeadAddition = !sim.switches.compensateDeadAddition;
             break;
         case E::PhiScan:
-            sim.reserve.phiScanOn = -sim.reserve.phiScanOn;
-            if (sim.reserve.phiScanOn > 0 && !askPhiScanAngles(sim)) sim.reserve.phiScanOn = -1;
+            sim.reserve.phiScanOn = !sim.reserve.phiScanOn;
+            if (sim.reserve.phiScanOn && !askPhiScanAngles(sim)) sim.reserve.phiScanOn = false;
             break;
         case E::AddProbe:
             addProbe(sim);

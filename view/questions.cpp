@@ -142,7 +142,7 @@ void askDisplacement(Simulation& sim, Displaced which, double shellRadius, doubl
 void analyseStructureByHand(Simulation& sim) {
     std::ostream& out = console::out();
     // While the schedule drives the analyses, nobody is there to answer.
-    const bool interactive = sim.switches.automatedAnalysis == 0;
+    const bool interactive = !sim.switches.automatedAnalysis;
     const Particle* particles = sim.particles();
     const int n = std::max(sim.numParticles, 0);
 

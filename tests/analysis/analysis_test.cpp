@@ -84,7 +84,7 @@ const std::vector<Particle> kPair  // 1.1 apart, both 1.05 from the centre
 // Shells: w = 0.1, both grains in shell 10, where D_10 = 100 V = 2/45. The 2D rows end in gmax
 // (nmax), the live grains, Rapar and the unheaded ccpleTarget.
 TEST_F(Structure, WorkedExamplesOfPairCorrelationAndShells) {
-    sim.switches.pcfOutput2D = sim.switches.shellOutput2D = 1;
+    sim.switches.pcfOutput2D = sim.switches.shellOutput2D = true;
     both(kPair.data(), 2);
     test::expectGolden("structure_worked_example.txt", test::filesHere());
     {  // Without grains, or without a density yet, every divided cell is 0, never nan or inf.
@@ -160,7 +160,7 @@ TEST_F(Structure, FieldWorkedExampleAndTheBackgroundAlone) {
     const std::vector<Particle> g = {grain(1.55, 0, 0, 1, -1e4), grain(0, 0, 1.55, 1, -1e4),
                                      grain(0, 0, 15, 1, -1e4)};
     writeFieldStructure(sim, fieldStructure(sim, g.data(), 3));
-    sim.switches.potentialOutput2D = sim.switches.efieldOutput2D = 1;
+    sim.switches.potentialOutput2D = sim.switches.efieldOutput2D = true;
     writeFieldStructure(sim, fieldStructure(sim, nullptr, 0));
     sim.model.totalCharge = 0;
     writeFieldStructure(sim, fieldStructure(sim, nullptr, 0));
@@ -174,7 +174,7 @@ TEST(RunLog, DataRowsKeepSpeedsOnlyInsideTheTable) {
     test::Sandbox box;
     Simulation sim;
     sim.run.baseName = "s";
-    sim.switches.speedDistributionOn = 1;
+    sim.switches.speedDistributionOn = true;
     sim.numParticles = 3;
     StepReport report;
     report.sampled = {{{}, {-1}}, {{}, {-2}}, {{}, {-3}}};

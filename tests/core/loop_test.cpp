@@ -25,7 +25,7 @@ TEST(MainLoop, RenderPausedRenderCrystalViewingAndReplay) {
     sim.numParticles = 2, sim.reserve.numDeadParticles = 0, sim.model.timeStep = 0.5;
     sim.run.baseName = "loop";
     sim.model.debyeSphereCount = sim.model.interparticleDistance = 1;  // finite Data rows
-    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = -1;
+    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = false;
     sim.arrays.particleArray = {{{0, 0, 0}, {0, 1, 0}, {}, 1, -1, 0.01},
                                 {{10, 0, 0}, {0, 1, 0}, {}, 1, -1, 0.01}};
     s.dataSet = openForWrite("loop");
@@ -56,7 +56,7 @@ TEST(MainLoop, RenderPausedRenderCrystalViewingAndReplay) {
         call(1);
     }
     // The Maxboltz table (0 where a short run never sampled), the farewell, the arrays freed.
-    sim.switches.speedDistributionOn = 1, sim.clock.framesToCalculate = 250;
+    sim.switches.speedDistributionOn = true, sim.clock.framesToCalculate = 250;
     sim.arrays.speedTable = {1, 2, 3};
     writeMaxboltzAndFarewell(sim);
     EXPECT_EQ(sim.arrays.particleArray.capacity() + sim.arrays.speedTable.capacity(), 0u);

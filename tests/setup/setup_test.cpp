@@ -46,7 +46,7 @@ TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparat
     EXPECT_EQ(test::readFile("cloudRdistribution.xls"), "");
     sim = prepareRender(5, 1);
     sim.run.randomSeed = 21;
-    sim.switches.speedDistributionOn = 1;
+    sim.switches.speedDistributionOn = true;
     sim.clock.framesToCalculate = 100;
     sim.clock.analysisFreq = 30;
     ::setenv("GSL_RNG_SEED", "987654", 1);  // the run's own seed counts, not the environment's

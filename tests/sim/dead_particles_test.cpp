@@ -65,7 +65,7 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     }
 
     sim = makeCloud(1, 53);
-    sim.reserve.phiScanOn = 1, sim.arrays.particleArray[1].pos[2] = 5;  // one shot off the plane
+    sim.reserve.phiScanOn = true, sim.arrays.particleArray[1].pos[2] = 5;  // one shot off the plane
     setPhiScanAngles(sim.reserve, 4, 4);
     for (int shot = 0; shot < 51; ++shot) fireDeadParticle(sim, speed);
     sim.arrays.particleArray[52].pos[1] = 0;  // at the centre: no direction to aim from
@@ -73,7 +73,7 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     list(sim, "52 shots of a scan from pi/4 to 3 pi/4, one from the centre");
 
     sim = makeCloud(10, 4);
-    sim.switches.compensateDeadAddition = 1;
+    sim.switches.compensateDeadAddition = true;
     sim.model.totalCharge = -1000;
     fireDeadParticle(sim, speed);
     fireDeadParticle(sim, speed);

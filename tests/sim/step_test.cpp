@@ -31,7 +31,7 @@ Simulation makeSim(const std::vector<std::array<double, 3>>& at, int waiting = 0
     return sim;
 }
 void forcesOff(Simulation& sim) {
-    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = -1;
+    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = sim.switches.wallOn = false;
 }
 
 TEST(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodAndMeasuresEveryTenthFrame) {
@@ -114,7 +114,7 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
         sim.arrays.particleArray[i].role = Role::FiredDead,
         sim.arrays.particleArray[i].vel[0] = 0.5;
     sim.arrays.particleArray[2].q = -7;
-    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = -1;
+    sim.switches.apparatusFieldOn = sim.switches.pairInteractionOn = false;
     step(sim);
     step(sim);
     sim = makeSim({{0, 0, 60}, {0, 9.8, 0}, {9.8, 0, 0}});
@@ -122,9 +122,9 @@ TEST(TimeStep, DeadParticlesLeaveFromFiveApparatusRadiiOnAndTheWallHoldsOnlyGrai
     Particle* p = sim.particles();
     p[0].role = p[1].role = Role::FiredDead;
     p[1].vel[1] = p[2].vel[0] = 1;  // crossed the wall (at 9.75) during the last step
-    sim.switches.wallOn = 1;
+    sim.switches.wallOn = true;
     step(sim);
-    p[0].pos[0] = 9.8, p[0].vel[0] = 1, sim.switches.wallOn = -1;
+    p[0].pos[0] = 9.8, p[0].vel[0] = 1, sim.switches.wallOn = false;
     step(sim);
     test::expectGolden("step_dead_particles_and_wall.txt", listing.str());
 }
@@ -138,7 +138,7 @@ TEST(Driver, SamplingFrameOutputs) {
         Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}}, 1);
         sim.run.baseName = "run", sim.clock.currentFrame = 100, sim.reserve.autoFiringStartDead = 1;
         sim.switches.automatedAnalysis = c == 1;
-        sim.switches.autoFiringOn = c == 2 ? 1 : -1;
+        sim.switches.autoFiringOn = c == 2;
         sim.thermostat = {.ccpleAverage = 7,
                           .state = CoolingState::TargetReached,
                           .scheduleDivisions = 3,
@@ -215,7 +215,7 @@ TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
                  {S::TargetReached, 52, 1, 9, 52, 4}};
     for (const auto& c : cases) {
         sim.thermostat.state = c.state, sim.clock.currentFrame = c.frame;
-        sim.switches.compensateDeadAddition = c.compensate,
+        sim.switches.compensateDeadAddition = c.compensate > 0,
         sim.reserve.autoFiringStartDead = c.startDead;
         autoFiring(sim);
         EXPECT_EQ(sim.reserve.lastFireFrame, c.lastFireAfter) << "frame " << c.frame;
