@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <locale>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -21,6 +21,7 @@
 #include "tests/support/test_support.h"
 #include "view/keys.h"
 #include "view/menus.h"
+#include "view/render.h"
 #include "view/view_state.h"
 
 // Recording stand-ins for the GLUT calls of the menu code: defined in the test program, they
@@ -28,11 +29,10 @@
 namespace {
 std::string menus, windowCalls;
 void chosen(int) {}
-std::string text(int a, int b) {
-    return std::to_string(a) + " " + std::to_string(b) + "; ";
-}
 }  // namespace
 
+// clang-format off
+std::string two(int a, int b) { return std::to_string(a) + " " + std::to_string(b) + "; "; }
 extern "C" {
 int glutCreateMenu(void (*callback)(int)) {
     menus += std::string(callback == &chosen ? "" : "(not the menu handler) ") + "\n";
@@ -46,70 +46,55 @@ void glutAddSubMenu(const char* label, int menu) {
 }
 void glutAttachMenu(int button) { menus += "attached to button " + std::to_string(button) + "\n"; }
 void glutDestroyWindow(int window) { windowCalls += "destroy " + std::to_string(window) + "; "; }
-void glutReshapeWindow(int width, int height) { windowCalls += "reshape " + text(width, height); }
-void glutPositionWindow(int x, int y) { windowCalls += "position " + text(x, y); }
-int glutGet(GLenum query) {
-    return query == GLUT_SCREEN_WIDTH ? 1280 : query == GLUT_SCREEN_HEIGHT ? 1024 : 0;
-}
+void glutReshapeWindow(int width, int height) { windowCalls += "reshape " + two(width, height); }
+void glutPositionWindow(int x, int y) { windowCalls += "position " + two(x, y); }
+int glutGet(GLenum q) { return q == GLUT_SCREEN_WIDTH ? 1280 : q == GLUT_SCREEN_HEIGHT ? 1024 : 0; }
 }  // extern "C"
+// clang-format on
 
 namespace qv {
 namespace {
 
 constexpr int kSpecial = 1000, kMenu = 3000;  // offsets of special keys and menu entries
 
-// Commands written short: plain keys as themselves, others as [F9], [Left], [Space], [BS], [CR],
-// [<GLUT code>] or [M<menu entry>]; ^n after a group repeats it; groups are separated by spaces.
+// Commands written short, separated by spaces: a key as itself, a special key by its name (F1 to
+// F12, Left, PageUp, Insert...) or GLUT code (#13), a menu entry as M<value>; ^n repeats one.
 std::vector<int> commands(const std::string& notation) {
-    static const std::vector<std::string> from100 = {"Left",     "Up",   "Right", "Down",  "PageUp",
-                                                     "PageDown", "Home", "End",   "Insert"};
-    static const std::map<std::string, int> plain = {{"Space", ' '}, {"BS", '\b'}, {"CR", '\r'}};
-    static const std::regex one(R"(\[(F|M?)([^\]]+)\]|.)");
+    // clang-format off
+    static const std::map<std::string, int> named = {
+        {"Space", ' '}, {"BS", '\b'}, {"CR", '\r'}, {"Left", kSpecial + GLUT_KEY_LEFT},
+        {"Up", kSpecial + GLUT_KEY_UP}, {"Right", kSpecial + GLUT_KEY_RIGHT},
+        {"Down", kSpecial + GLUT_KEY_DOWN}, {"PageUp", kSpecial + GLUT_KEY_PAGE_UP},
+        {"PageDown", kSpecial + GLUT_KEY_PAGE_DOWN}, {"Home", kSpecial + GLUT_KEY_HOME},
+        {"End", kSpecial + GLUT_KEY_END}, {"Insert", kSpecial + GLUT_KEY_INSERT}};
+    // clang-format on
     std::istringstream in(notation);
     std::vector<int> out;
-    for (std::string group; in >> group;) {
-        const std::size_t hat = group.find('^');
-        const std::string body = group.substr(0, hat);
-        std::vector<int> pressed;
-        for (std::sregex_iterator k(body.begin(), body.end(), one), end; k != end; ++k) {
-            const std::string kind = (*k)[1], name = (*k)[2];
-            const auto at = std::find(from100.begin(), from100.end(), name);
-            pressed.push_back(name.empty()           ? k->str()[0]
-                              : kind == "M"          ? kMenu + std::stoi(name)
-                              : plain.contains(name) ? plain.at(name)
-                              : at != from100.end()  ? kSpecial + 100 + int(at - from100.begin())
-                                                     : kSpecial + std::stoi(name));
-        }
-        for (int n = hat == std::string::npos ? 1 : std::stoi(group.substr(hat + 1)); n > 0; --n)
-            out.insert(out.end(), pressed.begin(), pressed.end());
+    for (std::string word; in >> word;) {
+        const std::size_t hat = word.find('^');
+        const std::string key = word.substr(0, hat);
+        const int code = key.size() == 1 ? key[0]
+                         : named.contains(key)
+                             ? named.at(key)
+                             : (key[0] == 'M' ? kMenu : kSpecial) + std::stoi(key.substr(1));
+        out.insert(out.end(), hat == std::string::npos ? 1 : std::stoi(word.substr(hat + 1)), code);
     }
     return out;
 }
 
+// Enums as their numbers, the thermostat's state as the console shows it (-1, 1 or 2).
+// clang-format off
 using Field = std::variant<int*, float*, double*, bool*, RunMode*, DustDraw*, ApparatusDraw*,
                            CoolingState*>;
-
 double get(Field f) {
-    return std::visit(
-        []<class T>(T* p) -> double {
-            if constexpr (std::is_same_v<T, CoolingState>) return coolingCode(*p);
-            else if constexpr (std::is_enum_v<T>) return static_cast<int>(*p);
-            else return *p;
-        },
-        f);
+    return std::visit([]<class T>(T* p) -> double {
+        if constexpr (std::is_same_v<T, CoolingState>) return coolingCode(*p);
+        return static_cast<double>(*p); }, f);
 }
-
 void put(Field f, double v) {
-    std::visit(
-        [v]<class T>(T* p) {
-            if constexpr (std::is_same_v<T, CoolingState>)
-                *p = v < 0 ? CoolingState::Off : v < 2 ? CoolingState::Steering
-                                                       : CoolingState::TargetReached;
-            else if constexpr (std::is_enum_v<T>) *p = static_cast<T>(static_cast<int>(v));
-            else *p = static_cast<T>(v);
-        },
-        f);
+    std::visit([v]<class T>(T* p) { *p = T(std::conditional_t<std::is_enum_v<T>, int, T>(v)); }, f);
 }
+// clang-format on
 
 // A replay of 50 frames: black grains at (i, -i, 0) for i = 0..3, or at `at` (x y z each), then
 // three dead particles parked at (0, 60, 0) as set-up leaves them; Rapar 40, mean charge -10.
@@ -119,25 +104,22 @@ struct Scene {
 
     explicit Scene(const std::string& at = "0 0 0 1 -1 0 2 -2 0 3 -3 0") {
         test::resetConsole();
-        menus.clear();
-        windowCalls.clear();
         sim.run.runMode = RunMode::Play;
         sim.clock.framesToCalculate = 50;
-        sim.model.apparatusRadius = 40;
-        sim.model.grainCharge = -10;
-        sim.model.grainMass = 2;
-        sim.model.grainRadius = 0.5;
-        sim.model.timeStep = 0.1;
+        sim.model = {.grainRadius = 0.5,
+                     .grainMass = 2,
+                     .grainCharge = -10,
+                     .apparatusRadius = 40,
+                     .timeStep = 0.1};
         sim.reserve.deadParkY = 60;
         std::istringstream in(at);
-        for (Particle p; in >> p.pos[0] >> p.pos[1] >> p.pos[2];) sim.arrays.particleArray.push_back(p);
+        for (Particle p{.q = -25, .rad = 0.5}; in >> p.pos[0] >> p.pos[1] >> p.pos[2];)
+            sim.arrays.particleArray.push_back(p);
         sim.reserve.numDeadParticles = 3;
-        for (int i = 0; i < 3; ++i) sim.arrays.particleArray.emplace_back();
-        sim.numParticles = static_cast<int>(sim.arrays.particleArray.size());
-        for (int i = 0; i < sim.numParticles; ++i) {
-            sim.arrays.particleArray[i].setRadius(0.5);
-            if (i >= sim.liveCount()) parkAsDead(sim, sim.arrays.particleArray[i]);
-        }
+        sim.numParticles = static_cast<int>(sim.arrays.particleArray.size()) + 3;
+        sim.arrays.particleArray.resize(sim.numParticles);
+        for (int i = sim.liveCount(); i < sim.numParticles; ++i)
+            parkAsDead(sim, sim.arrays.particleArray[i]);
     }
 
     // The values the commands change or depend on, by the names the cases use.
@@ -145,32 +127,35 @@ struct Scene {
         ViewState& v = view;
         DeadReserve& d = sim.reserve;
         Switches& s = sim.switches;
-        return {{"phi", &v.targetPhi}, {"theta", &v.targetTheta}, {"tx", &v.cameraTarget[0]},
-                {"ty", &v.cameraTarget[1]}, {"tz", &v.cameraTarget[2]}, {"ex", &v.cameraEye[0]},
-                {"ey", &v.cameraEye[1]}, {"ez", &v.cameraEye[2]}, {"rotx", &v.sceneRotX},
-                {"roty", &v.sceneRotY}, {"shellr", &v.shellViewRadius},
-                {"shellw", &v.shellViewWidth}, {"mode", &sim.run.runMode}, {"play", &v.playStep},
-                {"saved", &v.savedPlayStep}, {"delay", &v.slowMotionDelay},
-                {"field", &s.apparatusFieldOn}, {"pairs", &s.pairInteractionOn},
-                {"equal", &v.equalMagnification}, {"velocity", &s.velocityTrackingOn},
-                {"cooling", &sim.thermostat.state}, {"ccple", &sim.thermostat.ccpleTarget},
-                {"firing", &s.autoFiringOn}, {"selected", &v.highlightedParticle},
-                {"frame", &sim.clock.currentFrame}, {"fired", &d.lastFireFrame},
-                {"dead", &d.numDeadParticles}, {"n", &sim.numParticles},
-                {"speed", &d.deadSpeedFraction}, {"probe", &d.probeIndex},
-                {"tracked", &sim.tracker.trackedCount}, {"track0", &sim.tracker.trackedParticles[0]},
-                {"apparatusdraw", &v.apparatusDrawMode}, {"dustdraw", &v.dustDrawMode},
-                {"timestep", &sim.model.timeStep}, {"numbers", &v.numberDisplayOn},
-                {"massfraction", &d.deadMassFraction}, {"radiusfraction", &d.deadRadiusFraction},
-                {"chargefraction", &d.deadChargeFraction}, {"wall", &s.wallOn},
-                {"text", &v.screenTextMode}, {"fullscreen", &v.fullScreenOn},
-                {"scan", &d.phiScanOn}, {"phimin", &d.phiMin}, {"phimax", &d.phiMax},
-                {"firingphi", &d.firingPhi}, {"tolerance", &sim.thermostat.coolingTolerance},
-                {"grainscale", &v.particleSizeScale}, {"apparatusscale", &v.apparatusSizeScale},
-                {"resolution", &v.sphereResolution}, {"width", &v.windowWidth},
-                {"height", &v.windowHeight}, {"compensate", &s.compensateDeadAddition},
-                {"open", &v.windowOpen}, {"window", &v.windowId},
-                {"slicemin", &v.sliceMin}, {"slicemax", &v.sliceMax}};
+        // clang-format off
+        const Field all[] = {
+            &v.targetPhi, &v.targetTheta, &v.cameraTarget[0], &v.cameraTarget[1],
+            &v.cameraTarget[2], &v.cameraEye[0], &v.cameraEye[1], &v.cameraEye[2], &v.sceneRotX,
+            &v.sceneRotY, &v.shellViewRadius, &v.shellViewWidth, &sim.run.runMode, &v.playStep,
+            &v.savedPlayStep, &v.slowMotionDelay, &s.apparatusFieldOn, &s.pairInteractionOn,
+            &v.equalMagnification, &s.velocityTrackingOn, &sim.thermostat.state,
+            &sim.thermostat.ccpleTarget, &s.autoFiringOn, &v.highlightedParticle,
+            &sim.clock.currentFrame, &d.lastFireFrame, &d.numDeadParticles, &sim.numParticles,
+            &d.deadSpeedFraction, &d.probeIndex, &sim.tracker.trackedCount,
+            &sim.tracker.trackedParticles[0], &v.apparatusDrawMode, &v.dustDrawMode,
+            &sim.model.timeStep, &v.numberDisplayOn, &d.deadMassFraction, &d.deadRadiusFraction,
+            &d.deadChargeFraction, &s.wallOn, &v.screenTextMode, &v.fullScreenOn, &d.phiScanOn,
+            &d.phiMin, &d.phiMax, &d.firingPhi, &sim.thermostat.coolingTolerance,
+            &v.particleSizeScale, &v.apparatusSizeScale, &v.sphereResolution, &v.windowWidth,
+            &v.windowHeight, &s.compensateDeadAddition, &v.windowOpen, &v.windowId, &v.sliceMin,
+            &v.sliceMax, &sim.model.debyeSphereCount, &sim.model.grainMass, &s.automatedAnalysis,
+            &sim.clock.simTime};
+        // clang-format on
+        std::istringstream names(
+            "phi theta tx ty tz ex ey ez rotx roty shellr shellw mode play saved delay "
+            "field pairs equal velocity cooling ccple firing selected frame fired dead n "
+            "speed probe tracked track0 apparatusdraw dustdraw timestep numbers "
+            "massfraction radiusfraction chargefraction wall text fullscreen scan phimin "
+            "phimax firingphi tolerance grainscale apparatusscale resolution width height "
+            "compensate open window slicemin slicemax nd mass auto time");
+        std::map<std::string, Field> named;
+        for (std::string name; const Field& f : all) named[(names >> name, name)] = f;
+        return named;
     }
 
     std::map<std::string, double> state() {
@@ -183,10 +168,8 @@ struct Scene {
     // "name=value name=value ..."
     void set(const std::string& given) {
         std::istringstream in(given);
-        for (std::string word; in >> word;) {
-            const std::size_t eq = word.find('=');
-            put(fields().at(word.substr(0, eq)), std::stod(word.substr(eq + 1)));
-        }
+        for (std::string name, value; std::getline(in >> std::ws, name, '=') && in >> value;)
+            put(fields().at(name), std::stod(value));
     }
 
     // Runs the commands with input ending after the answers; returns the values that changed,
@@ -197,111 +180,116 @@ struct Scene {
         const std::vector<Particle> slots = sim.arrays.particleArray;
         test::ScriptedConsole console(answers);
         console::setInputEndCancels(true);
+        console::out().precision(3);  // as the status line of the first step leaves it
         std::ostringstream s;
         s.imbue(std::locale::classic());
+        s.precision(9);
         try {
             for (int c : commands(notation)) {
-                if (c >= kMenu) menuHandler(sim, view, c - kMenu);
-                else if (c >= kSpecial) specialKeyHandler(sim, view, c - kSpecial, 0, 0);
-                else keyboardHandler(sim, view, static_cast<unsigned char>(c), 0, 0);
+                c >= kMenu      ? menuHandler(sim, view, c - kMenu)
+                : c >= kSpecial ? specialKeyHandler(sim, view, c - kSpecial, 0, 0)
+                                : keyboardHandler(sim, view, static_cast<unsigned char>(c), 0, 0);
             }
         } catch (const test::ProgramExit& e) {
             s << "exit " << e.status << '\n';
         }
-        for (const auto& [name, value] : state()) {
+        for (const auto& [name, value] : state())
             if (value != before.at(name))
                 s << name << ": " << before.at(name) << " -> " << value << '\n';
-        }
         for (std::size_t i = 0; i < slots.size(); ++i) {
             const Particle& p = sim.arrays.particleArray.at(i);
             if (std::memcmp(&p, &slots[i], sizeof p) == 0) continue;
+            double all[12];
+            std::memcpy(all, &p, sizeof all);
             s << "slot " << i << ":";
-            for (const double* v = p.pos; v < p.pos + 12; ++v) s << ' ' << *v;
+            for (double v : all) s << ' ' << v;
             s << '\n';
         }
         if (!windowCalls.empty()) s << "window: " << windowCalls << '\n';
         windowCalls.clear();
+        EXPECT_EQ(console::out().precision(), 3);
         return s.str() + test::markClears(console.output());
     }
 };
 
-// Commands pressed in the scene with the `given` values (and grains `at`), then the answers.
+// Commands pressed in the scene with the `given` values (and live grains `at`), then answers.
 struct Case {
-    const char* pressed;
-    const char* given = "";
-    const char* answers = "";
-    const char* at = nullptr;
+    const char *pressed, *given = "", *answers = "", *at = nullptr;
 };
+
+// Grains for the neighbour search, four times the spacing of a Rapar of 10.
+const char* const kTie = "8 0 0 0 8 0 0 0 4 0 0 -8";  // slot 2 nearest the centre, 0 1 3 tied
+const char* const kRow = "4 0 0 8 0 0 12 0 0 16 0 0";
+const char* const kScreen =
+    "timestep=0.0123456789 nd=123456.7 mass=1.5e10 frame=77 delay=30 "
+    "shellr=5 shellw=0.5 cooling=2 selected=2";
 
 const Case kCases[] = {
-    {"p", "play=-3"},
-    {"pp", "play=-3"},
-    {"rr", "play=2"},
-    {"r", "play=0 saved=4"},
-    // Only a replay (mode 2) has frames to pause, rewind or jump to: not a render (1), nor a
-    // crystal (6).
-    {"prg", "mode=0 play=3"},
-    {"prg", "mode=1 play=3"},
-    {"prg", "mode=6 play=3"},
-    {"g", "", "0\n51\n50\n"},
-    {"g", "frame=20", "1\n"},
-    {"g", "frame=20"},
+    // clang-format off
+    {"p", "play=-3"}, {"p^2", "play=-3"}, {"r^2", "play=2"}, {"r", "play=0 saved=4"},
+    // Only a replay (mode 2) has frames to pause, rewind or jump to.
+    {"p r g", "mode=0 play=3"}, {"p r g", "mode=1 play=3"}, {"p r g", "mode=6 play=3"},
+    {"g", "", "0\n51\n50\n"}, {"g", "frame=20", "1\n"}, {"g", "frame=20"},
     // The polar angle wraps after a full circle; the target is 50 (sin 40, 0, -cos 40) away.
-    {"w^400"},
-    {"s^400"},
+    {"w^400"}, {"s^400"},
     // Theta turns the target about z: 50 (sin 30 cos 90, sin 30 sin 90, -cos 30) from the eye.
-    {"a^90 w^30"},
-    {"d^180 w^60"},
-    {"wail[Right][PageUp]R", "play=-5 saved=5"},
-    {"iikkkljj"},
-    {"+++-"},
-    {"-", "shellr=0.5"},
-    {">><"},
-    {"<", "shellw=0.05"},
-    {"[F3]^3 [F4]"},
-    {"[F4]", "delay=5"},
-    {"[End]^21", "play=0"},
-    {"[End]^21 [Home]^30", "play=0"},
-    {"Q[F9][F10][F11]"},
-    {"QQ [F9]^2 [F10]^2 [F11]^2"},
-    {"[Left]^2 [Right] [Up]^2 [Down]^3 [PageUp]^2 [PageDown]"},
+    {"a^90 w^30"}, {"d^180 w^60"}, {"w a i l Right PageUp R", "play=-5 saved=5"}, {"i^2 k^3 l j^2"},
+    {"+^3 -"}, {"-", "shellr=0.5"}, {">^2 <"}, {"<", "shellw=0.05"}, {"F3^3 F4"},
+    {"F4", "delay=5"}, {"End^21", "play=0"}, {"End^21 Home^30", "play=0"},
+    {"Q F9 F10 F11"}, {"Q^2 F9^2 F10^2 F11^2"},
     // F2 looks at the centre and keeps the angles.
-    {"[Left][Up][PageUp]wdda[F2]"},
-    {"[F1] [F12]"},
+    {"Left^2 Right Up^2 Down^3 PageUp^2 PageDown"}, {"Left Up PageUp w d^2 a F2"},
     // Unbound keys and codes; the digits act on a probe only.
-    {"xzPGW*[CR]0123456789[0][13][99][109][112][114][200]"},
-    {"61", "probe=7"},
+    {"x z P G W * CR 0 1 2 3 4 5 6 7 8 9 #0 #13 #99 #109 #112 #114 #200"}, {"6 1", "probe=7"},
     // The probe's charge in mean grain charges (the mean is -10), its place in Rapar / 100.
-    {"11", "probe=4"},
-    {"11777", "probe=4"},
-    {"110", "probe=4"},
-    {"56649338882", "probe=0"},  // slot 0 counts as a probe for the keys
+    {"1^2", "probe=4"}, {"1^2 7^3", "probe=4"}, {"1^2 0", "probe=4"},
+    {"5 6^2 4 9 3^2 8^3 2", "probe=0"},  // slot 0 counts as a probe for the keys
     // The selection walks over every slot and wraps; the slot left is painted black.
-    {"[Space]"},
-    {"[Space]^5"},
-    {"[Space]^7"},
-    {"[BS]"},
-    {"[BS]^2"},
-    {"[Space][BS]", "n=0"},
-    {"[Space]", "n=10"},
+    {"Space"}, {"Space^5"}, {"Space^7"}, {"BS"}, {"BS^2"}, {"Space BS", "n=0"},
+    {"Space", "n=10"},
     // At most one shot a frame, at Rapar * speed per time step; the frame is marked even when
     // the reserve is empty.
-    {"[Insert]^2", "frame=12 speed=0.02"},
-    {"[Insert]", "frame=12 fired=12"},
-    {"[Insert]", "frame=12 dead=0"},
-    {"f", "", "120\n"},
-    {"ff", "", "120\n"},
-    {"f"},
-    {"F"},
-    {"q", "", "2\n"},
-    {"C", "cooling=2 ccple=77"},
-    {"C", "", "250.5\n"},
+    {"Insert^2", "frame=12 speed=0.02"}, {"Insert", "frame=12 fired=12"},
+    {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
+    {"F"}, {"q", "", "2\n"}, {"C", "cooling=2 ccple=77"}, {"C", "", "250.5\n"},
     // The thermostat divides by the target: 0, negatives and words are asked again.
-    {"C", "", "0\n-3\nlots\n120\n"},
-    {"C"},
+    {"C", "", "0\n-3\nlots\n120\n"}, {"C"},
+    // Screens: help, and the parameters with six digits on a console left at three, without a
+    // probe, with one in slot 3, in slot 0 (none for the listing) and beyond the array.
+    {"F1"}, {"F12", kScreen}, {"F12", "probe=3"}, {"F12", "probe=0"}, {"F12", "probe=9"},
+    // The slice: width and centre in Rapar; width 0 or none resets, no centre changes nothing.
+    {"F7", "slicemin=-3 slicemax=2", "0\n"}, {"F7", "slicemin=-3 slicemax=2", "\n"},
+    {"F7", "", "0.2\n0\n"}, {"F7", "", "0.2\n0.5\n"}, {"F7", "", "-0.2\n0\n"},
+    {"F7", "slicemin=-3 slicemax=2", "0.2\n"},
+    // Neighbours: the n + 1 nearest slots within 5 Rapar, the reserve too, of a particle or of
+    // the centre (0); a tie keeps the slot met first. Numbers out of range are asked again, a
+    // negative one leaves.
+    {"F8", "", "n\n0\n0\n", "12 0 0 0 -4 0 0 0 8 2 2 2 16 16 0"},
+    {"F8", "", "n\n5\n3\n", "20 0 0 -6 0 0 36 0 0 2 0 0 0 0 0 -12 0 0 10 0 0 -2.8 0 0"}, {"F8", "", "n\n2\n1\n", "0 -20 0 0 56 0"},
+    {"F8", "", "n\n0\n1\n", kTie}, {"F8", "", "n\n0\n2\n", kTie},
+    {"F8", "", "n\n1\n6\n", "0 0 0 199.6 0 0 200 0 0 0 0 280"}, {"F8", "", "n\n1\n4\n", kRow},
+    {"F8", "", "n\n9\n3\n-1\n9\n1\n", kRow}, {"F8", "selected=1", "n\n-1\n", kRow},
+    {"F8", "", "n\n9\n8\n-2\n", kRow}, {"F8", "", "n\n2\n", kRow},
+    {"F8", "", "y\n0\n0\n", ""},
+    // Yes clears the live grains' colours, the selection's too; no keeps earlier marks.
+    {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n", kRow},
+    {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n", kRow},
+    // Structure by hand, counts above 0 asked again (a replay sets its clock); quiet while the
+    // schedule drives the analyses.
+    {"F5", "frame=6", "0\n2\n0\n3\n", kRow}, {"F5", "auto=1", "", kRow}, {"F6"},
+    // Menu entries: the probe text rides on the Gamma text (19), only with a probe; the
+    // resolution has no lower bound; the scan asks for its angles only when switched on; a
+    // tolerance below 0 is asked again.
+    {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
+    {"M22 M19 M25^2", "mode=1"}, {"M25", "mode=1 probe=0"}, {"M32^6", "mode=1"},
+    {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"},
+    // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
+    {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"},
+    {"M20", "fullscreen=1 width=500"},
+    // clang-format on
 };
 
-TEST(Commands, KeysChangeWhatTheyShouldAndNothingElseAndSayIt) {
+TEST(Commands, KeysMenusAndDialoguesChangeWhatTheyShouldAndSayIt) {
     std::string all;
     for (const Case& c : kCases) {
         const std::string label = std::string(c.pressed) + (*c.given ? " | " : "") + c.given;
@@ -314,69 +302,43 @@ TEST(Commands, KeysChangeWhatTheyShouldAndNothingElseAndSayIt) {
     test::expectGolden("keys.txt", all);
 }
 
-// The scene with slot 1 highlighted, slot 3 (4.24 from the centre) alone in the shell view, a
-// draw mode no entry sets and the first waiting dead particle (slot 4) made the probe.
-Scene menuScene(RunMode mode) {
-    Scene s;
-    s.sim.run.runMode = mode;
-    s.sim.arrays.particleArray[1].setColour(0, 4, 0);
-    s.set("shellr=4.2 shellw=0.2 dustdraw=0");
-    addProbe(s.sim);
-    return s;
-}
-
 // Every entry acts in a render (from the defaults too); elsewhere only those that change what is
-// shown, and Quit, act. 4 answers every question.
+// shown, and Quit, act. The scene has slot 1 highlighted, slot 3 alone in the shell view, a draw
+// mode no entry sets and slot 4 made the probe; 4 answers every question.
 TEST(Commands, MenuEntriesActInARenderAndOnlyTheViewEntriesElsewhere) {
-    std::map<int, std::string> inRender;
-    for (RunMode mode : {RunMode::Render, RunMode::RenderDefaults, RunMode::Play, RunMode::Crystal,
-                         RunMode::NotChosen}) {
-        for (int value = -1; value <= 33; ++value) {
-            SCOPED_TRACE("run mode " + std::to_string(int(mode)) + ", entry " + std::to_string(value));
-            Scene s = menuScene(mode);
-            const std::string did = s.run("[M" + std::to_string(value) + "]", "4\n4\n");
-            const bool shows =
-                value <= 7 || value == 12 || value == 19 || value == 20 || value >= 27;
-            if (mode == RunMode::Render) {
-                inRender[value] = did;
-            } else {
-                EXPECT_EQ(did, mode == RunMode::RenderDefaults || shows ? inRender[value] : "");
-            }
+    std::string all;
+    for (int value = -1; value <= 33; ++value) {
+        const bool shows = value <= 7 || value == 12 || value == 19 || value == 20 || value >= 27;
+        std::string inRender;
+        for (RunMode mode : {RunMode::Render, RunMode::RenderDefaults, RunMode::Play,
+                             RunMode::Crystal, RunMode::NotChosen}) {
+            Scene s;
+            s.sim.run.runMode = mode;
+            s.sim.arrays.particleArray[1].setColour(0, 4, 0);
+            s.set("shellr=4.2 shellw=0.2 dustdraw=0");
+            addProbe(s.sim);
+            const std::string did = s.run(std::string("M") += std::to_string(value), "4\n4\n");
+            if (mode == RunMode::Render)
+                all += "== entry " + std::to_string(value) + "\n" + (inRender = did);
+            else
+                EXPECT_EQ(did, mode == RunMode::RenderDefaults || shows ? inRender : "")
+                    << value << " in mode " << int(mode);
         }
     }
-    std::string all;
-    for (const auto& [value, did] : inRender)
-        all += "== entry " + std::to_string(value) + "\n" + did;
     test::expectGolden("menu_entries.txt", all);
-}
-
-TEST(Commands, MenuTreeIsSixSubmenusThenTheMainMenuOnTheRightButton) {
     Scene s;
     buildMenus(&chosen);
     test::expectGolden("menus.txt", menus);
 }
 
-TEST(Commands, FullScreenFillsTheScreenOfAnOpenWindowThenReturnsTo900AndQuitClosesTheWindow) {
-    Scene s = menuScene(RunMode::Play);
-    s.view.windowOpen = true;
-    s.view.windowId = 7;
-    EXPECT_EQ(s.run("[M20]", ""), "fullscreen: -1 -> 1\nheight: 900 -> 1024\nwidth: 900 -> 1280\nwindow: reshape 1280 1024; position 0 0; \n");
-    EXPECT_EQ(s.run("[M20] [M0]", ""),
-              "exit 0\nfullscreen: 1 -> -1\nheight: 1024 -> 900\nwidth: 1280 -> 900\nwindow: reshape 900 900; position 15 15; destroy 7; \n");
-}
-
-TEST(Commands, MenuSwitchesInSequence) {
-    Scene s = menuScene(RunMode::Render);
-    // The probe text rides on the Gamma text (19): on, Gamma on, off, on, Gamma off, off.
-    const std::pair<int, int> steps[] = {{25, -2}, {19, 2}, {25, 1}, {25, 2}, {19, -2}, {25, -1}};
-    for (const auto& [value, mode] : steps) {
-        menuHandler(s.sim, s.view, value);
-        EXPECT_EQ(s.view.screenTextMode, mode) << "after " << value;
-    }
-    resetDeadParticles(s.sim);  // no probe: the probe text entry does nothing
-    EXPECT_EQ(s.run("[M25] [M32]^6", ""), "resolution: 15 -> -3\n");  // no lower bound
-    // The scan asks for its angles only when switched on; a tolerance below 0 is asked again.
-    test::expectGolden("menu_questions.txt", s.run("[M21] [M21] [M26]", "4\n4\n-0.1\n0\n"));
+TEST(Commands, OnScreenValuesAreTruncatedTowardZeroAndAlwaysGiveText) {
+    // clang-format off
+    const std::pair<double, const char*> cases[] = {
+        {172.9, "172"}, {-2.5, "-2"}, {-0.7, "0"}, {0.0, "0"}, {-10000.999, "-10000"},
+        {3e12 + 0.5, "3000000000000"}, {-2147483648.9, "-2147483648"}, {HUGE_VAL, "inf"},
+        {-HUGE_VAL, "-inf"}, {NAN, "nan"}};
+    // clang-format on
+    for (const auto& [value, text] : cases) EXPECT_EQ(truncatedValueText(value), text) << value;
 }
 
 }  // namespace
