@@ -1,13 +1,11 @@
-// The window's commands driven without a window: keys, special keys, menu entries and the
-// dialogues they raise. Each case writes what it changed, printed and painted into a golden
-// transcript.
+// The window's keys, special keys and menu entries with the dialogues they raise, without a
+// window: what each changed, printed and painted goes into a golden transcript.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <locale>
 #include <map>
 #include <sstream>
 #include <string>
@@ -82,36 +80,25 @@ std::vector<int> commands(const std::string& notation) {
     return out;
 }
 
-// Enums as their numbers, the thermostat's state as the console shows it (-1, 1 or 2).
+// A value the cases name, enums as their numbers.
 // clang-format off
 using Field = std::variant<int*, float*, double*, bool*, RunMode*, DustDraw*, ApparatusDraw*,
                            CoolingState*>;
-double get(Field f) {
-    return std::visit([]<class T>(T* p) -> double {
-        if constexpr (std::is_same_v<T, CoolingState>) return coolingCode(*p);
-        return static_cast<double>(*p); }, f);
-}
+double get(Field f) { return std::visit([](auto* p) { return static_cast<double>(*p); }, f); }
 void put(Field f, double v) {
     std::visit([v]<class T>(T* p) { *p = T(std::conditional_t<std::is_enum_v<T>, int, T>(v)); }, f);
 }
 // clang-format on
 
-// A replay of 50 frames: black grains at (i, -i, 0) for i = 0..3, or at `at` (x y z each), then
+// A replay of 50 frames: black grains at x = 4, 8, 12, 16, or at `at` (x y z each), then
 // three dead particles parked at (0, 60, 0) as set-up leaves them; Rapar 40, mean charge -10.
 struct Scene {
     Simulation sim;
     ViewState view;
 
-    explicit Scene(const std::string& at = "0 0 0 1 -1 0 2 -2 0 3 -3 0") {
+    explicit Scene(const std::string& at = "4 0 0 8 0 0 12 0 0 16 0 0") {
         test::resetConsole();
-        sim.run.runMode = RunMode::Play;
-        sim.clock.framesToCalculate = 50;
-        sim.model = {.grainRadius = 0.5,
-                     .grainMass = 2,
-                     .grainCharge = -10,
-                     .apparatusRadius = 40,
-                     .timeStep = 0.1};
-        sim.reserve.deadParkY = 60;
+        set("mode=2 frames=50 rapar=40 charge=-10 mass=2 radius=0.5 timestep=0.1 park=60");
         std::istringstream in(at);
         for (Particle p{.q = -25, .rad = 0.5}; in >> p.pos[0] >> p.pos[1] >> p.pos[2];)
             sim.arrays.particleArray.push_back(p);
@@ -144,7 +131,8 @@ struct Scene {
             &v.particleSizeScale, &v.apparatusSizeScale, &v.sphereResolution, &v.windowWidth,
             &v.windowHeight, &s.compensateDeadAddition, &v.windowOpen, &v.windowId, &v.sliceMin,
             &v.sliceMax, &sim.model.debyeSphereCount, &sim.model.grainMass, &s.automatedAnalysis,
-            &sim.clock.simTime};
+            &sim.clock.simTime, &sim.clock.framesToCalculate, &sim.model.apparatusRadius,
+            &sim.model.grainCharge, &sim.model.grainRadius, &d.deadParkY};
         // clang-format on
         std::istringstream names(
             "phi theta tx ty tz ex ey ez rotx roty shellr shellw mode play saved delay "
@@ -152,7 +140,8 @@ struct Scene {
             "speed probe tracked track0 apparatusdraw dustdraw timestep numbers "
             "massfraction radiusfraction chargefraction wall text fullscreen scan phimin "
             "phimax firingphi tolerance grainscale apparatusscale resolution width height "
-            "compensate open window slicemin slicemax nd mass auto time");
+            "compensate open window slicemin slicemax nd mass auto time frames rapar charge "
+            "radius park");
         std::map<std::string, Field> named;
         for (std::string name; const Field& f : all) named[(names >> name, name)] = f;
         return named;
@@ -182,7 +171,6 @@ struct Scene {
         console::setInputEndCancels(true);
         console::out().precision(3);  // as the status line of the first step leaves it
         std::ostringstream s;
-        s.imbue(std::locale::classic());
         s.precision(9);
         try {
             for (int c : commands(notation)) {
@@ -219,73 +207,60 @@ struct Case {
 
 // Grains for the neighbour search, four times the spacing of a Rapar of 10.
 const char* const kTie = "8 0 0 0 8 0 0 0 4 0 0 -8";  // slot 2 nearest the centre, 0 1 3 tied
-const char* const kRow = "4 0 0 8 0 0 12 0 0 16 0 0";
-const char* const kScreen =
-    "timestep=0.0123456789 nd=123456.7 mass=1.5e10 frame=77 delay=30 "
-    "shellr=5 shellw=0.5 cooling=2 selected=2";
 
 const Case kCases[] = {
     // clang-format off
-    {"p", "play=-3"}, {"p^2", "play=-3"}, {"r^2", "play=2"}, {"r", "play=0 saved=4"},
     // Only a replay (mode 2) has frames to pause, rewind or jump to.
+    {"p", "play=-3"}, {"p^2", "play=-3"}, {"r^2", "play=2"}, {"r", "play=0 saved=4"},
     {"p r g", "mode=0 play=3"}, {"p r g", "mode=1 play=3"}, {"p r g", "mode=6 play=3"},
     {"g", "", "0\n51\n50\n"}, {"g", "frame=20", "1\n"}, {"g", "frame=20"},
-    // The polar angle wraps after a full circle; the target is 50 (sin 40, 0, -cos 40) away.
-    {"w^400"}, {"s^400"},
-    // Theta turns the target about z: 50 (sin 30 cos 90, sin 30 sin 90, -cos 30) from the eye.
-    {"a^90 w^30"}, {"d^180 w^60"}, {"w a i l Right PageUp R", "play=-5 saved=5"}, {"i^2 k^3 l j^2"},
-    {"+^3 -"}, {"-", "shellr=0.5"}, {">^2 <"}, {"<", "shellw=0.05"}, {"F3^3 F4"},
-    {"F4", "delay=5"}, {"End^21", "play=0"}, {"End^21 Home^30", "play=0"},
-    {"Q F9 F10 F11"}, {"Q^2 F9^2 F10^2 F11^2"},
-    // F2 looks at the centre and keeps the angles.
-    {"Left^2 Right Up^2 Down^3 PageUp^2 PageDown"}, {"Left Up PageUp w d^2 a F2"},
-    // Unbound keys and codes; the digits act on a probe only.
+    // The target is 50 from the eye at (sin phi cos theta, sin phi sin theta, -cos phi); phi
+    // wraps after a full circle. F2 looks at the centre and keeps the angles.
+    {"w^400"}, {"s^400"}, {"a^90 w^30"}, {"d^180 w^60"}, {"i^2 k^3 l j^2"}, {"+^3 -"},
+    {"w a i l Right PageUp R", "play=-5 saved=5"}, {"-", "shellr=0.5"}, {">^2 <"}, {"F3^3 F4"},
+    {"<", "shellw=0.05"}, {"F4", "delay=5"}, {"End^21", "play=0"}, {"End^21 Home^30", "play=0"},
+    {"Q F9 F10 F11"}, {"Q^2 F9^2 F10^2 F11^2"}, {"Left^2 Right Up^2 Down^3 PageUp^2 PageDown"},
+    {"Left Up PageUp w d^2 a F2"},
+    // Unbound keys and codes; the digits act on a probe only (slot 0 counts as one): its
+    // charge in mean grain charges, its place in Rapar / 100.
     {"x z P G W * CR 0 1 2 3 4 5 6 7 8 9 #0 #13 #99 #109 #112 #114 #200"}, {"6 1", "probe=7"},
-    // The probe's charge in mean grain charges (the mean is -10), its place in Rapar / 100.
     {"1^2", "probe=4"}, {"1^2 7^3", "probe=4"}, {"1^2 0", "probe=4"},
-    {"5 6^2 4 9 3^2 8^3 2", "probe=0"},  // slot 0 counts as a probe for the keys
+    {"5 6^2 4 9 3^2 8^3 2", "probe=0"},
     // The selection walks over every slot and wraps; the slot left is painted black.
-    {"Space"}, {"Space^5"}, {"Space^7"}, {"BS"}, {"BS^2"}, {"Space BS", "n=0"},
-    {"Space", "n=10"},
-    // At most one shot a frame, at Rapar * speed per time step; the frame is marked even when
-    // the reserve is empty.
+    {"Space"}, {"Space^5"}, {"Space^7"}, {"BS"}, {"BS^2"}, {"Space BS", "n=0"}, {"Space", "n=10"},
+    // One shot a frame at Rapar * speed per time step; the frame is marked with the reserve empty.
     {"Insert^2", "frame=12 speed=0.02"}, {"Insert", "frame=12 fired=12"},
     {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
     {"F"}, {"q", "", "2\n"}, {"C", "cooling=2 ccple=77"}, {"C", "", "250.5\n"},
-    // The thermostat divides by the target: 0, negatives and words are asked again.
     {"C", "", "0\n-3\nlots\n120\n"}, {"C"},
-    // Screens: help, and the parameters with six digits on a console left at three, without a
-    // probe, with one in slot 3, in slot 0 (none for the listing) and beyond the array.
-    {"F1"}, {"F12", kScreen}, {"F12", "probe=3"}, {"F12", "probe=0"}, {"F12", "probe=9"},
-    // The slice: width and centre in Rapar; width 0 or none resets, no centre changes nothing.
+    // Help, and the parameters in six digits with no probe, one in slot 3, slot 0 (none for the
+    // listing) and beyond the array.
+    {"F1"}, {"F12", "probe=3"}, {"F12", "probe=0"}, {"F12", "probe=9"},
+    {"F12", "timestep=0.0123456789 nd=123456.7 mass=1.5e10 frame=77 delay=30 shellr=5 shellw=0.5 "
+            "cooling=2 selected=2"},
+    // The slice in Rapar; width 0 or none resets, no centre changes nothing.
     {"F7", "slicemin=-3 slicemax=2", "0\n"}, {"F7", "slicemin=-3 slicemax=2", "\n"},
     {"F7", "", "0.2\n0\n"}, {"F7", "", "0.2\n0.5\n"}, {"F7", "", "-0.2\n0\n"},
     {"F7", "slicemin=-3 slicemax=2", "0.2\n"},
-    // Neighbours: the n + 1 nearest slots within 5 Rapar, the reserve too, of a particle or of
-    // the centre (0); a tie keeps the slot met first. Numbers out of range are asked again, a
-    // negative one leaves.
+    // The n + 1 slots nearest a particle or the centre (0) within 5 Rapar, the reserve too; a
+    // tie keeps the slot met first; out of range is asked again, below 0 leaves; yes clears the
+    // live grains' colours, no keeps earlier marks.
     {"F8", "", "n\n0\n0\n", "12 0 0 0 -4 0 0 0 8 2 2 2 16 16 0"},
-    {"F8", "", "n\n5\n3\n", "20 0 0 -6 0 0 36 0 0 2 0 0 0 0 0 -12 0 0 10 0 0 -2.8 0 0"}, {"F8", "", "n\n2\n1\n", "0 -20 0 0 56 0"},
-    {"F8", "", "n\n0\n1\n", kTie}, {"F8", "", "n\n0\n2\n", kTie},
-    {"F8", "", "n\n1\n6\n", "0 0 0 199.6 0 0 200 0 0 0 0 280"}, {"F8", "", "n\n1\n4\n", kRow},
-    {"F8", "", "n\n9\n3\n-1\n9\n1\n", kRow}, {"F8", "selected=1", "n\n-1\n", kRow},
-    {"F8", "", "n\n9\n8\n-2\n", kRow}, {"F8", "", "n\n2\n", kRow},
-    {"F8", "", "y\n0\n0\n", ""},
-    // Yes clears the live grains' colours, the selection's too; no keeps earlier marks.
-    {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n", kRow},
-    {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n", kRow},
-    // Structure by hand, counts above 0 asked again (a replay sets its clock); quiet while the
-    // schedule drives the analyses.
-    {"F5", "frame=6", "0\n2\n0\n3\n", kRow}, {"F5", "auto=1", "", kRow}, {"F6"},
-    // Menu entries: the probe text rides on the Gamma text (19), only with a probe; the
-    // resolution has no lower bound; the scan asks for its angles only when switched on; a
-    // tolerance below 0 is asked again.
+    {"F8", "", "n\n5\n3\n", "20 0 0 -6 0 0 36 0 0 2 0 0 0 0 0 -12 0 0 10 0 0 -2.8 0 0"},
+    {"F8", "", "n\n2\n1\n", "0 -20 0 0 56 0"}, {"F8", "", "n\n0\n1\n", kTie},
+    {"F8", "", "n\n0\n2\n", kTie}, {"F8", "", "n\n1\n6\n", "0 0 0 199.6 0 0 200 0 0 0 0 280"},
+    {"F8", "", "n\n1\n4\n"}, {"F8", "", "n\n9\n3\n-1\n9\n1\n"}, {"F8", "selected=1", "n\n-1\n"},
+    {"F8", "", "n\n9\n8\n-2\n"}, {"F8", "", "n\n2\n"}, {"F8", "", "y\n0\n0\n", ""},
+    {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n"}, {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n"},
+    // Structure by hand (a replay sets its clock), quiet while the schedule drives it.
+    {"F5", "frame=6", "0\n2\n0\n3\n"}, {"F5", "auto=1"}, {"F6"},
+    // The probe text rides on the Gamma text (19), only with a probe; the resolution has no
+    // lower bound; the scan asks for its angles only when switched on.
     {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
     {"M22 M19 M25^2", "mode=1"}, {"M25", "mode=1 probe=0"}, {"M32^6", "mode=1"},
     {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"},
     // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
-    {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"},
-    {"M20", "fullscreen=1 width=500"},
+    {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"}, {"M20", "fullscreen=1 width=500"},
     // clang-format on
 };
 
@@ -315,7 +290,7 @@ TEST(Commands, MenuEntriesActInARenderAndOnlyTheViewEntriesElsewhere) {
             Scene s;
             s.sim.run.runMode = mode;
             s.sim.arrays.particleArray[1].setColour(0, 4, 0);
-            s.set("shellr=4.2 shellw=0.2 dustdraw=0");
+            s.set("shellr=16 shellw=0.2 dustdraw=0");
             addProbe(s.sim);
             const std::string did = s.run(std::string("M") += std::to_string(value), "4\n4\n");
             if (mode == RunMode::Render)
@@ -326,7 +301,6 @@ TEST(Commands, MenuEntriesActInARenderAndOnlyTheViewEntriesElsewhere) {
         }
     }
     test::expectGolden("menu_entries.txt", all);
-    Scene s;
     buildMenus(&chosen);
     test::expectGolden("menus.txt", menus);
 }
