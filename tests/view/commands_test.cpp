@@ -213,7 +213,7 @@ const Case kCases[] = {
     // Only a replay (mode 2) has frames to pause, rewind or jump to.
     {"p", "play=-3"}, {"p^2", "play=-3"}, {"r^2", "play=2"}, {"r", "play=0 saved=4"},
     {"p r g", "mode=0 play=3"}, {"p r g", "mode=1 play=3"}, {"p r g", "mode=6 play=3"},
-    {"g", "", "0\n51\n50\n"}, {"g", "frame=20", "1\n"}, {"g", "frame=20"},
+    {"g", "", "0\n51\n50\n"}, {"g", "frame=20", "1\n"}, {"g", "frame=20"}, {"g", "frames=0"},
     // The target is 50 from the eye at (sin phi cos theta, sin phi sin theta, -cos phi); phi
     // wraps after a full circle. F2 looks at the centre and keeps the angles.
     {"w^400"}, {"s^400"}, {"a^90 w^30"}, {"d^180 w^60"}, {"i^2 k^3 l j^2"}, {"+^3 -"},
@@ -227,7 +227,7 @@ const Case kCases[] = {
     {"1^2", "probe=4"}, {"1^2 7^3", "probe=4"}, {"1^2 0", "probe=4"},
     {"5 6^2 4 9 3^2 8^3 2", "probe=0"},
     // The selection walks over every slot and wraps; the slot left is painted black.
-    {"Space"}, {"Space^5"}, {"Space^7"}, {"BS"}, {"BS^2"}, {"Space BS", "n=0"}, {"Space", "n=10"},
+    {"Space^5"}, {"Space^7"}, {"BS^2"}, {"Space BS", "n=0"}, {"Space", "n=1"}, {"Space", "n=10"},
     // One shot a frame at Rapar * speed per time step; the frame is marked with the reserve empty.
     {"Insert^2", "frame=12 speed=0.02"}, {"Insert", "frame=12 fired=12"},
     {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
@@ -253,12 +253,13 @@ const Case kCases[] = {
     {"F8", "", "n\n9\n8\n-2\n"}, {"F8", "", "n\n2\n"}, {"F8", "", "y\n0\n0\n", ""},
     {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n"}, {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n"},
     // Structure by hand (a replay sets its clock), quiet while the schedule drives it.
-    {"F5", "frame=6", "0\n2\n0\n3\n"}, {"F5", "auto=1"}, {"F6"},
+    {"F5", "frame=6", "0\n2\n0\n3\n"}, {"F5", "", "100001\n100000\n100001\n1\n"}, {"F5", "auto=1"},
+    {"F6"},
     // The probe text rides on the Gamma text (19), only with a probe; the resolution has no
     // lower bound; the scan asks for its angles only when switched on.
     {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
     {"M22 M19 M25^2", "mode=1"}, {"M25", "mode=1 probe=0"}, {"M32^6", "mode=1"},
-    {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"},
+    {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"}, {"M13", "mode=1", "0\n0.5\n"},
     // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
     {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"}, {"M20", "fullscreen=1 width=500"},
     // clang-format on
