@@ -205,7 +205,6 @@ struct Case {
     const char *pressed, *given = "", *answers = "", *at = nullptr;
 };
 
-// Grains for the neighbour search, four times the spacing of a Rapar of 10.
 const char* const kTie = "8 0 0 0 8 0 0 0 4 0 0 -8";  // slot 2 nearest the centre, 0 1 3 tied
 
 const Case kCases[] = {
