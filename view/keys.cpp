@@ -2,9 +2,11 @@
 // the same without a window. The function and arrow keys are in function_keys.cpp.
 #include "view/keys.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -38,10 +40,10 @@ void resetView(ViewState& view) {
     const ViewState initial{};
     view.targetPhi = 0;
     view.targetTheta = 0;
-    for (int i = 0; i < 3; ++i) {
-        view.cameraTarget[i] = initial.cameraTarget[i];
-        view.cameraEye[i] = initial.cameraEye[i];
-    }
+    std::copy(std::begin(initial.cameraTarget), std::end(initial.cameraTarget),
+              std::begin(view.cameraTarget));
+    std::copy(std::begin(initial.cameraEye), std::end(initial.cameraEye),
+              std::begin(view.cameraEye));
     view.sceneRotX = 0;
     view.sceneRotY = 0;
     view.playStep = 1;

@@ -218,15 +218,15 @@ const Case kCases[] = {
     {"w^400"}, {"s^400"}, {"a^90 w^30"}, {"d^180 w^60"}, {"i^2 k^3 l j^2"}, {"+^3 -"},
     {"w a i l Right PageUp R", "play=-5 saved=5"}, {"-", "shellr=0.5"}, {">^2 <"}, {"F3^3 F4"},
     {"<", "shellw=0.05"}, {"F4", "delay=5"}, {"End^21", "play=0"}, {"End^21 Home^30", "play=0"},
-    {"Q F9 F10 F11"}, {"Q^2 F9^2 F10^2 F11^2"}, {"Left^2 Right Up^2 Down^3 PageUp^2 PageDown"},
-    {"Left Up PageUp w d^2 a F2"},
+    {"Q F9 F10 F11"}, {"Q^2 F9^2 F10^2 F11^2"}, {"F9 F10 F11", "field=0 pairs=0 equal=0"},
+    {"Left^2 Right Up^2 Down^3 PageUp^2 PageDown"}, {"Left Up PageUp w d^2 a F2"},
     // Unbound keys and codes; the digits act on a probe only (slot 0 counts as one): its
     // charge in mean grain charges, its place in Rapar / 100.
     {"x z P G W * CR 0 1 2 3 4 5 6 7 8 9 #0 #13 #99 #109 #112 #114 #200"}, {"6 1", "probe=7"},
     {"1^2", "probe=4"}, {"1^2 7^3", "probe=4"}, {"1^2 0", "probe=4"},
     {"5 6^2 4 9 3^2 8^3 2", "probe=0"},
     // The selection walks over every slot and wraps; the slot left is painted black.
-    {"Space^5"}, {"Space^7"}, {"BS^2"}, {"Space BS", "n=0"}, {"Space", "n=1"}, {"Space", "n=10"},
+    {"Space^5"}, {"Space^7"}, {"BS^2"}, {"Space BS", "n=0"}, {"Space", "n=1"}, {"Space", "n=8"},
     // One shot a frame at Rapar * speed per time step; the frame is marked with the reserve empty.
     {"Insert^2", "frame=12 speed=0.02"}, {"Insert", "frame=12 fired=12"},
     {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
@@ -244,7 +244,7 @@ const Case kCases[] = {
     // The n + 1 slots nearest a particle or the centre (0) within 5 Rapar, the reserve too; a
     // tie keeps the slot met first; out of range is asked again, below 0 leaves; yes clears the
     // live grains' colours, no keeps earlier marks.
-    {"F8", "", "n\n0\n0\n", "12 0 0 0 -4 0 0 0 8 2 2 2 16 16 0"},
+    {"F8", "", "n\n1\n1\n", "12 0 0 0 -4 0 0 0 8 2 2 2 16 16 0"}, {"F8", "", "n\n7\n0\n"},
     {"F8", "", "n\n5\n3\n", "20 0 0 -6 0 0 36 0 0 2 0 0 0 0 0 -12 0 0 10 0 0 -2.8 0 0"},
     {"F8", "", "n\n2\n1\n", "0 -20 0 0 56 0"}, {"F8", "", "n\n0\n1\n", kTie},
     {"F8", "", "n\n0\n2\n", kTie}, {"F8", "", "n\n1\n6\n", "0 0 0 199.6 0 0 200 0 0 0 0 280"},
@@ -252,8 +252,7 @@ const Case kCases[] = {
     {"F8", "", "n\n9\n8\n-2\n"}, {"F8", "", "n\n2\n"}, {"F8", "", "y\n0\n0\n", ""},
     {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n"}, {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n"},
     // Structure by hand (a replay sets its clock), quiet while the schedule drives it.
-    {"F5", "frame=6", "0\n2\n0\n3\n"}, {"F5", "", "100001\n100000\n100001\n1\n"}, {"F5", "auto=1"},
-    {"F6"},
+    {"F5", "frame=6", "0\n100001\n100000\n0\n100001\n1\n"}, {"F5", "auto=1"}, {"F6"},
     // The probe text rides on the Gamma text (19), only with a probe; the resolution has no
     // lower bound; the scan asks for its angles only when switched on.
     {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
@@ -261,6 +260,7 @@ const Case kCases[] = {
     {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"}, {"M13", "mode=1", "0\n0.5\n"},
     // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
     {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"}, {"M20", "fullscreen=1 width=500"},
+    {"M20", "fullscreen=0 width=500"},
     // clang-format on
 };
 
