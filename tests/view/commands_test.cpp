@@ -248,7 +248,7 @@ const Case kCases[] = {
     {"F8", "", "n\n5\n3\n", "20 0 0 -6 0 0 36 0 0 2 0 0 0 0 0 -12 0 0 10 0 0 -2.8 0 0"},
     {"F8", "", "n\n2\n1\n", "0 -20 0 0 56 0"}, {"F8", "", "n\n0\n1\n", kTie},
     {"F8", "", "n\n0\n2\n", kTie}, {"F8", "", "n\n1\n6\n", "0 0 0 199.6 0 0 200 0 0 0 0 280"},
-    {"F8", "", "n\n1\n4\n"}, {"F8", "", "n\n9\n3\n-1\n9\n1\n"}, {"F8", "selected=1", "n\n-1\n"},
+    {"F8", "", "n\n1\n4\n"}, {"F8", "", "n\n9\n3\n-1\n9\n7\n"}, {"F8", "selected=1", "n\n-1\n"},
     {"F8", "", "n\n9\n8\n-2\n"}, {"F8", "", "n\n2\n"}, {"F8", "", "y\n0\n0\n", ""},
     {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n"}, {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n"},
     // Structure by hand (a replay sets its clock), quiet while the schedule drives it.
