@@ -74,7 +74,8 @@ bool slotExists(const Simulation& sim, int slot) {
 // left behind is painted black whatever colour it had.
 void moveSelection(Simulation& sim, ViewState& view, int step) {
     const int n = sim.numParticles;
-    if (n <= 0 || !slotExists(sim, n - 1)) return;
+    // No slots, or fewer than the count says: nothing to walk over.
+    if (!slotExists(sim, n - 1)) return;
     int& selected = view.highlightedParticle;
     if (slotExists(sim, selected)) sim.arrays.particleArray[selected].setColour(0, 0, 0);
     selected += step;
@@ -207,7 +208,7 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
 
 // The probe is immovable, so the digit keys place it and set its charge by hand.
 void probeKey(Simulation& sim, unsigned char key) {
-    if (sim.reserve.probeIndex < 0 || !slotExists(sim, sim.reserve.probeIndex)) return;
+    if (!slotExists(sim, sim.reserve.probeIndex)) return;  // no probe, or none in the array
     Particle& probe = sim.arrays.particleArray[sim.reserve.probeIndex];
     const double move = 0.01 * sim.model.apparatusRadius;
     // The mean grain charge is negative: subtracting it raises the probe's charge.

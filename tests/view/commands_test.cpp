@@ -260,7 +260,7 @@ const Case kCases[] = {
     {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"}, {"M13", "mode=1", "0\n0.5\n"},
     // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
     {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"}, {"M20", "fullscreen=1 width=500"},
-    {"M20", "fullscreen=0 width=500"},
+    {"M20", "fullscreen=0 width=500"}, {"M25", "mode=1 probe=4 text=0"},
     // clang-format on
 };
 
