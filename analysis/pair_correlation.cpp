@@ -19,9 +19,8 @@ constexpr int peakWindow = 4;
 std::vector<double> findPeaks(const std::vector<double>& g, double w, double rapar) {
     std::vector<double> peaks;
     const int bins = static_cast<int>(g.size());
-    if (bins < 2) return peaks;
-    double previousSlope = (g[1] - g[0]) / w;
     for (int k = 2; k < bins - peakWindow; ++k) {
+        const double previousSlope = (g[k - 1] - g[k - 2]) / w;
         const double slope = (g[k] - g[k - 1]) / w;
         if (previousSlope > 0 && slope < 0) {
             const int p = k - 1;
@@ -34,7 +33,6 @@ std::vector<double> findPeaks(const std::vector<double>& g, double w, double rap
                 k += peakWindow - 1;
             }
         }
-        previousSlope = (g[k] - g[k - 1]) / w;
     }
     return peaks;
 }

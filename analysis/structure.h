@@ -27,10 +27,10 @@ void writePairCorrelation(const Simulation& sim, const PairCorrelation& result);
 struct ShellStructure {
     double binWidth = 0;
     double rapar = 0;
-    double unitVolume = 0;        // N times the grains a uniform cloud puts into shell 1
-    std::vector<double> count;    // grains per shell (the innermost is not counted)
-    std::vector<double> mass;     // mass per shell
-    double nmax = 0;              // largest normalised count
+    double unitVolume = 0;      // N times the grains a uniform cloud puts into shell 1
+    std::vector<double> count;  // grains per shell (the innermost is not counted)
+    std::vector<double> mass;   // mass per shell
+    double nmax = 0;            // largest normalised count
 };
 // A real number of samples: a fractional count gives shells that do not fit Rapar a whole
 // number of times.

@@ -1,5 +1,8 @@
 #include "app/driver.h"
 
+#include <cassert>
+#include <cmath>
+#include <cstddef>
 #include <ostream>
 
 #include "analysis/runlog.h"
@@ -24,6 +27,24 @@ void runStructureAnalyses(Simulation& sim) {
 
 void announceTarget(double target) {
     console::out() << '\n' << "Smart cooling is on (Target: " << target << " )" << '\n' << '\n';
+}
+
+// What every step relies on, checked where it is cheap: in debug and sanitizer builds only.
+void checkInvariants([[maybe_unused]] const Simulation& sim) {
+#ifndef NDEBUG
+    const int slots = sim.numParticles;
+    const int waiting = sim.reserve.numDeadParticles;
+    assert(0 <= waiting && waiting <= slots &&
+           static_cast<std::size_t>(slots) <= sim.arrays.particleArray.size());
+    int waitingRoles = 0;
+    for (int s = 0; s < slots; ++s) {
+        const Particle& p = sim.arrays.particleArray[static_cast<std::size_t>(s)];
+        if (p.role == Role::WaitingDead) ++waitingRoles;
+        if (s >= slots - waiting) continue;
+        for (int c = 0; c < 3; ++c) assert(std::isfinite(p.pos[c]) && std::isfinite(p.vel[c]));
+    }
+    assert(waitingRoles == waiting);  // live + waiting = slots
+#endif
 }
 
 }  // namespace
@@ -52,6 +73,7 @@ void writeStepOutputs(Simulation& sim, const StepReport& report) {
 }
 
 void renderStep(Simulation& sim, OutputFile& dataSet) {
+    checkInvariants(sim);
     // The frame stored is the state before this call's step.
     if (sim.clock.currentFrame % sim.clock.writeFreq == 0 || sim.clock.currentFrame == 1)
         writeFrame(sim, dataSet);
@@ -103,8 +125,8 @@ void autoFiring(Simulation& sim) {
     const bool compensate = sim.switches.compensateDeadAddition > 0;
     if (targetHeld && (noneInFlight || compensate)) {
         if (reserve.lastFireFrame + 25 < c) {
-            fireDeadParticle(sim, sim.model.apparatusRadius * reserve.deadSpeedFraction /
-                                      sim.model.timeStep);
+            fireDeadParticle(
+                sim, sim.model.apparatusRadius * reserve.deadSpeedFraction / sim.model.timeStep);
             reserve.lastFireFrame = c;
         }
         if (compensate) runStructureAnalyses(sim);

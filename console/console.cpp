@@ -240,6 +240,24 @@ template int prompt<int>(std::string_view, const std::function<bool(int)>&, std:
 template double prompt<double>(std::string_view, const std::function<bool(double)>&,
                                std::string_view);
 
+template <class T>
+std::optional<T> ask(std::string_view prompt, const std::function<bool(T)>& accept,
+                     std::string_view refusal) {
+    *outStream << prompt << std::flush;
+    const std::optional<T> value =
+        accept ? readNumberWhere<T>(accept, refusal, prompt, true) : readNumber<T>(prompt, true);
+    if (!value) {
+        reportCancelled();
+        return std::nullopt;
+    }
+    *outStream << '\n';
+    return value;
+}
+template std::optional<int> ask<int>(std::string_view, const std::function<bool(int)>&,
+                                     std::string_view);
+template std::optional<double> ask<double>(std::string_view, const std::function<bool(double)>&,
+                                           std::string_view);
+
 void reportCancelled() {
     *outStream << '\n'
                << "Input ended while waiting for an answer; the command is cancelled." << '\n'

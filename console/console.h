@@ -80,5 +80,10 @@ namespace qv::console {
 template <class T>
 T prompt(std::string_view prompt, const std::function<bool(T)>& accept = {},
          std::string_view refusal = {});
+// The same for a command given from the window: nothing when the input has ended, and the
+// command is reported cancelled.
+template <class T>
+std::optional<T> ask(std::string_view prompt, const std::function<bool(T)>& accept = {},
+                     std::string_view refusal = {});
 
 }  // namespace qv::console

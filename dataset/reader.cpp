@@ -217,7 +217,7 @@ std::optional<Problem> Reader::readHeader(Header& h) {
     return std::nullopt;
 }
 
-std::optional<Problem> Reader::readProperties(int slots, Particle* records) {
+std::optional<Problem> Reader::readProperties(int slots, Particle* records, int waiting) {
     std::string_view line;
     std::string_view f[kPropertyFields];
     for (int s = 0; s < slots; ++s) {
@@ -255,7 +255,7 @@ std::optional<Problem> Reader::readProperties(int slots, Particle* records) {
                                quoted(f[i + 1]) + "; it must be " + describe(ranges[i - 3])};
         }
         Particle& p = records[s];
-        p.setColour(v[0], v[1], v[2]);
+        takeStoredColour(p, v, s >= slots - waiting);
         p.setMass(v[3]);
         p.setCharge(v[4]);
         p.setRadius(v[5]);

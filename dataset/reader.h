@@ -41,8 +41,9 @@ class Reader {
     bool open(const std::string& path);
 
     std::optional<Problem> readHeader(Header& h);
-    // The colour, mass, charge and radius of `slots` slots into `records`.
-    std::optional<Problem> readProperties(int slots, Particle* records);
+    // The colour, mass, charge and radius of `slots` slots into `records`; the last `waiting`
+    // slots are the reserve, whose dead particles wait there.
+    std::optional<Problem> readProperties(int slots, Particle* records, int waiting = 0);
     // Up to `endFrame` frames of x y z per slot appended to `store`; `frameDone` hears of each
     // complete frame. A file that ends early and a broken line both leave the frames before
     // them; a frame cut off midway does not count.

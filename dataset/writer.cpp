@@ -1,5 +1,6 @@
 #include "dataset/writer.h"
 
+#include <array>
 #include <ostream>
 
 #include "console/console.h"
@@ -49,7 +50,8 @@ void writeDataSetHeader(const Simulation& sim, OutputFile& dataSet, int endFrame
 
     int slot = 1;
     for (const Particle& g : sim.arrays.particleArray) {
-        dataSet << slot++ << ' ' << g.colour(0) << ' ' << g.colour(1) << ' ' << g.colour(2) << ' '
+        const std::array<double, 3> colour = displayColour(g);
+        dataSet << slot++ << ' ' << colour[0] << ' ' << colour[1] << ' ' << colour[2] << ' '
                 << g.mass() << ' ' << g.charge() << ' ' << g.radius();
         endLine(dataSet);
     }

@@ -77,7 +77,7 @@ void parkDeadParticles(Simulation& sim) {
 }  // namespace
 
 void allocateParticles(Simulation& sim, int count) {
-    sim.arrays.particleArray.assign(count > 0 ? static_cast<std::size_t>(count) : 0, Particle{});
+    sim.arrays.particleArray.assign(static_cast<std::size_t>(std::max(count, 0)), Particle{});
     sim.arrays.particleCursor = 0;
 }
 

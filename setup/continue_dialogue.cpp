@@ -134,7 +134,10 @@ void checkDeadParticles(Simulation& sim) {
         records[s].setCharge(charge);
         records[s].setMass(mass);
         records[s].setColour(0, 0, 0);
+        records[s].role = Role::Grain;
+        records[s].highlighted = false;
     }
+    for (int s = live; s < slots; ++s) records[s].role = Role::WaitingDead;
 }
 
 // The largest velocity component of any slot. A new temperature or a longer step must not let
@@ -160,7 +163,8 @@ void offerTemperatureChange(Simulation& sim) {
     const int live = sim.liveCount();
     double speedSum = 0;
     for (int s = 0; s < live; ++s) speedSum += sim.arrays.particleArray[s].speed();
-    const double meanSpeed = live > 0 ? speedSum / live : 0.0;
+    // The header and the dead-particle question both leave at least one live grain.
+    const double meanSpeed = speedSum / live;
     sim.thermostat.temperatureRatio =
         sim.arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
     const std::vector<Particle> loaded = sim.arrays.particleArray;

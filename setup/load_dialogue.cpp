@@ -107,8 +107,8 @@ bool loadFramesOnce(Simulation& sim, const LoadOptions& options) {
     if (a.particleCursor > a.particleArray.size() ||
         a.particleArray.size() - a.particleCursor != static_cast<std::size_t>(h.slots))
         allocateParticles(sim, h.slots);
-    if (const auto problem =
-            reader.readProperties(h.slots, a.particleArray.data() + a.particleCursor)) {
+    if (const auto problem = reader.readProperties(
+            h.slots, a.particleArray.data() + a.particleCursor, h.deadParticles)) {
         reportProblem(name, *problem);
         return false;
     }

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <locale>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>

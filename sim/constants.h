@@ -17,6 +17,9 @@ inline constexpr float deadColourRed = 1.0f;
 inline constexpr float deadColourGreen = 0.0f;
 inline constexpr float deadColourBlue = 0.5f;
 
+// A highlighted grain's green: out of display range, a value no other colour carries.
+inline constexpr double highlightGreen = 4.0;
+
 // Heavy enough that neither a collision nor the time step moves the probe.
 inline constexpr double probeMass = 1e61;
 // Above this mass a collision partner counts as immovable.

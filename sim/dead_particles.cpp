@@ -27,6 +27,7 @@ Particle* firstWaitingSlot(Simulation& sim) {
 // Ready for the next shot.
 void parkAsDead(const Simulation& sim, Particle& p) {
     p.reset();
+    p.role = Role::WaitingDead;
     p.setColour(deadColourRed, deadColourGreen, deadColourBlue);
     p.setPosition(1, sim.reserve.deadParkY);
     p.setRadius(sim.model.grainRadius);
@@ -37,6 +38,7 @@ void fireDeadParticle(Simulation& sim, double speed) {
     if (slot == nullptr) return;
     Particle& p = *slot;
 
+    p.role = Role::FiredDead;
     p.setVelocity(1, -speed);
     if (sim.reserve.phiScanOn > 0) {
         p.setAzimuth(sim.reserve.firingPhi);
@@ -73,6 +75,7 @@ void joinFiredParticle(Simulation& sim) {
         p.setPosition(1, 0.1);
         p.setPosition(2, 0.1);
         p.setColour(0, 0, 0);
+        p.role = Role::Grain;
     }
     sim.reserve.deadParkY = 1.5 * sim.model.apparatusRadius;
     // Keep the reserve outside the (possibly larger) apparatus.
@@ -114,7 +117,8 @@ void addProbe(Simulation& sim) {
     Particle& p = *slot;
     sim.reserve.probeIndex = sim.liveCount();
     // So heavy that neither a collision nor the time step moves it; it carries no charge until
-    // the probe keys give it one. It keeps the dead colour, which is how the reset finds it.
+    // the probe keys give it one. A dead particle still, so the reset parks it again.
+    p.role = Role::Probe;
     p.setMass(probeMass);
     p.setCharge(0);
     p.setRadius(sim.model.grainRadius);
@@ -133,8 +137,7 @@ void displaceParticles(Simulation& sim, Displaced which, double fraction, double
         const double r = p.distanceFromCentre();
         bool chosen = false;
         if (which == Displaced::Highlighted) {
-            // The neighbour search marks its grains with a green of 4, out of display range.
-            chosen = p.colour(0) == 0.0 && p.colour(1) == 4.0 && p.colour(2) == 0.0;
+            chosen = p.highlighted;
         } else {
             chosen = shellRadius - shellWidth / 2 < r && r < shellRadius + shellWidth / 2;
         }

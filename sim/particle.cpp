@@ -41,8 +41,24 @@ void Particle::setDistanceFromCentre(double d) {
     for (double& c : pos) c *= d / r;
 }
 
-bool Particle::isDeadParticle() const {
-    return rgb[0] == static_cast<double>(deadColourRed);
+std::array<double, 3> displayColour(const Particle& p) {
+    // A waiting one keeps the colour it was parked or loaded with (normally the dead colour).
+    if (p.role == Role::WaitingDead) return {p.rgb[0], p.rgb[1], p.rgb[2]};
+    if (p.isDeadParticle()) return {deadColourRed, deadColourGreen, deadColourBlue};
+    if (p.highlighted) return {0.0, highlightGreen, 0.0};
+    return {p.rgb[0], p.rgb[1], p.rgb[2]};
+}
+
+void takeStoredColour(Particle& p, const double colour[3], bool inReserve) {
+    const bool dead = colour[0] == static_cast<double>(deadColourRed);
+    p.highlighted = !dead && colour[0] == 0.0 && colour[1] == highlightGreen && colour[2] == 0.0;
+    if (p.highlighted) {
+        p.setColour(0, 0, 0);
+    } else {
+        p.setColour(colour[0], colour[1], colour[2]);
+    }
+    // Every slot of the reserve holds a waiting dead particle, whatever colour a file gave it.
+    p.role = inReserve ? Role::WaitingDead : dead ? Role::FiredDead : Role::Grain;
 }
 
 }  // namespace qv

@@ -1,13 +1,19 @@
 #pragma once
-// One charged spherical grain: twelve doubles in the order the data set file stores them.
+// One charged spherical grain: the twelve values the data set file stores, and what the record is.
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace qv {
+
+// What a record is. Dead particles wait in the reserve at the end of the array until fired; the
+// probe is a dead particle made immovable. Only grains feel the thermostat and the wall.
+enum class Role : std::uint8_t { Grain, WaitingDead, FiredDead, Probe };
 
 struct Particle {
     double pos[3] = {0, 0, 0};  // Debye lengths, origin at the centre of the apparatus
     double vel[3] = {0, 0, 0};  // Debye lengths per inverse electron plasma frequency
-    double rgb[3] = {0, 0, 0};  // drawing colour; red == deadColourRed marks a dead particle
+    double rgb[3] = {0, 0, 0};  // a grain's own colour (its mass group's, or as repainted)
     double m = 0;               // electron masses; above 1e30 an immovable body
     double q = 0;               // elementary charges, negative for grains
     double rad = 0;             // Debye lengths
@@ -43,9 +49,18 @@ struct Particle {
     double directionTo(const Particle& other, double unit[3]) const;
     void setAzimuth(double phi);
     void setDistanceFromCentre(double d);
-    bool isDeadParticle() const;
+    Role role = Role::Grain;
+    bool highlighted = false;  // chosen by the neighbour search
+
+    bool isDeadParticle() const { return role != Role::Grain; }
 };
 
-static_assert(sizeof(Particle) == 12 * sizeof(double), "a Particle is twelve packed doubles");
+// The colour a record is drawn with and stored under in the data set: fired dead particles and
+// the probe in the dead colour, a highlighted grain with a green of 4 (out of display range, so
+// it shows as full green and marks the grain in the file), any other record in its own colour.
+std::array<double, 3> displayColour(const Particle& p);
+// The role and highlight a stored colour stands for, for a record in a live slot or in the
+// reserve (where every record is a waiting dead particle).
+void takeStoredColour(Particle& p, const double colour[3], bool inReserve);
 
 }  // namespace qv

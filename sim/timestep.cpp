@@ -60,7 +60,8 @@ int boundaryPass(Simulation& sim, StepReport& report, int live) {
 }
 
 bool isSamplingFrame(const Simulation& sim) {
-    return sim.clock.currentFrame == 1 || isMultiple(sim.clock.currentFrame, sim.clock.analysisFreq);
+    return sim.clock.currentFrame == 1 ||
+           isMultiple(sim.clock.currentFrame, sim.clock.analysisFreq);
 }
 
 // From the boundary pass to the integration nothing moves a particle (collisions change only
@@ -126,9 +127,9 @@ void measureTemperatureAndCoupling(Simulation& sim, double speedSum, int live) {
     if (live <= 0) return;  // nothing to average over: keep the last values
     const double meanSpeed = speedSum / live;
     sim.thermostat.temperatureRatio = meanSpeed * meanSpeed * sim.model.grainMass / 3.0;
-    sim.thermostat.ccple =
-        sim.model.grainCharge * sim.model.grainCharge /
-        (3.0 * sim.model.interparticleDistance * sim.thermostat.temperatureRatio * sim.model.debyeSphereCount);
+    sim.thermostat.ccple = sim.model.grainCharge * sim.model.grainCharge /
+                           (3.0 * sim.model.interparticleDistance *
+                            sim.thermostat.temperatureRatio * sim.model.debyeSphereCount);
 }
 
 }  // namespace
@@ -165,8 +166,9 @@ StepReport timeStepOnce(Simulation& sim) {
     if (report.frame == FrameKind::Sampling) {
         const std::size_t slots = std::min(static_cast<std::size_t>(std::max(sim.numParticles, 0)),
                                            sim.arrays.particleArray.size());
-        report.sampled.assign(sim.arrays.particleArray.begin(),
-                              sim.arrays.particleArray.begin() + static_cast<std::ptrdiff_t>(slots));
+        report.sampled.assign(
+            sim.arrays.particleArray.begin(),
+            sim.arrays.particleArray.begin() + static_cast<std::ptrdiff_t>(slots));
     }
     integrate(sim.particles(), live, sim.arrays.forceArray.data(), sim.model.timeStep);
     return report;

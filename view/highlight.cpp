@@ -17,17 +17,9 @@ namespace {
 // Slice bounds far beyond any apparatus: the solid view shows every grain.
 constexpr double kNoSlice = 9999999.0;
 
-// The highlight colour: a green of 4 is out of display range (it shows as full green), which
-// makes it a mark no other colour of the program carries.
-constexpr double kHighlightGreen = 4.0;
-
 // The prompt on its own line, an integer answer, a line end; nothing when input has ended.
 std::optional<int> askInt(const std::string& prompt) {
-    std::ostream& out = console::out();
-    out << prompt << '\n' << std::flush;
-    const std::optional<int> v = console::askInt(prompt + "\n");
-    if (v) out << '\n';
-    return v;
+    return console::ask<int>(prompt + "\n");
 }
 
 struct Place {
@@ -82,7 +74,10 @@ void highlightNeighbours(Simulation& sim, ViewState& view) {
     if (answer == 'y') {
         // Waiting dead particles keep their colour, which is what marks them.
         const int live = std::min(sim.liveCount(), slots);
-        for (int i = 0; i < live; ++i) array[static_cast<std::size_t>(i)].setColour(0, 0, 0);
+        for (int i = 0; i < live; ++i) {
+            array[static_cast<std::size_t>(i)].setColour(0, 0, 0);
+            array[static_cast<std::size_t>(i)].highlighted = false;
+        }
     }
 
     const std::string max = "(Max:" + std::to_string(all) + ") ";
@@ -98,10 +93,7 @@ void highlightNeighbours(Simulation& sim, ViewState& view) {
         n = askInt("Sorry Invalid Choice : Please enter how many neighbours you wish to see " +
                    max + ": ");
     }
-    if (!n) {
-        console::reportCancelled();
-        return;
-    }
+    if (!n) return;
 
     // Particle numbers count from 1; 0 stands for the centre of the apparatus.
     const Particle* reference = nullptr;
@@ -125,8 +117,7 @@ void highlightNeighbours(Simulation& sim, ViewState& view) {
         places[j] = Place{i, d};
     }
     for (const Place& place : places) {
-        if (place.slot >= 0)
-            array[static_cast<std::size_t>(place.slot)].setColour(0, kHighlightGreen, 0);
+        if (place.slot >= 0) array[static_cast<std::size_t>(place.slot)].highlighted = true;
     }
 }
 

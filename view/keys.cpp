@@ -70,6 +70,13 @@ bool slotExists(const Simulation& sim, int slot) {
     return slot >= 0 && slot < static_cast<int>(sim.arrays.particleArray.size());
 }
 
+// A new own colour, which also ends a highlight. A dead particle stays one: it is drawn in the
+// dead colour whatever its own.
+void paint(Particle& p, double r, double g, double b) {
+    p.setColour(r, g, b);
+    p.highlighted = false;
+}
+
 // Space and backspace walk the selection over every slot, dead particles included; the grain
 // left behind is painted black whatever colour it had.
 void moveSelection(Simulation& sim, ViewState& view, int step) {
@@ -77,10 +84,10 @@ void moveSelection(Simulation& sim, ViewState& view, int step) {
     // No slots, or fewer than the count says: nothing to walk over.
     if (!slotExists(sim, n - 1)) return;
     int& selected = view.highlightedParticle;
-    if (slotExists(sim, selected)) sim.arrays.particleArray[selected].setColour(0, 0, 0);
+    if (slotExists(sim, selected)) paint(sim.arrays.particleArray[selected], 0, 0, 0);
     selected += step;
     if (selected >= n || selected < 0) selected = step > 0 ? 0 : n - 1;
-    sim.arrays.particleArray[selected].setColour(0, 1, 0);
+    paint(sim.arrays.particleArray[selected], 0, 1, 0);
 }
 
 // Off starts steering; steering or holding the target switches it off.

@@ -1,6 +1,7 @@
 #include "view/questions.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -24,53 +25,28 @@ constexpr int maxSampleCount = 100000;
 // ended: the command is cancelled.
 std::optional<double> askReal(const std::string& prompt, bool (*accept)(double) = nullptr,
                               std::string_view refusal = {}) {
-    std::ostream& out = console::out();
-    out << '\n' << prompt << '\n' << std::flush;
-    const std::optional<double> v = accept != nullptr
-                                        ? console::askRealWhere(accept, refusal, prompt + "\n")
-                                        : console::askReal(prompt + "\n");
-    if (!v) {
-        console::reportCancelled();
-        return std::nullopt;
-    }
-    out << '\n';
-    return v;
+    console::out() << '\n';
+    std::function<bool(double)> judge;
+    if (accept != nullptr) judge = accept;
+    return console::ask<double>(prompt + "\n", judge, refusal);
 }
 
 // A real number: a fractional count gives shells that do not fit Rapar a whole number of times.
 std::optional<double> askShellSamples() {
     console::clearScreen();
-    std::ostream& out = console::out();
-    out << "Analysing please wait..." << '\n'
-        << '\n'
-        << "Enter number of samples along Rapar : " << '\n'
-        << std::flush;
-    const std::optional<double> samples =
-        console::askRealWhere([](double s) { return s > 0 && s <= maxSampleCount; },
-                              "The number of samples must be above 0 and at most 100000.",
-                              "Enter number of samples along Rapar : \n");
-    if (!samples) {
-        console::reportCancelled();
-        return std::nullopt;
-    }
-    out << '\n';
-    return samples;
+    console::out() << "Analysing please wait..." << '\n' << '\n';
+    return console::ask<double>(
+        "Enter number of samples along Rapar : \n",
+        [](double s) { return s > 0 && s <= maxSampleCount; },
+        "The number of samples must be above 0 and at most 100000.");
 }
 
 std::optional<int> askPairSamples() {
-    std::ostream& out = console::out();
-    out << "PCF Function loaded" << '\n'
-        << '\n'
-        << "Enter number of samples along Rapar" << std::flush;
-    const std::optional<int> samples =
-        console::askIntWhere([](int s) { return s >= 1 && s <= maxSampleCount; },
-                             "The number of samples must be a whole number from 1 to 100000.",
-                             "Enter number of samples along Rapar");
-    if (!samples) {
-        console::reportCancelled();
-        return std::nullopt;
-    }
-    out << '\n' << "Calculating..." << '\n' << '\n' << std::flush;
+    console::out() << "PCF Function loaded" << '\n' << '\n';
+    const std::optional<int> samples = console::ask<int>(
+        "Enter number of samples along Rapar", [](int s) { return s >= 1 && s <= maxSampleCount; },
+        "The number of samples must be a whole number from 1 to 100000.");
+    if (samples) console::out() << "Calculating..." << '\n' << '\n' << std::flush;
     return samples;
 }
 

@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -66,8 +67,10 @@ void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales&
         glPushMatrix();
         translateTo(p, scales.position);
         // The colour is emitted, so marked grains (dead, selected, highlighted) stand out.
-        const GLfloat emission[4] = {static_cast<GLfloat>(p.rgb[0]), static_cast<GLfloat>(p.rgb[1]),
-                                     static_cast<GLfloat>(p.rgb[2]), 1.0f};
+        const std::array<double, 3> colour = displayColour(p);
+        const GLfloat emission[4] = {static_cast<GLfloat>(colour[0]),
+                                     static_cast<GLfloat>(colour[1]),
+                                     static_cast<GLfloat>(colour[2]), 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
         const double radius = p.rad * scales.radius;
         if (mode == DustDraw::Wire) {

@@ -1,0 +1,169 @@
+// The initial cloud: seeds, the order of the random draws, the crystal lattice and the parked
+// dead particles; a set-up that would not fit in memory.
+#include "setup/setup.h"
+
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_rng.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "setup/configuration.h"
+#include "setup/derived.h"
+#include "sim/constants.h"
+#include "sim/simulation.h"
+#include "tests/support/test_support.h"
+
+namespace qv {
+namespace {
+
+// The default render (grains of 1 micron at 300 K, Γ 500, 10000 electrons each) with `live`
+// grains and `deadCount` dead particles.
+Simulation prepareRender(int live, int deadCount) {
+    Simulation sim;
+    applyRenderDefaults(sim);
+    sim.reserve.numDeadParticles = deadCount;
+    sim.numParticles = live + deadCount;
+    sim.run.baseName = "cloud";
+    computeDerivedQuantities(sim);
+    return sim;
+}
+
+void configureQuietly(Simulation& sim) {
+    test::ScriptedConsole console("");
+    configureInitialParticles(sim);
+}
+
+TEST(InitialConfiguration, DrawsFollowTheFixedOrderAndTheDeadWaitAboveTheApparatus) {
+    test::Sandbox box;
+    Simulation sim = prepareRender(0, 0);
+    configureQuietly(sim);  // no slots: harmless
+    EXPECT_EQ(test::readFile("cloudRdistribution.xls"), "");
+    sim = prepareRender(5, 1);
+    sim.run.randomSeed = 21;
+    sim.switches.speedDistributionOn = 1;
+    sim.clock.framesToCalculate = 100;
+    sim.clock.analysisFreq = 30;
+    ::setenv("GSL_RNG_SEED", "987654", 1);  // the run's own seed counts, not the environment's
+    configureQuietly(sim);
+    ::unsetenv("GSL_RNG_SEED");
+    const std::string radii = test::readFile("cloudRdistribution.xls");
+    std::istringstream rdistribution(radii);
+
+    // The same sequence drawn by hand: polar angle, azimuth, radius by rejection, then the three
+    // velocity components, slot after slot; the dead slot draws too, before it is parked.
+    gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
+    gsl_rng_set(rng, 21);
+    const double sigma = std::sqrt(boltzmannConstant * sim.model.dustTemperature /
+                                   (sim.model.groupMass * electronMass));
+    for (int i = 0; i < 6; ++i) {
+        const double theta = std::acos(2 * gsl_rng_uniform(rng) - 1);
+        const double phi = 2 * gsl_rng_uniform(rng) * pi - pi;
+        double u3, u4;
+        do {
+            u3 = gsl_rng_uniform(rng);
+            u4 = gsl_rng_uniform(rng);
+        } while (u3 * u3 <= u4);
+        const double r = u3 * sim.model.apparatusRadius;
+        double v[3], listed = -1;
+        for (double& vj : v) vj = gsl_ran_gaussian(rng, sigma) / sim.model.electronThermalSpeed;
+        rdistribution >> listed;
+        EXPECT_NEAR(listed, r, 5e-6 * r) << i;
+        EXPECT_DOUBLE_EQ(sim.arrays.speedTable[i],
+                         std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]))
+            << i;
+        // Radius, mass, charge and colour: one group of identical grains; the dead particle
+        // waits at rest at 1.5 Rapar on y.
+        const Particle& p = sim.arrays.particleArray[i];
+        const std::vector<double> seen = {p.radius(),    p.mass(),      p.charge(),
+                                          p.colour(0),   p.colour(1),   p.colour(2),
+                                          p.position(0), p.position(1), p.position(2)};
+        EXPECT_EQ(p.isDeadParticle(), i == 5);
+        if (i == 5) {
+            EXPECT_EQ(seen, (std::vector<double>{sim.model.grainRadius, 0, 0, 1, 0, 0.5, 0,
+                                                 1.5 * sim.model.apparatusRadius, 0}));
+            EXPECT_EQ(p.speed(), 0);
+            break;
+        }
+        EXPECT_EQ(seen,
+                  (std::vector<double>{sim.model.grainRadius, sim.model.groupMass, -10000, 0, 0, 0,
+                                       r * std::sin(theta) * std::cos(phi),
+                                       r * std::sin(theta) * std::sin(phi), r * std::cos(theta)}))
+            << i;
+        for (int j = 0; j < 3; ++j) EXPECT_DOUBLE_EQ(p.velocity(j), v[j]) << i << " " << j;
+    }
+    gsl_rng_free(rng);
+    // Speeds of the initial block only, in floor(100 / 30) + 1 blocks.
+    ASSERT_EQ(sim.arrays.speedTable.size(), 6u * 4);
+    EXPECT_TRUE(std::all_of(sim.arrays.speedTable.begin() + 6, sim.arrays.speedTable.end(),
+                            [](double s) { return s == 0; }));
+    EXPECT_EQ(sim.arrays.forceArray.size(), 3u * 6);
+    // Later averages leave the parked particle out.
+    const double mass = sim.model.groupMass;
+    reportAverages(sim);
+    EXPECT_EQ(sim.model.grainMass, mass);
+    EXPECT_EQ(sim.model.grainCharge, -10000.0);
+    // The same seed draws the same cloud; the radii file grows with each render.
+    configureQuietly(sim);
+    EXPECT_EQ(test::readFile("cloudRdistribution.xls"), radii + radii);
+}
+
+TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar) {
+    test::Sandbox box;
+    Simulation sim;
+    applyCrystalDefaults(sim);
+    sim.run.runMode = RunMode::Crystal;
+    sim.run.baseName = "crystal";
+    computeDerivedQuantities(sim);
+    const double bigR = sim.model.apparatusRadius;
+    const double a = bigR / 20;  // the lattice's sphere radius
+    const double layer = std::sqrt(8.0 / 3.0) * a;
+    const double s3 = std::sqrt(3.0);
+    configureQuietly(sim);
+    const auto& g = sim.arrays.particleArray;
+    // Offsets from the corner (-R, -R, -R): columns along z, rows along y, blocks of 400 along
+    // x; odd columns and odd blocks sit in the hollows.
+    const double corner[5][4] = {{0, 0, 0, 0},
+                                 {1, a, a / s3, layer},
+                                 {20, 0, 2 * a, 0},
+                                 {400, s3 * a, a, 0},
+                                 {7999, 19 * s3 * a + a, 39 * a + a / s3, 19 * layer}};
+    for (const auto& c : corner) {
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(g[int(c[0])].position(k), c[k + 1] - bigR, 1e-9 * bigR) << c[0] << " " << k;
+        }
+    }
+    // Within a block of 400 the spheres of radius a touch their neighbours and never overlap.
+    for (int i = 0; i < 400; ++i) {
+        double nearest = 1e300;
+        for (int j = 0; j < 400; ++j) {
+            if (j != i) nearest = std::min(nearest, g[i].distanceTo(g[j]));
+        }
+        EXPECT_NEAR(nearest, 2 * a, 1e-9 * a) << i;
+    }
+    EXPECT_TRUE(std::all_of(g.begin(), g.begin() + 8000,
+                            [a](const Particle& p) { return p.radius() == a && p.speed() == 0; }));
+    EXPECT_TRUE(g[8000].isDeadParticle());
+    EXPECT_DOUBLE_EQ(g[8000].position(1), 1.5 * bigR);
+    EXPECT_DOUBLE_EQ(sim.model.apparatusRadius, bigR * std::sqrt(8.0 / 3.0) / 2);
+    EXPECT_EQ(sim.model.stepMultiplier, 1.0);  // the crystal steps at the derived time step
+}
+
+// A speed table of 1e9 frames for 100000 slots fits in no memory: the set-up says so.
+TEST(SetUp, ASpeedTableBeyondMemoryIsRefused) {
+    test::Sandbox box;
+    Simulation sim;
+    OutputFile dataSet;
+    test::ScriptedConsole console(
+        "1\n0\nrun\n13\n0\n100000\n1000000000\n300\n500\n10000\n5\n1\n1\n1\n1\n");
+    EXPECT_THROW(runSetUp(sim, dataSet, false), test::ProgramExit);
+    EXPECT_NE(console.output().find("speed table would need"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv
