@@ -264,8 +264,8 @@ void placeCameraTarget(double& phi, double theta, const float eye[3], float targ
     } else if (phi < -2 * pi) {
         phi += 2 * pi;
     }
-    const double direction[3] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
-                                 -std::cos(phi)};
+    const double direction[] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
+                                -std::cos(phi)};
     for (int i = 0; i < 3; ++i) {
         target[i] = static_cast<float>(eye[i] + kTargetDistance * direction[i]);
     }

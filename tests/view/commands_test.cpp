@@ -232,7 +232,7 @@ const Case kCases[] = {
     // One shot a frame at Rapar * speed per time step; the frame is marked with the reserve empty.
     {"Insert^2", "frame=12 speed=0.02"}, {"Insert", "frame=12 fired=12"},
     {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
-    {"F"}, {"q", "", "2\n"}, {"C", "cooling=2 ccple=77"}, {"C", "", "250.5\n"},
+    {"F"}, {"q", "", "2\n"}, {"C", "cooling=2 ccple=77"}, {"C", "", "250.5\n"}, {"f", "firing=0"},
     {"C", "", "0\n-3\nlots\n120\n"}, {"C"},
     // Help, and the parameters in six digits with no probe, one in slot 3, slot 0 (none for the
     // listing) and beyond the array.
@@ -258,7 +258,7 @@ const Case kCases[] = {
     // lower bound; the scan asks for its angles only when switched on.
     {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
     {"M22 M19 M25^2", "mode=1"}, {"M25", "mode=1 probe=0"}, {"M32^6", "mode=1"},
-    {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"}, {"M13", "mode=1", "0\n0.5\n"},
+    {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"}, {"M13", "mode=1", "0\n0.5\n"}, {"M21", "mode=1"},
     // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
     {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"}, {"M20", "fullscreen=1 width=500"},
     {"M20", "fullscreen=0 width=500"}, {"M25", "mode=1 probe=4 text=0"},
