@@ -181,15 +181,13 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
             view.shellViewRadius += rapar / 40;
             break;
         case '-':
-            view.shellViewRadius -= rapar / 40;
-            if (view.shellViewRadius < 0) view.shellViewRadius = 0;
+            view.shellViewRadius = std::max(view.shellViewRadius - rapar / 40, 0.0);
             break;
         case '>':
             view.shellViewWidth += rapar / 400;
             break;
         case '<':
-            view.shellViewWidth -= rapar / 400;
-            if (view.shellViewWidth < 0) view.shellViewWidth = 0;
+            view.shellViewWidth = std::max(view.shellViewWidth - rapar / 400, 0.0);
             break;
         case 'C':
             toggleSmartCooling(sim);

@@ -228,7 +228,7 @@ const Case kCases[] = {
     {"1^2", "probe=4"}, {"1^2 7^3", "probe=4"}, {"1^2 0", "probe=4"},
     {"5 6^2 4 9 3^2 8^3 2", "probe=0"},
     // The selection walks over every slot and wraps; the slot left is painted black.
-    {"Space^5"}, {"Space^7"}, {"BS^2"}, {"Space BS", "n=0"}, {"Space", "n=1"}, {"Space", "n=8"},
+    {"Space^5"}, {"Space^7"}, {"BS^2"}, {"Space BS"}, {"Space", "n=1"}, {"Space", "n=8"},
     // One shot a frame at Rapar * speed per time step; the frame is marked with the reserve empty.
     {"Insert^2", "frame=12 speed=0.02"}, {"Insert", "frame=12 fired=12"},
     {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
@@ -261,7 +261,7 @@ const Case kCases[] = {
     {"M21 M21 M26", "mode=1", "4\n4\n-0.1\n0\n"}, {"M13", "mode=1", "0\n0.5\n"}, {"M21", "mode=1"},
     // Full screen fills the screen of an open window, then returns to 900; Quit closes it.
     {"M20", "open=1 window=7"}, {"M20^2 M0", "open=1 window=7"}, {"M20", "fullscreen=1 width=500"},
-    {"M20", "fullscreen=0 width=500"}, {"M25", "mode=1 probe=4 text=0"},
+    {"M20", "fullscreen=0 width=500"}, {"M25", "mode=1 probe=4 text=0"}, {"M21", "mode=1 scan=0"},
     // clang-format on
 };
 
