@@ -4,6 +4,7 @@
 // Only the key codes come from GLUT; nothing here calls into it.
 #include <GL/freeglut_std.h>
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -61,8 +62,7 @@ void specialKeyHandler(Simulation& sim, ViewState& view, int key, int /*x*/, int
             view.slowMotionDelay += 10;
             break;
         case GLUT_KEY_F4:
-            view.slowMotionDelay -= 10;
-            if (view.slowMotionDelay < 0) view.slowMotionDelay = 0;
+            view.slowMotionDelay = std::max(view.slowMotionDelay - 10, 0);
             break;
         case GLUT_KEY_F5:
             analyseStructureByHand(sim);

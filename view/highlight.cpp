@@ -22,9 +22,10 @@ std::optional<int> askInt(const std::string& prompt) {
     return console::ask<int>(prompt + "\n");
 }
 
+// Every place is built with both values; slot -1 holds no slot yet.
 struct Place {
-    int slot = -1;
-    double distance = 0;
+    int slot;
+    double distance;
 };
 
 }  // namespace

@@ -2,9 +2,11 @@
 // the same without a window. The function and arrow keys are in function_keys.cpp.
 #include "view/keys.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -38,10 +40,10 @@ void resetView(ViewState& view) {
     const ViewState initial{};
     view.targetPhi = 0;
     view.targetTheta = 0;
-    for (int i = 0; i < 3; ++i) {
-        view.cameraTarget[i] = initial.cameraTarget[i];
-        view.cameraEye[i] = initial.cameraEye[i];
-    }
+    std::copy(std::begin(initial.cameraTarget), std::end(initial.cameraTarget),
+              std::begin(view.cameraTarget));
+    std::copy(std::begin(initial.cameraEye), std::end(initial.cameraEye),
+              std::begin(view.cameraEye));
     view.sceneRotX = 0;
     view.sceneRotY = 0;
     view.playStep = 1;
@@ -79,7 +81,8 @@ void paint(Particle& p, double r, double g, double b) {
 // left behind is painted black whatever colour it had.
 void moveSelection(Simulation& sim, ViewState& view, int step) {
     const int n = sim.numParticles;
-    if (n <= 0 || !slotExists(sim, n - 1)) return;
+    // No slots, or fewer than the count says: nothing to walk over.
+    if (!slotExists(sim, n - 1)) return;
     int& selected = view.highlightedParticle;
     if (slotExists(sim, selected)) paint(sim.arrays.particleArray[selected], 0, 0, 0);
     selected += step;
@@ -179,15 +182,13 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
             view.shellViewRadius += rapar / 40;
             break;
         case '-':
-            view.shellViewRadius -= rapar / 40;
-            if (view.shellViewRadius < 0) view.shellViewRadius = 0;
+            view.shellViewRadius = std::max(view.shellViewRadius - rapar / 40, 0.0);
             break;
         case '>':
             view.shellViewWidth += rapar / 400;
             break;
         case '<':
-            view.shellViewWidth -= rapar / 400;
-            if (view.shellViewWidth < 0) view.shellViewWidth = 0;
+            view.shellViewWidth = std::max(view.shellViewWidth - rapar / 400, 0.0);
             break;
         case 'C':
             toggleSmartCooling(sim);
@@ -213,7 +214,7 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
 
 // The probe is immovable, so the digit keys place it and set its charge by hand.
 void probeKey(Simulation& sim, unsigned char key) {
-    if (sim.reserve.probeIndex < 0 || !slotExists(sim, sim.reserve.probeIndex)) return;
+    if (!slotExists(sim, sim.reserve.probeIndex)) return;  // no probe, or none in the array
     Particle& probe = sim.arrays.particleArray[sim.reserve.probeIndex];
     const double move = 0.01 * sim.model.apparatusRadius;
     // The mean grain charge is negative: subtracting it raises the probe's charge.
@@ -262,8 +263,8 @@ void placeCameraTarget(double& phi, double theta, const float eye[3], float targ
     } else if (phi < -2 * pi) {
         phi += 2 * pi;
     }
-    const double direction[3] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
-                                 -std::cos(phi)};
+    const double direction[] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
+                                -std::cos(phi)};
     for (int i = 0; i < 3; ++i) {
         target[i] = static_cast<float>(eye[i] + kTargetDistance * direction[i]);
     }
