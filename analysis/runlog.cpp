@@ -97,7 +97,7 @@ void writeDataRow(Simulation& sim, const StepReport& report) {
       << sim.thermostat.temperatureRatio << '\t' << sim.thermostat.ccple << '\t'
       << sim.energies.kineticEnergy << '\t' << sim.energies.pairEnergy << '\t'
       << sim.energies.apparatusEnergy << '\t' << total << '\t' << sim.thermostat.ccpleTarget << '\t'
-      << coolingCode(sim.thermostat.state) << '\n';
+      << coolingCode(sim.thermostat.coolingState) << '\n';
 }
 
 void printStatusLine(const Simulation& sim) {

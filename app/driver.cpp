@@ -101,18 +101,18 @@ void smartCoolingSchedule(Simulation& sim) {
 
     if ((divisionEnd && c < end) || c == 1) {
         runStructureAnalyses(sim);
-        t.state = CoolingState::Steering;
+        t.coolingState = CoolingState::Steering;
         announceTarget(t.ccpleTarget - t.scheduleStep);
         t.ccpleTarget -= t.scheduleStep;
     } else if (divisionEnd) {
         // Past the minimum the schedule walks back up.
         runStructureAnalyses(sim);
-        t.state = CoolingState::Steering;
+        t.coolingState = CoolingState::Steering;
         announceTarget(t.ccpleTarget + t.scheduleStep);
         t.ccpleTarget += t.scheduleStep;
     } else {
         // Middle of a division: let the cloud settle without the thermostat.
-        t.state = CoolingState::Off;
+        t.coolingState = CoolingState::Off;
         console::out() << '\n' << "Smart cooling is off" << '\n' << '\n';
     }
 }
@@ -120,7 +120,7 @@ void smartCoolingSchedule(Simulation& sim) {
 void autoFiring(Simulation& sim) {
     const int c = sim.clock.currentFrame;
     DeadReserve& reserve = sim.reserve;
-    const bool targetHeld = sim.thermostat.state == CoolingState::TargetReached;
+    const bool targetHeld = sim.thermostat.coolingState == CoolingState::TargetReached;
     const bool noneInFlight = reserve.autoFiringStartDead == reserve.numDeadParticles;
     const bool compensate = sim.switches.compensateDeadAddition;
     if (targetHeld && (noneInFlight || compensate)) {

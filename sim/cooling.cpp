@@ -33,7 +33,7 @@ void updateCcpleAverage(Thermostat& t) {
 
 void setCcpleTarget(Simulation& sim, double target) {
     sim.thermostat.ccpleTarget = target;
-    sim.thermostat.state = CoolingState::Steering;
+    sim.thermostat.coolingState = CoolingState::Steering;
     sim.reserve.autoFiringStartDead = sim.reserve.numDeadParticles;
 }
 

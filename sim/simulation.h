@@ -78,7 +78,7 @@ struct Thermostat {
     std::array<double, 10> ccpleHistory{};
     double ccpleHistoryIndex = 0;
     double ccpleAverage = 0;
-    CoolingState state = CoolingState::Off;
+    CoolingState coolingState = CoolingState::Off;
     double coolingTolerance = 0.01;
 
     int scheduleDivisions = 0;

@@ -80,19 +80,20 @@ void sweepPairs(Simulation& sim, int live) {
 double resetEnergiesAndUpdateCoolingState(Simulation& sim) {
     sim.energies = Energies{};
     Thermostat& t = sim.thermostat;
-    if (t.state == CoolingState::Off) return 0.0;
+    if (t.coolingState == CoolingState::Off) return 0.0;
     const double error = std::abs(t.ccpleAverage - t.ccpleTarget) / t.ccpleTarget;
     // A target of 0 (or an average that is not a number yet) gives no relative error to steer
     // by: the state stays as it is and the thermostat exerts no force.
     if (!std::isfinite(error)) return 0.0;
-    t.state = t.coolingTolerance >= error ? CoolingState::TargetReached : CoolingState::Steering;
+    t.coolingState =
+        t.coolingTolerance >= error ? CoolingState::TargetReached : CoolingState::Steering;
     return error;
 }
 
 FrameKind classifyFrame(const Simulation& sim) {
     if (isSamplingFrame(sim)) return FrameKind::Sampling;
     // While the thermostat acts it needs a fresh coupling every frame.
-    if (sim.thermostat.state == CoolingState::Steering ||
+    if (sim.thermostat.coolingState == CoolingState::Steering ||
         isMultiple(sim.clock.currentFrame, sim.clock.coolingSampleFreq))
         return FrameKind::Temperature;
     return FrameKind::Plain;
@@ -108,7 +109,7 @@ double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame
     model.timeStep = sim.model.timeStep;
     model.pairForces = sim.switches.pairInteractionOn;
     model.apparatusField = sim.switches.apparatusFieldOn;
-    model.thermostat = sim.thermostat.state == CoolingState::Steering;
+    model.thermostat = sim.thermostat.coolingState == CoolingState::Steering;
     model.thermostatError = coolingError;
     model.thermostatHeats = sim.thermostat.ccpleAverage > sim.thermostat.ccpleTarget;
     model.samplingFrame = frame == FrameKind::Sampling;
@@ -161,7 +162,7 @@ StepReport timeStepOnce(Simulation& sim) {
         report.temperatureRatio = sim.thermostat.temperatureRatio;
         report.ccple = sim.thermostat.ccple;
     }
-    if (report.frame == FrameKind::Temperature && sim.thermostat.state != CoolingState::Off)
+    if (report.frame == FrameKind::Temperature && sim.thermostat.coolingState != CoolingState::Off)
         updateCcpleAverage(sim.thermostat);
     if (report.frame == FrameKind::Sampling) {
         const std::size_t slots = std::min(static_cast<std::size_t>(std::max(sim.numParticles, 0)),
@@ -175,7 +176,7 @@ StepReport timeStepOnce(Simulation& sim) {
 }
 
 void completeSamplingFrame(Simulation& sim, const StepReport& report) {
-    if (report.frame == FrameKind::Sampling && sim.thermostat.state != CoolingState::Off)
+    if (report.frame == FrameKind::Sampling && sim.thermostat.coolingState != CoolingState::Off)
         updateCcpleAverage(sim.thermostat);
 }
 

@@ -93,7 +93,7 @@ void moveSelection(Simulation& sim, ViewState& view, int step) {
 // Off starts steering; steering or holding the target switches it off.
 void toggleSmartCooling(Simulation& sim) {
     std::ostream& out = console::out();
-    CoolingState& state = sim.thermostat.state;
+    CoolingState& state = sim.thermostat.coolingState;
     if (state != CoolingState::Off) {
         out << '\n' << "Smart cooling is off" << '\n' << '\n' << std::flush;
         state = CoolingState::Off;

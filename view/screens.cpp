@@ -76,7 +76,7 @@ void showParameters(const Simulation& sim, const ViewState& view) {
     out << "Mass of Part : " << sim.model.grainMass
         << " : Number Density : " << sim.model.numberDensity << '\n';
     out << "Average charge on part : " << sim.model.grainCharge
-        << " : Cooling (1=yes) : " << coolingCode(sim.thermostat.state) << '\n';
+        << " : Cooling (1=yes) : " << coolingCode(sim.thermostat.coolingState) << '\n';
     out << "Inter-particle distance : " << sim.model.interparticleDistance
         << "   :  N : " << sim.model.debyeSphereCount << '\n';
     // A probe slot outside the array (no particles loaded) has no charge to show.

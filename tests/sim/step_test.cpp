@@ -74,7 +74,7 @@ TEST(TimeStep, ThermostatMeasuresEveryFrameAndSpeedsUpTooColdGrainsAndSlowsTheOt
         p[0].vel[0] = 3, p[1].vel[0] = 4, p[2].vel[0] = 100;
         sim.thermostat = {.ccpleTarget = c.target,
                           .ccpleAverage = c.average,
-                          .state = S::Steering,
+                          .coolingState = S::Steering,
                           .coolingTolerance = c.tolerance};
         sim.model.timeStep = c.timeStep;
         sim.clock.currentFrame = 7;
@@ -82,7 +82,7 @@ TEST(TimeStep, ThermostatMeasuresEveryFrameAndSpeedsUpTooColdGrainsAndSlowsTheOt
         const StepReport r = timeStepOnce(sim);
         EXPECT_NEAR(p[0].vel[0], 3 * c.factor, 1e-14);
         EXPECT_EQ(p[2].vel[0], 100);
-        EXPECT_EQ(sim.thermostat.state, c.stateAfter);
+        EXPECT_EQ(sim.thermostat.coolingState, c.stateAfter);
         EXPECT_EQ(r.frame, c.stateAfter == S::Steering ? FrameKind::Temperature : FrameKind::Plain);
         if (r.frame == FrameKind::Plain) continue;  // a cloud at its target is measured less often
         const double ratio = (7.0 / 3) * (7.0 / 3) * 2 / 3;
@@ -140,7 +140,7 @@ TEST(Driver, SamplingFrameOutputs) {
         sim.switches.automatedAnalysis = c == 1;
         sim.switches.autoFiringOn = c == 2;
         sim.thermostat = {.ccpleAverage = 7,
-                          .state = CoolingState::TargetReached,
+                          .coolingState = CoolingState::TargetReached,
                           .scheduleDivisions = 3,
                           .scheduleDivisionLength = 50};
         sim.clock.framesToCalculate = 1000;
@@ -165,7 +165,8 @@ TEST(Thermostat, RingOfTenTargetAndRescale) {
     Simulation sim = makeSim({{0, 0, 0}, {1, 0, 0}}, 1);
     for (int i = 0; i < 3; ++i) sim.arrays.particleArray[i].vel[i] = 0.1 * (i + 1);
     setCcpleTarget(sim, 75);
-    EXPECT_TRUE(sim.thermostat.ccpleTarget == 75 && sim.thermostat.state == CoolingState::Steering);
+    EXPECT_TRUE(sim.thermostat.ccpleTarget == 75 &&
+                sim.thermostat.coolingState == CoolingState::Steering);
     EXPECT_EQ(sim.reserve.autoFiringStartDead, 1);
     sim.thermostat.temperatureRatio = 300 / sim.model.plasmaTemperature;  // 300 K measured
     rescaleTemperature(sim, measuredTemperature(sim), 75);  // every slot, dead particles too
@@ -194,7 +195,7 @@ TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
             if (!box.console.output().empty())
                 transcript << frame << ":" << box.console.output() << "target "
                            << sim.thermostat.ccpleTarget << ", state "
-                           << coolingCode(sim.thermostat.state) << "\n";
+                           << coolingCode(sim.thermostat.coolingState) << "\n";
         }
     }
     test::expectGolden("smart_cooling.txt", transcript.str());
@@ -214,7 +215,7 @@ TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
                  {S::TargetReached, 327, -1, 5, 26, 5}, {S::TargetReached, 51, 1, 9, 26, 5},
                  {S::TargetReached, 52, 1, 9, 52, 4}};
     for (const auto& c : cases) {
-        sim.thermostat.state = c.state, sim.clock.currentFrame = c.frame;
+        sim.thermostat.coolingState = c.state, sim.clock.currentFrame = c.frame;
         sim.switches.compensateDeadAddition = c.compensate > 0,
         sim.reserve.autoFiringStartDead = c.startDead;
         autoFiring(sim);

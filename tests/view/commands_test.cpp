@@ -119,7 +119,7 @@ struct Scene {
             &v.cameraTarget[2], &v.cameraEye[0], &v.cameraEye[1], &v.cameraEye[2], &v.sceneRotX,
             &v.sceneRotY, &v.shellViewRadius, &v.shellViewWidth, &sim.run.runMode, &v.playStep,
             &v.savedPlayStep, &v.slowMotionDelay, &s.apparatusFieldOn, &s.pairInteractionOn,
-            &v.equalMagnification, &s.velocityTrackingOn, &sim.thermostat.state,
+            &v.equalMagnification, &s.velocityTrackingOn, &sim.thermostat.coolingState,
             &sim.thermostat.ccpleTarget, &s.autoFiringOn, &v.highlightedParticle,
             &sim.clock.currentFrame, &d.lastFireFrame, &d.numDeadParticles, &sim.numParticles,
             &d.deadSpeedFraction, &d.probeIndex, &sim.tracker.trackedCount,
