@@ -205,8 +205,7 @@ void askContinuation(Simulation& sim) {
         "The new time step must be " + describe(kPositive) + " and move no grain more than " +
             num(kSigned.largest) + " in one step: please enter another factor");
     sim.model.timeStep *= factor;
-    clock.numWrittenFrames = clock.framesToCalculate / clock.writeFreq;
-    clock.framesToCalculate = clock.numWrittenFrames * clock.writeFreq;
+    roundToWriteIntervals(clock);
 }
 
 }  // namespace

@@ -17,12 +17,6 @@
 namespace qv {
 namespace {
 
-// The file counts of a render: only whole write intervals are rendered.
-void roundToWriteIntervals(RunClock& clock) {
-    clock.numWrittenFrames = clock.framesToCalculate / clock.writeFreq;
-    clock.framesToCalculate = clock.numWrittenFrames * clock.writeFreq;
-}
-
 // A render counts its frames in an int and goes one past the last before it ends.
 constexpr std::int64_t kMaxFrames = INT_MAX - 1;
 

@@ -69,6 +69,13 @@ struct RunClock {
     int writeFreq = 4;
 };
 
+// Only whole write intervals are rendered: the frames are cut to a multiple of the write
+// frequency, and the frames written counted.
+inline void roundToWriteIntervals(RunClock& clock) {
+    clock.numWrittenFrames = clock.framesToCalculate / clock.writeFreq;
+    clock.framesToCalculate = clock.numWrittenFrames * clock.writeFreq;
+}
+
 // The measured temperature and coupling, the feedback thermostat steering the coupling, and the
 // smart cooling schedule that moves its target.
 struct Thermostat {
