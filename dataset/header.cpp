@@ -8,7 +8,7 @@ namespace qv::dataset {
 
 bool fits(double v, const Range& r) {
     if (v == 0) return r.zero;
-    if (v < 0 && !r.negative) return false;
+    if (std::signbit(v) && !r.negative) return false;
     const double size = std::abs(v);
     return size >= kSmallest && size <= r.largest;
 }

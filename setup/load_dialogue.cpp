@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <new>
+#include <exception>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -124,12 +124,9 @@ bool loadFramesOnce(Simulation& sim, const LoadOptions& options) {
     std::vector<double> store;
     try {
         store.reserve(capacity * h.slots * 3);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {  // bad_alloc, or length_error beyond any vector
         reportProblem(name, {1, "its " + std::to_string(capacity) + " frames of " +
                                     std::to_string(h.slots) + " slots do not fit in memory"});
-        return false;
-    } catch (const std::length_error&) {
-        reportProblem(name, {1, "its frames do not fit in memory"});
         return false;
     }
     dataset::Problem problem;

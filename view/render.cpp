@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <climits>
 #include <cmath>
-#include <cstdio>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 #include <string>
 
 #include "sim/simulation.h"
@@ -124,12 +125,13 @@ void drawScreenTexts(const Simulation& sim, const ViewState& view, double d) {
 std::string truncatedValueText(double value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    const double whole = std::trunc(value);
-    if (whole >= INT_MIN && whole <= INT_MAX) return std::to_string(static_cast<int>(whole));
-    // Beyond an int the whole number is still written out, digit for digit.
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.0f", whole);
-    return buffer;
+    // Adding 0 turns the -0 of a small negative value into 0. Beyond an int the whole number is
+    // still written out, digit for digit.
+    const double whole = std::trunc(value) + 0.0;
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::fixed << std::setprecision(0) << whole;
+    return text.str();
 }
 
 double secondsSinceRedrawEnded(const ViewState& view) {

@@ -28,6 +28,7 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
          "42 -350 y rest y"},
         {"ten\n1.5x\n7\n", [](std::ostream& o) { o << c::readInt("How many?\n"); }, "7"},
         {"maybe\nn\n", [](std::ostream& o) { o << c::readYesNo("y/n?"); }, "n"},
+        {"maybe\n", [](std::ostream& o) { o << c::readYesNo("y/n?"); }, "exit 1"},
         {"-1\n2.5\n", [&](std::ostream& o) { o << c::prompt<double>("x: ", positive, "no"); },
          "2.5"},
         {"junk", [](std::ostream& o) { o << c::readReal("again\n"); }, "exit 1"},
