@@ -17,7 +17,7 @@ std::istream* inStream = &std::cin;
 std::ostream* outStream = &std::cout;
 ExitHook exitHook;
 
-bool inputEndCancels = false;
+bool inputEndCancels{};  // the set-up ends the program; window commands cancel
 bool inputHasEnded = false;
 
 [[noreturn]] void stopForWantOfInput() {

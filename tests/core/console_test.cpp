@@ -40,6 +40,14 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
              o << *c::askInt() << c::askYesNo("?\n").has_value() << c::inputEnded();
          },
          "301"},
+        {"0\n",
+         [&](std::ostream& o) {
+             c::setInputEndCancels(true);
+             o << c::ask<double>("x? ", positive, "no").has_value() << c::askInt().has_value()
+               << c::askReal().has_value();
+         },
+         "000"},
+        {"-2\n5\n", [&](std::ostream& o) { o << *c::ask<int>("n? ", positive, "no"); }, "5"},
     };
     std::ostringstream transcript;
     for (const auto& k : cases) {

@@ -120,6 +120,14 @@ TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar
     sim.run.runMode = RunMode::Crystal;
     sim.run.baseName = "crystal";
     computeDerivedQuantities(sim);
+    std::ostringstream set;  // the crystal's defaults and what the plasma makes of them
+    set << sim.numParticles << ' ' << sim.reserve.numDeadParticles << ' '
+        << sim.clock.framesToCalculate << ' ' << sim.clock.writeFreq << ' '
+        << sim.clock.analysisFreq << ' ' << sim.clock.numWrittenFrames << ' '
+        << sim.model.dustTemperature << ' ' << sim.thermostat.ccple << ' '
+        << sim.thermostat.ccpleTarget << ' ' << sim.model.grainCharge << ' '
+        << sim.model.apparatusRadius << ' ' << sim.model.timeStep;
+    EXPECT_EQ(set.str(), "8001 1 10000 10000 10000 1 300 300 300 -10000 692.897 3.77063e+07");
     const double bigR = sim.model.apparatusRadius;
     const double a = bigR / 20;  // the lattice's sphere radius
     const double layer = std::sqrt(8.0 / 3.0) * a;

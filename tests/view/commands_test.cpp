@@ -131,7 +131,8 @@ struct Scene {
             &v.windowHeight, &s.compensateDeadAddition, &v.windowOpen, &v.windowId, &v.sliceMin,
             &v.sliceMax, &sim.model.debyeSphereCount, &sim.model.grainMass, &s.automatedAnalysis,
             &sim.clock.simTime, &sim.clock.framesToCalculate, &sim.model.apparatusRadius,
-            &sim.model.grainCharge, &sim.model.grainRadius, &d.deadParkY};
+            &sim.model.grainCharge, &sim.model.grainRadius, &d.deadParkY,
+            &sim.thermostat.temperatureRatio};
         // clang-format on
         std::istringstream names(
             "phi theta tx ty tz ex ey ez rotx roty shellr shellw mode play saved delay "
@@ -140,7 +141,7 @@ struct Scene {
             "massfraction radiusfraction chargefraction wall text fullscreen scan phimin "
             "phimax firingphi tolerance grainscale apparatusscale resolution width height "
             "compensate open window slicemin slicemax nd mass auto time frames rapar charge "
-            "radius park");
+            "radius park tempratio");
         std::map<std::string, Field> named;
         for (std::string name; const Field& f : all) named[(names >> name, name)] = f;
         return named;
@@ -215,6 +216,7 @@ const Case kCases[] = {
     {"p", "play=-3"}, {"p^2", "play=-3"}, {"r^2", "play=2"}, {"r", "play=0 saved=4"},
     {"p r g", "mode=0 play=3"}, {"p r g", "mode=1 play=3"}, {"p r g", "mode=6 play=3"},
     {"g", "", "0\n51\n50\n"}, {"g", "frame=20", "1\n"}, {"g", "frame=20"}, {"g", "frames=0"},
+    {"g", "frames=1", "1\n"},
     // The target is 50 from the eye at (sin phi cos theta, sin phi sin theta, -cos phi); phi
     // wraps after a full circle. F2 looks at the centre and keeps the angles.
     {"w^400"}, {"s^400"}, {"a^90 w^30"}, {"d^180 w^60"}, {"i^2 k^3 l j^2"}, {"+^3 -"},
@@ -254,6 +256,7 @@ const Case kCases[] = {
     {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n"}, {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n"},
     // Structure by hand (a replay sets its clock), quiet while the schedule drives it.
     {"F5", "frame=6", "0\n100001\n100000\n0\n100001\n1\n"}, {"F5", "auto=1"}, {"F6"},
+    {"F6", "tempratio=0.001", "0\n"},
     // The probe text rides on the Gamma text (19), only with a probe; the resolution has no
     // lower bound; the scan asks for its angles only when switched on.
     {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
