@@ -29,25 +29,27 @@ void announceTarget(double target) {
     console::out() << '\n' << "Smart cooling is on (Target: " << target << " )" << '\n' << '\n';
 }
 
-// What every step relies on, checked where it is cheap: in debug and sanitizer builds only.
-void checkInvariants([[maybe_unused]] const Simulation& sim) {
-#ifndef NDEBUG
+}  // namespace
+
+const char* invariantBreach(const Simulation& sim) {
     const int slots = sim.numParticles;
     const int waiting = sim.reserve.numDeadParticles;
-    assert(0 <= waiting && waiting <= slots &&
-           static_cast<std::size_t>(slots) <= sim.arrays.particleArray.size());
+    if (waiting < 0 || waiting > slots ||
+        static_cast<std::size_t>(slots) > sim.arrays.particleArray.size())
+        return "the counts do not fit the slots";
     int waitingRoles = 0;
     for (int s = 0; s < slots; ++s) {
         const Particle& p = sim.arrays.particleArray[static_cast<std::size_t>(s)];
         if (p.role == Role::WaitingDead) ++waitingRoles;
         if (s >= slots - waiting) continue;
-        for (int c = 0; c < 3; ++c) assert(std::isfinite(p.pos[c]) && std::isfinite(p.vel[c]));
+        for (int c = 0; c < 3; ++c) {
+            if (!std::isfinite(p.pos[c]) || !std::isfinite(p.vel[c]))
+                return "a live value is not finite";
+        }
     }
-    assert(waitingRoles == waiting);  // live + waiting = slots
-#endif
+    if (waitingRoles != waiting) return "live + waiting is not the number of slots";
+    return nullptr;
 }
-
-}  // namespace
 
 void writeStepOutputs(Simulation& sim, const StepReport& report) {
     for (const Particle& escaped : report.escaped) writeDetectorRow(sim, escaped);
@@ -73,7 +75,8 @@ void writeStepOutputs(Simulation& sim, const StepReport& report) {
 }
 
 void renderStep(Simulation& sim, OutputFile& dataSet) {
-    checkInvariants(sim);
+    // Cheap enough for debug and sanitizer builds, not for every step of a release render.
+    assert(invariantBreach(sim) == nullptr);
     // The frame stored is the state before this call's step.
     if (sim.clock.currentFrame % sim.clock.writeFreq == 0 || sim.clock.currentFrame == 1)
         writeFrame(sim, dataSet);

@@ -15,5 +15,8 @@ void writeStepOutputs(Simulation& sim, const StepReport& report);
 // The automations run before a step.
 void smartCoolingSchedule(Simulation& sim);
 void autoFiring(Simulation& sim);
+// What every step relies on: the counts fit the slots, live + waiting = slots by role, and every
+// live position and velocity is finite. Null when all hold.
+const char* invariantBreach(const Simulation& sim);
 
 }  // namespace qv

@@ -87,11 +87,10 @@ Verdict judgeNumber(const std::string& answer, T& value) {
         return std::string("That number is too ") + (negative ? "small" : "large") +
                "; whole numbers go from -2147483648 to 2147483647.";
     } else {
-        // Beyond the doubles either way: a wider type tells which way.
-        long double wide = 0;
-        const auto [wideEnd, wideEc] = std::from_chars(first, last, wide);
-        const bool tiny = wideEc == std::errc() && wideEnd == last && std::fabs(wide) < 1;
-        if (tiny)
+        // Beyond the doubles either way. strtold saturates, to 0 below and to infinity above,
+        // also beyond the range of long double, where from_chars would give no value at all.
+        const long double wide = std::strtold(std::string(first, last).c_str(), nullptr);
+        if (std::fabs(wide) < 1)
             return "That number is too close to 0; numbers other than 0 are at least 4.94066e-324 "
                    "in size.";
         return std::string("That number is too ") + (negative ? "small" : "large") +

@@ -33,7 +33,7 @@ int askContinueFrame(const Simulation& sim, int maxFrame) {
     const int writeFreq = sim.clock.writeFreq;
     for (;;) {
         const int n = console::readInt(prompt);
-        if (n >= 1 && n <= maxFrame && n / writeFreq >= 2) return n;
+        if (n <= maxFrame && n / writeFreq >= 2) return n;
         out << '\n' << "Error please pick another value" << '\n';
         if (n >= 1 && n <= maxFrame)
             out << "Frame " << n << " is stored frame " << n / writeFreq

@@ -120,6 +120,21 @@ double physicalMemoryBytes() {
     return static_cast<double>(pages) * static_cast<double>(pageSize);
 }
 
+}  // namespace
+
+double setUpBytes(const Simulation& sim) {
+    // The particle and force arrays, and the speed table of one block per analysis frame.
+    const double slots = sim.numParticles;
+    double bytes = slots * (sizeof(Particle) + 3 * sizeof(double));
+    if (sim.switches.speedDistributionOn) {
+        const double blocks = sim.clock.framesToCalculate / sim.clock.analysisFreq + 1;
+        bytes += slots * blocks * sizeof(double);
+    }
+    return bytes;
+}
+
+namespace {
+
 // Why the set-up just answered cannot run, or nothing. `answered` holds the answers before the
 // derived quantities were computed from them.
 std::string setUpProblem(const Simulation& sim, const Simulation& answered) {
@@ -131,13 +146,7 @@ std::string setUpProblem(const Simulation& sim, const Simulation& answered) {
         s << ": please change " << answerToChange(answered) << " and enter the parameters again.";
         return s.str();
     }
-    // The particle and force arrays, and the speed table of one block per analysis frame.
-    const double slots = sim.numParticles;
-    double bytes = slots * (sizeof(Particle) + 3 * sizeof(double));
-    if (sim.switches.speedDistributionOn) {
-        const double blocks = sim.clock.framesToCalculate / sim.clock.analysisFreq + 1;
-        bytes += slots * blocks * sizeof(double);
-    }
+    const double bytes = setUpBytes(sim);
     const double memory = physicalMemoryBytes();
     if (bytes > memory) {
         // What is needed rounded up, what there is rounded down.

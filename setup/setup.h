@@ -15,6 +15,8 @@ void promptParameters(Simulation& sim);
 void applyRenderDefaults(Simulation& sim);
 void applyCrystalDefaults(Simulation& sim);
 void promptCoolingSchedule(Simulation& sim);
+// The memory a render of this size allocates at the start, in bytes.
+double setUpBytes(const Simulation& sim);
 // The console question of a new dust temperature; the velocities are rescaled to it. Nothing
 // changes when no temperature has been measured yet or the question is given up.
 void changeTemperature(Simulation& sim);

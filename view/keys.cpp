@@ -30,10 +30,27 @@ void shortPause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
+// Puts the camera target on the sphere of radius 50 around the eye, at polar angle phi (from the
+// -z direction) and azimuth theta; phi is first wrapped once past +-2 pi.
+void placeCameraTarget(ViewState& view) {
+    double& phi = view.targetPhi;
+    if (phi > 2 * pi) {
+        phi -= 2 * pi;
+    } else if (phi < -2 * pi) {
+        phi += 2 * pi;
+    }
+    const double theta = view.targetTheta;
+    const double direction[] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
+                                -std::cos(phi)};
+    for (int i = 0; i < 3; ++i) {
+        view.cameraTarget[i] = static_cast<float>(view.cameraEye[i] + kTargetDistance * direction[i]);
+    }
+}
+
 void turnTarget(ViewState& view, double dPhi, double dTheta) {
     view.targetPhi += dPhi;
     view.targetTheta += dTheta;
-    placeCameraTarget(view.targetPhi, view.targetTheta, view.cameraEye, view.cameraTarget);
+    placeCameraTarget(view);
 }
 
 void resetView(ViewState& view) {
@@ -256,19 +273,6 @@ void probeKey(Simulation& sim, unsigned char key) {
 }
 
 }  // namespace
-
-void placeCameraTarget(double& phi, double theta, const float eye[3], float target[3]) {
-    if (phi > 2 * pi) {
-        phi -= 2 * pi;
-    } else if (phi < -2 * pi) {
-        phi += 2 * pi;
-    }
-    const double direction[] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
-                                -std::cos(phi)};
-    for (int i = 0; i < 3; ++i) {
-        target[i] = static_cast<float>(eye[i] + kTargetDistance * direction[i]);
-    }
-}
 
 void keyboardHandler(Simulation& sim, ViewState& view, unsigned char key, int /*x*/, int /*y*/) {
     commandKey(sim, view, key);

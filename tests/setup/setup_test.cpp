@@ -162,6 +162,38 @@ TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar
     EXPECT_EQ(sim.model.stepMultiplier, 1.0);  // the crystal steps at the derived time step
 }
 
+// What a set-up allocates, and the first derived quantity that makes a run impossible.
+TEST(SetUp, MemoryNeededAndUnusableQuantities) {
+    Simulation sim;
+    sim.numParticles = 10, sim.clock.framesToCalculate = 100, sim.clock.analysisFreq = 30;
+    EXPECT_EQ(setUpBytes(sim), 10.0 * (sizeof(Particle) + 24));
+    sim.switches.speedDistributionOn = true;  // floor(100 / 30) + 1 blocks of 10 speeds
+    EXPECT_EQ(setUpBytes(sim), 10.0 * (sizeof(Particle) + 24) + 10 * 4 * 8);
+
+    const PlasmaModel usable = prepareRender(5, 0).model;
+    EXPECT_FALSE(findUnusableQuantity(usable).has_value());
+    const double w = usable.dustPlasmaFrequency;
+    const struct {
+        double PlasmaModel::*field;
+        double value;
+        const char* name;
+        double limit;
+    } cases[] = {{&PlasmaModel::debyeSphereCount, 0, "number of electrons in a Debye sphere", 0},
+                 {&PlasmaModel::interparticleDistance, -1, "interparticle distance", 0},
+                 {&PlasmaModel::apparatusRadius, INFINITY, "Rapar", 0},
+                 {&PlasmaModel::numberDensity, NAN, "number density", 0},
+                 {&PlasmaModel::dustPlasmaFrequency, 0, "dust plasma frequency", 0},
+                 {&PlasmaModel::timeStep, 2 / w, "time step", 2 / w},
+                 {&PlasmaModel::timeStep, 1.999 / w, nullptr, 0}};
+    for (const auto& c : cases) {
+        PlasmaModel m = usable;
+        m.*c.field = c.value;
+        const auto bad = findUnusableQuantity(m);
+        EXPECT_STREQ(bad ? bad->name : nullptr, c.name) << c.value;
+        EXPECT_EQ(bad ? bad->limit : 0, c.limit) << c.name;
+    }
+}
+
 // A speed table of 1e9 frames for 100000 slots fits in no memory: the set-up says so.
 TEST(SetUp, ASpeedTableBeyondMemoryIsRefused) {
     test::Sandbox box;

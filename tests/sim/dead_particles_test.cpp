@@ -71,6 +71,13 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     sim.arrays.particleArray[52].pos[1] = 0;  // at the centre: no direction to aim from
     fireDeadParticle(sim, speed);
     list(sim, "52 shots of a scan from pi/4 to 3 pi/4, one from the centre");
+    sim = makeCloud(0, 52);  // whole steps reach the end exactly: it is fired at, then wraps
+    sim.reserve.phiScanOn = true, sim.reserve.phiMin = sim.reserve.firingPhi = 0;
+    sim.reserve.phiMax = 50;
+    for (double expected : {50.0, 0.0}) {
+        while (sim.reserve.numDeadParticles > 52 - 50 - (expected == 0)) fireDeadParticle(sim, 1);
+        EXPECT_EQ(sim.reserve.firingPhi, expected);
+    }
 
     sim = makeCloud(10, 4);
     sim.switches.compensateDeadAddition = true;

@@ -224,5 +224,24 @@ TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
     }
 }
 
+// The debug check names the first thing broken; makeSim's parked slot 2 has no role yet.
+TEST(Driver, InvariantBreachesAreNamed) {
+    const char *counts = "the counts do not fit the slots", *finite = "a live value is not finite",
+               *roles = "live + waiting is not the number of slots";
+    const struct {
+        int slots, waiting, roleOf2, nanSlot;
+        const char* breach;
+    } cases[] = {{3, 1, 1, -1, nullptr}, {3, 1, 0, -1, roles},  {3, 1, 1, 1, finite},
+                 {3, 1, 1, 2, nullptr},  {4, 1, 1, -1, counts}, {3, 4, 1, -1, counts},
+                 {3, -1, 1, -1, counts}, {3, 3, 1, 0, roles},   {2, 0, 1, 1, finite}};
+    for (const auto& c : cases) {
+        Simulation sim = makeSim({{1, 0, 0}, {2, 0, 0}}, 1);
+        sim.numParticles = c.slots, sim.reserve.numDeadParticles = c.waiting;
+        sim.arrays.particleArray[2].role = Role(c.roleOf2);
+        if (c.nanSlot >= 0) sim.arrays.particleArray[c.nanSlot].vel[2] = NAN;
+        EXPECT_STREQ(invariantBreach(sim), c.breach) << c.slots << " " << c.waiting << " " << c.nanSlot;
+    }
+}
+
 }  // namespace
 }  // namespace qv
