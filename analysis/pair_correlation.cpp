@@ -14,16 +14,14 @@ namespace {
 // A peak must stand above this many bins beyond it.
 constexpr int peakWindow = 4;
 
-// A peak has a rise into it, a fall out of it and the next peakWindow bins all below it; the
-// scan then skips past that window.
+// A peak has a rise into it and the next peakWindow bins all below it (the first of them is the
+// fall out of it); the scan then skips past that window.
 std::vector<double> findPeaks(const std::vector<double>& g, double w, double rapar) {
     std::vector<double> peaks;
     const int bins = static_cast<int>(g.size());
     for (int k = 2; k < bins - peakWindow; ++k) {
-        const double previousSlope = (g[k - 1] - g[k - 2]) / w;
-        const double slope = (g[k] - g[k - 1]) / w;
-        if (previousSlope > 0 && slope < 0) {
-            const int p = k - 1;
+        const int p = k - 1;
+        if (g[p] > g[p - 1]) {
             int lower = 0;
             for (int m = 1; m <= peakWindow; ++m) {
                 if (g[p] > g[p + m]) ++lower;

@@ -133,6 +133,7 @@ TEST_F(Structure, PeaksNeedARiseAFallAndFourLowerBinsAfterThem) {
     // After the peak at 5 the scan resumes at bin 9: the rise into 8 is never seen, into 9 is.
     EXPECT_EQ(peaks({5, 5, 8}), V{5});
     EXPECT_EQ(peaks({5, 5, 9}), (V{5, 9}));
+    EXPECT_EQ(peaks({1, 2, 2, 2, 2}), V{});  // g(1) = g(2): a plateau is no peak
 }
 
 TEST_F(Structure, InnermostShellShowsOnlyMassAndGrainsOutsideEnterOnlyN) {

@@ -53,6 +53,14 @@ TEST(Collide, ExchangeAlongTheNormalAtFirstContactOrNoneAtAll) {
     Particle a = grain({0, 0, 0}, {0, 1, 0}, 1, 0.5), b = grain({0, 1, 0}, {0, 0, 0}, 1, 0.5);
     collide(a, b);  // head on up the y axis: no x part for the azimuth of the line of centres
     expectAt(b, {0, 1, 0}, {0, 1, 0}, 1e-15);
+    std::mt19937 rng(5);  // head on along directions where rounding can put cos alpha past 1
+    std::normal_distribution<double> normal;
+    for (int t = 0; t < 200; ++t) {
+        const Vec u = unit({normal(rng), normal(rng), normal(rng)});
+        Particle p = grain({0, 0, 0}, u, 1, 0.5), q = grain(0.99 * u, {0, 0, 0}, 1, 0.5);
+        collide(p, q);
+        expectAt(q, 0.99 * u, u, 1e-9);
+    }
     // Identical velocities, one place, either partner without mass: nothing to exchange.
     const Particle unchanged[][2] = {
         {grain({0, 0, 0}, {0.3, -0.1, 0.2}, 1, 1), grain({1, 0.5, 0}, {0.3, -0.1, 0.2}, 2, 1)},

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace qv {
@@ -39,8 +42,29 @@ TEST(Threads, RowBlocksShareThePairsEvenly) {
     ASSERT_TRUE(starts.size() == 9u && starts.front() == 0 && starts.back() == 1000);
     for (std::size_t b = 1; b < 9; ++b)
         EXPECT_NEAR(pairsBefore(starts[b]) - pairsBefore(starts[b - 1]), 499500 / 8, 1000) << b;
-    EXPECT_EQ(rowBlocks(100, 10000, 8), (std::vector<int>{0, 100}));
+    // 5 rows hold 4 + 3 + 2 + 1 pairs.
+    EXPECT_EQ(rowBlocks(5, 5, 8), (std::vector<int>{0, 2, 5}));
+    EXPECT_EQ(rowBlocks(5, 6, 8), (std::vector<int>{0, 5}));
+    EXPECT_EQ(rowBlocks(5, 1, 3), (std::vector<int>{0, 1, 2, 5}));
+    EXPECT_EQ(rowBlocks(5, 0, 8), (std::vector<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(rowBlocks(0, 10000, 8), (std::vector<int>{0, 0}));
+}
+
+// A helper really takes part: the first block waits for the second to start elsewhere.
+TEST(Threads, HelpersRunBlocksBesideTheCaller) {
+    struct Seen {
+        std::atomic<int> started{0};
+        std::thread::id ids[2];
+    } seen;
+    const auto task = [](void* context, int b) {
+        Seen& s = *static_cast<Seen*>(context);
+        s.ids[b] = std::this_thread::get_id();
+        ++s.started;
+        for (int i = 0; i < 3000 && s.started < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    runBlocks(2, 2, task, &seen);
+    EXPECT_NE(seen.ids[0], seen.ids[1]);
 }
 
 }  // namespace

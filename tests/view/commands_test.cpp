@@ -256,7 +256,7 @@ const Case kCases[] = {
     {"Space^3 F8 F8", "", "n\n2\n0\ny\n3\n0\n"}, {"Space^3 F8 F8", "", "n\n2\n0\nn\n3\n0\n"},
     // Structure by hand (a replay sets its clock), quiet while the schedule drives it.
     {"F5", "frame=6", "0\n100001\n100000\n0\n100001\n1\n"}, {"F5", "auto=1"}, {"F6"},
-    {"F6", "tempratio=0.001", "0\n"},
+    {"F6", "tempratio=0.001", "0\n"}, {"F6", "tempratio=1e-5", "900\n"},
     // The probe text rides on the Gamma text (19), only with a probe; the resolution has no
     // lower bound; the scan asks for its angles only when switched on.
     {"M22 M25", "mode=1"}, {"M22 M25^2", "mode=1"}, {"M22 M19 M25", "mode=1"},
