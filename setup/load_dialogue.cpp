@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <exception>
+#include <iomanip>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -49,9 +49,7 @@ class Progress {
         const int percent = static_cast<int>(done * 100 / frames_);
         if (percent == last_) return;
         last_ = percent;
-        char text[8];
-        std::snprintf(text, sizeof text, "%3d%%", percent);
-        console::out() << "\b\b\b\b" << text << std::flush;
+        console::out() << "\b\b\b\b" << std::setw(3) << percent << '%' << std::flush;
     }
 
   private:

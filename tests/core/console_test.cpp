@@ -48,6 +48,9 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
          },
          "000"},
         {"-2\n5\n", [&](std::ostream& o) { o << *c::ask<int>("n? ", positive, "no"); }, "5"},
+        {"-2\n", [&](std::ostream& o) { o << c::prompt<double>("x? ", positive, "no"); }, "exit 1"},
+        {"", [](std::ostream& o) { o << c::prompt<int>("n? ", {}, ""); }, "exit 1"},
+        {"0\n", [&](std::ostream& o) { o << c::readIntWhere(positive, "no", "n?\n"); }, "exit 1"},
         {"1e-5000\n-1e5000\n1e-400\n-1e400\n2\n2147483648\n-2147483649\n4e-324\n",
          [](std::ostream& o) { o << c::readReal() << " " << c::readInt(); }, "2 exit 1"},
     };
