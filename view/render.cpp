@@ -69,7 +69,7 @@ void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales&
         translateTo(p, scales.position);
         // The colour is emitted, so marked grains (dead, selected, highlighted) stand out.
         const std::array<double, 3> colour = displayColour(p);
-        const GLfloat emission[4] = {static_cast<GLfloat>(colour[0]),
+        const GLfloat emission[] = {static_cast<GLfloat>(colour[0]),
                                      static_cast<GLfloat>(colour[1]),
                                      static_cast<GLfloat>(colour[2]), 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
@@ -167,14 +167,14 @@ void reshape(ViewState& /*view*/, int width, int height) {
 }
 
 void setUpLights(ViewState& /*view*/) {
-    const GLfloat ambient[4] = {0, 0, 0, 1};
-    const GLfloat diffuse[4] = {1, 1, 1, 1};
+    const GLfloat ambient[] = {0, 0, 0, 1};
+    const GLfloat diffuse[] = {1, 1, 1, 1};
     // w = 0: a directional light, turned with the camera and rotations of the last redraw.
-    const GLfloat position[4] = {200, 200, 200, 0};
+    const GLfloat position[] = {200, 200, 200, 0};
     glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
     glLightfv(GL_LIGHT0, GL_POSITION, position);
-    const GLfloat modelAmbient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const GLfloat modelAmbient[] = {0.3f, 0.3f, 0.3f, 1.0f};
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, modelAmbient);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
     glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
@@ -188,7 +188,7 @@ void drawScene(const Simulation& sim, const ViewState& view) {
     const int count = drawableCount(sim);
 
     drawGrains(sim, view, scales, count);
-    const GLfloat noEmission[4] = {0, 0, 0, 1};
+    const GLfloat noEmission[] = {0, 0, 0, 1};
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, noEmission);
     drawApparatus(view, apparatusOnScreen);
     if (view.numberDisplayOn > 0) drawNumbers(sim, scales, count);

@@ -66,7 +66,7 @@ TEST(Render, TheSceneAsDrawn) {
                  {DustDraw::ShellView, ApparatusDraw::Clear, 4, -1, 0, -2},
                  {DustDraw::Hidden, ApparatusDraw::Wire, 1, -1, -1, 0},
                  {DustDraw::Wire, ApparatusDraw::Unset, 1, 1, -1, 0},
-                 {DustDraw::Wire, ApparatusDraw::Solid, 0, -1, -1, 0}};
+                 {DustDraw::Wire, ApparatusDraw::Solid, 0, -1, -1, 2}};
     gl.str("");
     gl.precision(9);
     for (const auto& c : cases) {
@@ -83,6 +83,7 @@ TEST(Render, TheSceneAsDrawn) {
         sim.arrays.particleArray[4].role = Role::FiredDead;
         addProbe(sim);  // the waiting slot becomes the probe, of 2.5 mean charges
         sim.arrays.particleArray[5].q = -25;
+        if (c.resolution == 0) sim.reserve.probeIndex = 6;  // beyond the slots: no probe text
         ViewState view;
         view.dustDrawMode = c.dust, view.apparatusDrawMode = c.apparatus;
         view.sphereResolution = c.resolution, view.equalMagnification = c.magnification;
