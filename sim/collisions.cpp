@@ -16,7 +16,7 @@ double unitClamp(double x) {
     return x > 1.0 ? 1.0 : (x < -1.0 ? -1.0 : x);
 }
 
-double dot(const double a[3], const double b[3]) {
+double dot(const double* a, const double* b) {  // of two 3-vectors
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 

@@ -146,6 +146,8 @@ TEST(Driver, SamplingFrameOutputs) {
         sim.clock.framesToCalculate = 1000;
         sim.tracker.trackedCount = sim.switches.velocityTrackingOn = c == 0;
         for (int i = 0; i < 3; ++i) sim.arrays.particleArray[i].vel[i] = 0.1 * (i + 1);
+        if (c == 0) sim.arrays.particleArray[2].role = Role::FiredDead;  // beyond 5 Rapar: detected
+        if (c == 0) sim.arrays.particleArray[2].pos[0] = 60, sim.arrays.particleArray[2].pos[1] = 5;
         OutputFile none;
         renderStep(sim, none);  // held at its target: firing or the schedule only when asked
         EXPECT_EQ(sim.thermostat.ccpleHistory[0], sim.thermostat.ccple);
