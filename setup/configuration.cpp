@@ -17,12 +17,11 @@
 namespace qv {
 namespace {
 
-// Grains per mass group: the groups are consecutive equal blocks of slot indices. The dialogue
-// never allows more groups than grains; should that still happen, every grain forms its own
-// block rather than dividing by zero.
+// Grains per mass group (there are two groups or more): the groups are consecutive equal blocks
+// of slot indices. The dialogue never allows more groups than grains; should that still happen,
+// every grain forms its own block rather than dividing by zero.
 int massGroupSize(const Simulation& sim) {
-    const int groups = std::max(sim.model.numMassGroups, 1);
-    return std::max(sim.liveCount() / groups, 1);
+    return std::max(sim.liveCount() / sim.model.numMassGroups, 1);
 }
 
 // Drawing colour of a mass group: the first three groups are told apart on screen.
