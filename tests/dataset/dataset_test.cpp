@@ -92,6 +92,8 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
         {"3 dead of 3 slots", h("3 5 12.5 0.5 2000 4 0.01 3.2 3")},
         {"-1 dead", h("3 5 12.5 0.5 2000 4 0.01 3.2 -1")},
         {"header cut short", "3 5 12.5"},
+        {"2 shortest property lines", "2 1 1 1 1 1 1 1 0\n1 0 0 0 1 1 1\n2 0 0 0 1 1 1\n"},
+        {"2 slots, 1 shortest line", "2 1 1 1 1 1 1 1 0\n1 0 0 0 1 1 1\n2 0 0 0 1 1\n"},
         {"a line too long", std::string(70000, '1')},
         {"6 property fields", edit(3, "2 0 0 0 1e16 -10000")},
         {"mass heavy", edit(3, "2 0 0 0 heavy -10000 0.003")},
