@@ -140,10 +140,10 @@ void collide(Particle& a, Particle& b) {
     const double theta = std::acos(unitClamp(centres[2] / r));
     const double phi =
         centres[0] == 0.0 && centres[1] == 0.0 ? 0.0 : std::atan2(centres[1], centres[0]);
-    const double eTheta[3] = {std::cos(theta) * std::cos(phi), std::cos(theta) * std::sin(phi),
+    const double eTheta[] = {std::cos(theta) * std::cos(phi), std::cos(theta) * std::sin(phi),
                               -std::sin(theta)};
-    const double ePhi[3] = {-std::sin(phi), std::cos(phi), 0.0};
-    const double n[3] = {std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
+    const double ePhi[] = {-std::sin(phi), std::cos(phi), 0.0};
+    const double n[] = {std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
                          std::cos(theta)};
 
     const double j = dot(w, n);
