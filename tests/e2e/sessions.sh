@@ -21,7 +21,7 @@ rows=(
     "continue|cp ../render/run .|5 0 1 0 1 3 0 run 1 5 80 9 y 2000000 40 10 20 1.0 more"
     # The header says 2 dead particles where 3 wait: 5 are chosen; then the cooling schedule,
     # with a wrong mode before Max-Min-Max.
-    "continue-dead|sed '1s/ 3\$/ 2/' ../render/run >run|3 1 run 1 80 0 5 n 0 1 0 2 1 0 1 0.5 cont 600 300 3 10 3 2"
+    "continue-dead|sed '1s/ 3\$/ 2/' ../render/run >run|3 1 run 1 80 0 5 n 0 1 0 2 1 0 1 1e-320 1e300 0.5 cont 600 300 3 10 3 2"
     # A missing file, a cut header, then a frame line cut short after 5 stored frames: frame 80 is
     # beyond them, 50 is not.
     "broken|head -c 20 ../render/run >badhead; sed '220s/ [^ ]*\$//' ../render/run >cut|3 0 missing badhead cut 1 80 0 50 n 20 10 20 1.0 fixed"
