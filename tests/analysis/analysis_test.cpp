@@ -1,6 +1,7 @@
 // Worked examples of the analyses and the rows of their files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "analysis/runlog.h"
 #include "analysis/structure.h"
 #include "analysis/tracker.h"
+#include "analysis/velocity_outputs.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -21,6 +23,23 @@ namespace {
 
 Particle grain(double x, double y, double z, double mass = 0, double charge = 0) {
     return {{x, y, z}, {}, {}, mass, charge};
+}
+
+// One column per speed sample the run plans: the start and every analysis period after it.
+TEST(VelocityOutputs, MaxboltzHasAColumnPerPlannedSample) {
+    const struct {
+        int frames, period;
+        long columns;
+    } cases[] = {{100, 30, 4}, {90, 30, 4}, {29, 30, 1}, {100, 0, 1}, {-5, 30, 1}, {0, 1, 1}};
+    for (const auto& c : cases) {
+        test::Sandbox box;
+        Simulation sim;
+        sim.run.baseName = "m", sim.switches.speedDistributionOn = true, sim.numParticles = 1;
+        sim.clock.framesToCalculate = c.frames, sim.clock.analysisFreq = c.period;
+        writeMaxboltzTable(sim);
+        const std::string table = test::readFile("mMaxboltz.xls");
+        EXPECT_EQ(std::count(table.begin(), table.end(), '\t'), c.columns) << c.frames << " " << c.period;
+    }
 }
 
 TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {

@@ -26,7 +26,7 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
                << c::readWord() << " " << c::readYesNo("");
          },
          "42 -350 y rest y"},
-        {"ten\n1.5x\n7\n", [](std::ostream& o) { o << c::readInt("How many?\n"); }, "7"},
+        {"ten\n1.5x\n+7\n", [](std::ostream& o) { o << c::readInt("How many?\n"); }, "7"},
         {"maybe\nn\n", [](std::ostream& o) { o << c::readYesNo("y/n?"); }, "n"},
         {"maybe\n", [](std::ostream& o) { o << c::readYesNo("y/n?"); }, "exit 1"},
         {"-1\n2.5\n", [&](std::ostream& o) { o << c::prompt<double>("x: ", positive, "no"); },

@@ -46,6 +46,10 @@ TEST_P(BothKernels, UnitChargesPushApartWithAThirdAndTheFieldIsLinearInsideInver
         EXPECT_EQ(f, (std::vector<double>{-on / 3.0, 0, 0, on / 3.0, 0, 0}));
         EXPECT_NEAR(sums.pairEnergy, 2.0 / 3, 1e-15);  // a sampling frame counts it anyway
     }
+    std::vector<Particle> moving = pair;
+    moving[0].vel[0] = 3, moving[0].vel[1] = 4, moving[1].vel[2] = -1;
+    const EnergySums sums = forces(moving, makeModel(1, 10, -5, true, false), GetParam()).second;
+    EXPECT_TRUE(sums.speedSum == 6 && sums.kineticEnergy == 13) << sums.speedSum;
     const double bigR = 4, bigQ = -50, nd = 3, q = -2;
     const ForceModel model = makeModel(nd, bigR, bigQ, false, true);
     auto radialForce = [&](double r) {  // along a skew direction, to see that it is radial
