@@ -31,7 +31,7 @@ rows=(
     # Refused answers at the menu and in the dialogue, each bound refused and the largest answers
     # taken, a name that exists, masses asked again, a step too long for the set-up; the input
     # ends while the questions are asked again.
-    "refusals|touch taken|x 7 0 2 6 1 2 0 \\001 taken n taken free abc 3 -1 2147483647 2 0 2147483646 10 0 2147483647 2147483646 0 0.5 1 1.5 0 10000 0 2147483647 2147483646 0 1 0 11 10 0 0.5 2 2 0.5 0 1e9 0 4"
+    "refusals|touch taken|x 7 0 2 6 1 2 0 \\001 taken n taken free abc 3 -1 2147483647 2 0 2147483646 2147483645 0 2147483647 2147483646 0 0.5 1 1.5 0 10000 0 2147483647 2147483646 0 1 0 11 5 0 0.5 2 2 0.5 0 1e9 0 4"
     # The smallest answers taken: one grain, every frame written and analysed, one mass; a Max to
     # Min cooling schedule of two divisions of two steps after refused bounds. The run's own seed
     # replaces the environment's.
