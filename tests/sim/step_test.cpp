@@ -224,6 +224,8 @@ TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
         EXPECT_EQ(sim.reserve.lastFireFrame, c.lastFireAfter) << "frame " << c.frame;
         EXPECT_EQ(sim.reserve.numDeadParticles, c.deadAfter) << "frame " << c.frame;
     }
+    // At Rapar times the speed fraction per time step.
+    EXPECT_DOUBLE_EQ(sim.arrays.particleArray[4].speed(), 10 * sim.reserve.deadSpeedFraction / 0.1);
 }
 
 // The debug check names the first thing broken; makeSim's parked slot 2 has no role yet.
