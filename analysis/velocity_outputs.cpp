@@ -44,7 +44,7 @@ void writeDensityHeader(std::ostream& f) {
 
 // Number of speed samples in a planned run beyond the initial one.
 std::size_t samplesAfterStart(const Simulation& sim) {
-    if (sim.clock.analysisFreq < 1 || sim.clock.framesToCalculate < 0) return 0;
+    if (sim.clock.analysisFreq < 1 || sim.clock.framesToCalculate < 1) return 0;
     return static_cast<std::size_t>(
         std::floor(static_cast<double>(sim.clock.framesToCalculate) / sim.clock.analysisFreq));
 }

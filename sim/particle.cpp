@@ -51,7 +51,7 @@ std::array<double, 3> displayColour(const Particle& p) {
 
 void takeStoredColour(Particle& p, const double colour[3], bool inReserve) {
     const bool dead = colour[0] == static_cast<double>(deadColourRed);
-    p.highlighted = !dead && colour[0] == 0.0 && colour[1] == highlightGreen && colour[2] == 0.0;
+    p.highlighted = colour[0] == 0.0 && colour[1] == highlightGreen && colour[2] == 0.0;
     if (p.highlighted) {
         p.setColour(0, 0, 0);
     } else {

@@ -30,7 +30,7 @@ TEST(VelocityOutputs, MaxboltzHasAColumnPerPlannedSample) {
     const struct {
         int frames, period;
         long columns;
-    } cases[] = {{100, 30, 4}, {90, 30, 4}, {29, 30, 1}, {100, 0, 1}, {-5, 30, 1}, {0, 1, 1}};
+    } cases[] = {{100, 30, 4}, {90, 30, 4}, {29, 30, 1}, {100, 0, 1}, {-5, 30, 1}, {0, 1, 1}, {1, 1, 2}};
     for (const auto& c : cases) {
         test::Sandbox box;
         Simulation sim;

@@ -115,5 +115,28 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     test::expectGolden("dead_particles.txt", listing.str());
 }
 
+// A file keeps roles in its colours: red 1 is a dead particle, (0, 4, 0) a highlighted grain.
+TEST(Particle, StoredColoursGiveRoleAndHighlight) {
+    const struct {
+        double colour[3];
+        bool inReserve;
+        Role role;
+        bool highlighted;
+        std::array<double, 3> shown;
+    } cases[] = {{{0, 4, 0}, false, Role::Grain, true, {0, 4, 0}},
+                 {{0, 4, 0.5}, false, Role::Grain, false, {0, 4, 0.5}},
+                 {{0.5, 4, 0}, false, Role::Grain, false, {0.5, 4, 0}},
+                 {{0, 3, 0}, false, Role::Grain, false, {0, 3, 0}},
+                 {{1, 0, 0.5}, false, Role::FiredDead, false, {1, 0, 0.5}},
+                 {{1, 1, 1}, true, Role::WaitingDead, false, {1, 1, 1}},
+                 {{0, 0, 1}, true, Role::WaitingDead, false, {0, 0, 1}}};
+    for (const auto& c : cases) {
+        Particle p;
+        takeStoredColour(p, c.colour, c.inReserve);
+        EXPECT_TRUE(p.role == c.role && p.highlighted == c.highlighted) << c.colour[1];
+        EXPECT_EQ(displayColour(p), c.shown) << c.colour[0] << " " << c.colour[2];
+    }
+}
+
 }  // namespace
 }  // namespace qv

@@ -64,7 +64,8 @@ TEST(TimeStep, ThermostatMeasuresEveryFrameAndSpeedsUpTooColdGrainsAndSlowsTheOt
     } cases[] = {
         {100, 150, 1.005, 0.01, 0.1, S::Steering},    {100, 50, 0.995, 0.01, 0.1, S::Steering},
         {100, 100.5, 1, 0.01, 0.1, S::TargetReached}, {100, 100, 1, -1, 0.1, S::Steering},
-        {100, 150, 1, 0.01, 0, S::Steering},          {0, 37, 1, 0.01, 0.1, S::Steering}};
+        {100, 150, 1, 0.01, 0, S::Steering},          {0, 37, 1, 0.01, 0.1, S::Steering},
+        {100, 101, 1, 0.01, 0.1, S::TargetReached}};  // the tolerance itself is reached
     for (const auto& c : cases) {
         SCOPED_TRACE(c.average);
         Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
