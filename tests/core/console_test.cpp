@@ -71,5 +71,22 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
     test::expectGolden("console_answers.txt", transcript.str());
 }
 
+// Set-up questions end the program at the end of input, also while window commands would cancel.
+TEST(Console, SetUpQuestionsEndTheProgramEvenWhereCommandsCancel) {
+    namespace c = console;
+    const auto yes = [](double) { return true; };
+    const std::function<void()> reads[] = {
+        [] { c::readInt(); },  [] { c::readReal(); },  [] { c::readWord(); },
+        [] { c::readChar(); }, [] { c::readYesNo(""); }, [&] { c::readIntWhere(yes, "", ""); },
+        [&] { c::readRealWhere(yes, "", ""); },         [&] { c::prompt<double>("", yes, ""); }};
+    for (const auto& read : reads) {
+        test::resetConsole();
+        test::ScriptedConsole io("");
+        c::setInputEndCancels(true);
+        EXPECT_THROW(read(), test::ProgramExit);
+    }
+    test::resetConsole();
+}
+
 }  // namespace
 }  // namespace qv

@@ -26,8 +26,9 @@ rows=(
     # beyond them, 50 is not.
     "broken|head -c 20 ../render/run >badhead; sed '220s/ [^ ]*\$//' ../render/run >cut|3 0 missing badhead cut 1 80 0 50 n 20 10 20 1.0 fixed"
     "defaults||4 0 def"
-    # The shell and potential 2D outputs (the others are chosen above), then a render.
-    "outputs2d||5 1 0 1 0 1 0 flat 3 1 20 40 300 500 10000 10 20 1 1.0 0"
+    # The shell and potential 2D outputs (the others are chosen above), then a render of three
+    # masses.
+    "outputs2d||5 1 0 1 0 1 0 flat 3 1 20 40 300 500 10000 10 20 3 2.0 0.5 1.0 0"
     # Refused answers at the menu and in the dialogue, each bound refused and the largest answers
     # taken, a name that exists, masses asked again, a step too long for the set-up; the input
     # ends while the questions are asked again.

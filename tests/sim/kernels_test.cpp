@@ -133,6 +133,17 @@ TEST(FastKernels, MatchTheReferenceOnCrowdedGrainsWithTheSameBitsOnAnyThreadCoun
     model.thermostatError = 0.3;
     std::vector<Particle> reference = crowdedGrains();
     std::vector<ParticlePair> referencePairs;
+    // The sweep lists exactly the pairs within a sliver of touching, in the sequential order.
+    KernelWorkspace ws;
+    sweepPairsFast(reference.data(), n, pairSweepFor(model), ws);
+    std::vector<ParticlePair> near;
+    for (int p = 0; p < n; ++p) {
+        for (int q = p + 1; q < n; ++q) {
+            const double b = reference[p].rad + reference[q].rad, d = reference[p].distanceTo(reference[q]);
+            if (b * b * (1 + 1e-9) >= d * d) near.emplace_back(p, q);
+        }
+    }
+    EXPECT_EQ(ws.candidates, near);
     overlapPassReference(reference.data(), n, &referencePairs);
     std::vector<double> referenceForce(3 * n, 0.0);
     const EnergySums r = forcePassReference(reference.data(), n, model, referenceForce.data());
