@@ -11,8 +11,8 @@ golden=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../golden")/sessions
 big=24576
 
 # One row per session, run in this order in its own folder: name | commands that prepare the
-# folder (run inside it; files they make are input, not output) | answers, one a line (\001 is
-# a control character).
+# folder (run inside it; files they make are input, not output; headless=0 drops the headless
+# switch) | answers, one a line (\001 is a control character).
 rows=(
     # Two masses, speed files, several stored frames and analyses.
     "render||1 0 run 7 3 30 80 300 500 10000 10 20 2 2.0 0.5 1.0 1"
@@ -29,6 +29,9 @@ rows=(
     # The shell and potential 2D outputs (the others are chosen above), then a render of three
     # masses.
     "outputs2d||5 1 0 1 0 1 0 flat 3 1 20 40 300 500 10000 10 20 3 2.0 0.5 1.0 0"
+    # No display at all rather than the headless switch: crystal viewing is refused, then a small
+    # render of 3 grains and 2 dead particles, frames 1, 4 and 8 stored. Later rows keep no display.
+    "nodisplay|headless=0; unset DISPLAY|6 1 0 run 13 2 3 8 300 500 10000 4 4 1 1.0 0"
     # Refused answers at the menu and in the dialogue, each bound refused and the largest answers
     # taken, a name that exists, masses asked again, a step too long for the set-up; the input
     # ends while the questions are asked again.
@@ -58,10 +61,11 @@ for row in "${rows[@]}"; do
     IFS='|' read -r name prepare answers <<<"$row"
     dir="$work/$name"
     mkdir "$dir" && cd "$dir" || exit 1
+    headless=1
     eval "$prepare" || fail "$name: cannot prepare"
     cp -r . "$dir.before"
     # Each session takes a second or two, even under the sanitizers; one that hangs ends the test.
-    printf '%b\n' $answers | QUORVEX_HEADLESS=1 timeout 60 "$program" >"$work/$name.console" 2>&1
+    printf '%b\n' $answers | QUORVEX_HEADLESS=$headless timeout 60 "$program" >"$work/$name.console" 2>&1
     status=$?
     ((status == 124)) && { fail "session $name: still running after 60 s"; break; }
     echo "exit status $status" >>"$work/$name.console"
