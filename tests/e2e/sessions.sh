@@ -22,6 +22,9 @@ rows=(
     # The header says 2 dead particles where 3 wait: 5 are chosen; then the cooling schedule,
     # with a wrong mode before Max-Min-Max.
     "continue-dead|sed '1s/ 3\$/ 2/' ../render/run >run|3 1 run 1 80 0 5 n 0 1 0 2 1 0 1 1e-320 1e300 0.5 cont 600 300 3 10 3 2"
+    # The same header, answered with no dead particles at all after two refused counts; the run
+    # writes only its first and last frame.
+    "continue-nodead|sed '1s/ 3\$/ 2/' ../render/run >run|3 0 run 1 80 0 -1 33 0 n 10 10 10 1.0 cont"
     # A missing file, a cut header, then a frame line cut short after 5 stored frames: frame 80 is
     # beyond them, 50 is not.
     "broken|head -c 20 ../render/run >badhead; sed '220s/ [^ ]*\$//' ../render/run >cut|3 0 missing badhead cut 1 80 0 50 n 20 10 20 1.0 fixed"
