@@ -199,9 +199,7 @@ void askContinuation(Simulation& sim) {
     const double speed = fastestSpeed(sim);
     const double factor = console::prompt<double>(
         "Multiply step length by(1.0)\n",
-        [step, speed](double m) {
-            return fits(step * m, kPositive) && (m <= 1 || speed * step * m <= kSigned.largest);
-        },
+        [step, speed](double m) { return stepFactorUsable(step, speed, m); },
         "The new time step must be " + describe(kPositive) + " and move no grain more than " +
             num(kSigned.largest) + " in one step: please enter another factor");
     sim.model.timeStep *= factor;
@@ -209,6 +207,11 @@ void askContinuation(Simulation& sim) {
 }
 
 }  // namespace
+
+bool stepFactorUsable(double step, double speed, double factor) {
+    return fits(step * factor, kPositive) &&
+           (factor <= 1 || speed * step * factor <= kSigned.largest);
+}
 
 void loadAndContinue(Simulation& sim, OutputFile& dataSet) {
     std::ostream& out = console::out();

@@ -22,5 +22,9 @@ void loadAllFrames(Simulation& sim, const LoadOptions& options = {});
 void setFrameFromStore(Simulation& sim, int frame);
 // The load-and-continue dialogue; the data set of the continued render is opened on `dataSet`.
 void loadAndContinue(Simulation& sim, OutputFile& dataSet);
+// Whether a continued render may multiply its `step` by `factor`: the new step must load again
+// and move the fastest grain (at `speed`) no further than a position can lie; a factor up to 1
+// never lengthens a move.
+bool stepFactorUsable(double step, double speed, double factor);
 
 }  // namespace qv

@@ -244,7 +244,7 @@ void KernelWorkspace::load(const Particle* particles, int n) {
     for (Buffer* b : {&x, &y, &z, &q, &rad}) b->resize(padded);
     for (int i = n; i < padded; ++i) {
         x[i] = y[i] = z[i] = kFarAway;
-        q[i] = rad[i] = 0.0;
+        q[i] = rad[i] = 0;
     }
     for (int i = 0; i < n; ++i) {
         const Particle& p = particles[i];

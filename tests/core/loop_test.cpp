@@ -50,7 +50,7 @@ TEST(MainLoop, RenderPausedRenderCrystalViewingAndReplay) {
     sim.run.runMode = RunMode::Play;
     sim.arrays.frameStore.assign(8 * 2 * 3, 0.0);
     for (int f = 0; f < 8; ++f) sim.arrays.frameStore[f * 6] = f + 1;  // x of slot 1
-    for (const auto& [frame, playStep] : {std::pair{9, 1}, {0, -1}, {7, 0}}) {
+    for (const auto& [frame, playStep] : {std::pair{9, 1}, {0, -1}, {7, 0}, {8, 0}}) {
         sim.clock.currentFrame = frame;
         s.view.playStep = playStep;
         call(1);

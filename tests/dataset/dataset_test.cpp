@@ -207,6 +207,18 @@ TEST(LoadDialogue, AReplayLoadsEveryStoredFrameAndSetsFramesFromTheStore) {
     expectFrames(sim.arrays.frameStore, 2);
 }
 
+// The step stays from 1e-30 to 1e30; a factor above 1 must move no grain more than 1e30 a step.
+TEST(LoadDialogue, StepFactorsKeepTheStepLoadableAndTheMovesFinite) {
+    const struct {
+        double step, speed, factor;
+        bool usable;
+    } cases[] = {{1e7, 1, 1, true},      {1e7, 1e31, 1, true},  {1e7, 1e31, 0.5, true},
+                 {1e7, 1e23, 2, false},  {5e29, 1, 2, true},    {1e7, 1e22, 1.5, true},
+                 {1e7, 1, 1e-38, false}, {1e7, 1, 1e24, false}, {1e7, 1e31, 1e-38, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(stepFactorUsable(c.step, c.speed, c.factor), c.usable) << c.speed << " " << c.factor;
+}
+
 // A render's final state goes through the master file and comes back as the start of a new
 // render: positions and velocities, each off by at most half a unit in its sixth digit.
 TEST(LoadDialogue, AMasterFileContinuesFromTheFinalPositionsAndVelocities) {

@@ -88,6 +88,7 @@ TEST(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
         Vec endPos, endVel;
     } cases[] = {
         {{9.7, 0, 0}, {1, 0, 0}, 0.5, {9.3, 0, 0}, {-1, 0, 0}},
+        {{9.9, 0, 0}, {1, 0, 0}, 0.5, {9.1, 0, 0}, {-1, 0, 0}},  // left the wall as the step began
         {{9.6, 0.01, 0}, {1, 0.1, 0}, 0.5, {9.4, 0.01, 0}, {-1, 0.1, 0}},
         {{10.01, 0, 0}, {0.05, 0, 0}, 0, {9.99, 0, 0}, {-0.05, 0, 0}},
         {{kWall, 0, 0}, {1, 0, 0}, 0.5, {kWall, 0, 0}, {-1, 0, 0}},
