@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -54,8 +55,8 @@ void printMenu() {
 // characters (a NUL byte would cut every file name at the same place).
 std::string dataSetNameProblem(const std::string& name) {
     for (const char c : name) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7f) return "A file name cannot hold control characters.";
+        if (std::iscntrl(static_cast<unsigned char>(c)))
+            return "A file name cannot hold control characters.";
     }
     const std::size_t slash = name.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : name.substr(0, slash + 1);

@@ -118,6 +118,7 @@ TEST_F(Structure, WorkedExamplesOfPairCorrelationAndShells) {
     // No sample at all, or more bins than an int counts: no result, no file.
     test::TempDir none;
     for (int samples : {0, -2, std::numeric_limits<int>::max()}) both(kPair.data(), 2, samples);
+    EXPECT_EQ(pairCorrelation(sim, kPair.data(), 2, 1).g.size(), 2u);  // one sample is enough
     EXPECT_TRUE(shellStructure(sim, kPair.data(), 2, std::nan("")).count.empty());
     EXPECT_EQ(test::filesHere(), "");
     // 10 samples give w = 0.6 and the pair in bin 1; 10.5 shells give 11 of width 3 / 10.5.
