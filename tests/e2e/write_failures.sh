@@ -52,11 +52,11 @@ for row in "${rows[@]}"; do
         # The files go when the mount namespace does: copy them out before it ends.
         printf '%s\n' $answers | $tmpfs_runner bash -c \
             'mkdir fs && mount -t tmpfs -o size=64k tmpfs fs && cd fs || exit 99
-             QUORVEX_HEADLESS=1 timeout 300 "$0" >../console.txt 2>&1
+             QUORVEX_HEADLESS=1 timeout 60 "$0" >../console.txt 2>&1
              status=$?; cp -r . ../kept; exit $status' "$program"
     else
         (cd kept && eval "$prepare" &&
-            printf '%s\n' $answers | QUORVEX_HEADLESS=1 timeout 300 "$program" >../console.txt 2>&1)
+            printf '%s\n' $answers | QUORVEX_HEADLESS=1 timeout 60 "$program" >../console.txt 2>&1)
     fi
     status=$?
     [[ $status == 1 ]] || fail "$name: exit status $status"
