@@ -60,7 +60,7 @@ void writeVelocityRows(const Simulation& sim, const Particle* particles, int liv
     for (OutputFile& f : componentFiles) f << sim.clock.currentFrame << '\t';
     for (int i = 0; i < liveCount; ++i) {
         speedFile << particles[i].speed() << '\t';
-        for (int c = 0; c < 3; ++c) componentFiles[c] << particles[i].velocity(c) << '\t';
+        for (int c : kAxes) componentFiles[c] << particles[i].velocity(c) << '\t';
     }
     speedFile << '\n';
     for (OutputFile& f : componentFiles) f << '\n';

@@ -42,7 +42,7 @@ const char* invariantBreach(const Simulation& sim) {
         const Particle& p = sim.arrays.particleArray[static_cast<std::size_t>(s)];
         if (p.role == Role::WaitingDead) ++waitingRoles;
         if (s >= slots - waiting) continue;
-        for (int c = 0; c < 3; ++c) {
+        for (int c : kAxes) {
             if (!std::isfinite(p.pos[c]) || !std::isfinite(p.vel[c]))
                 return "a live value is not finite";
         }

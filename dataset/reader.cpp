@@ -121,7 +121,7 @@ bool parseFrameLine(std::string_view line, int s, double* out, std::string& what
         what = "slot number " + quoted(f[1]) + " where " + std::to_string(s + 1) + " belongs";
         return false;
     }
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int axis : kAxes) {
         const std::string field = "position field " + std::to_string(3 + axis) + " is ";
         if (!parseReal(f[2 + axis], out[axis])) {
             what = field + quoted(f[2 + axis]) + ", not a number";

@@ -59,7 +59,7 @@ void placeAtRandom(const Simulation& sim, Particle& p, gsl_rng* rng, std::ostrea
 void giveThermalVelocity(const Simulation& sim, Particle& p, gsl_rng* rng) {
     const double sigma =
         std::sqrt(boltzmannConstant * sim.model.dustTemperature / (p.mass() * electronMass));
-    for (int j = 0; j < 3; ++j) {
+    for (int j : kAxes) {
         p.setVelocity(j, gsl_ran_gaussian(rng, sigma) / sim.model.electronThermalSpeed);
     }
 }
@@ -128,7 +128,7 @@ void buildCrystalLattice(Simulation& sim) {
     for (int i = 0; i < live; ++i) {
         Particle& p = sim.arrays.particleArray[i];
         p.setRadius(a);
-        for (int j = 0; j < 3; ++j) p.setVelocity(j, 0);
+        for (int j : kAxes) p.setVelocity(j, 0);
         // Close-packed stacking: columns of 20 along z, 20 rows along y per block of 400,
         // blocks along x; odd columns and odd blocks are shifted into the hollows.
         const int e = i / 400;

@@ -61,7 +61,7 @@ void restoreFrame(Simulation& sim, int storedFrame) {
     const double interval = sim.clock.writeFreq * sim.model.timeStep;
     for (int s = 0; s < sim.numParticles; ++s) {
         Particle& p = sim.arrays.particleArray[s];
-        for (int axis = 0; axis < 3; ++axis) {
+        for (int axis : kAxes) {
             p.setPosition(axis, now[3 * s + axis]);
             p.setVelocity(axis, (now[3 * s + axis] - before[3 * s + axis]) / interval);
         }

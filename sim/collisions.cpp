@@ -21,7 +21,7 @@ double dot(const double* a, const double* b) {  // of two 3-vectors
 }
 
 bool isFinite(const Particle& p) {
-    for (int c = 0; c < 3; ++c)
+    for (int c : kAxes)
         if (!std::isfinite(p.pos[c]) || !std::isfinite(p.vel[c])) return false;
     return true;
 }
@@ -37,7 +37,7 @@ struct WallContact {
 
 WallContact wallContact(const Particle& p, double dt, double wallDistance) {
     double start[3];
-    for (int i = 0; i < 3; ++i) start[i] = p.pos[i] - p.vel[i] * dt;
+    for (int i : kAxes) start[i] = p.pos[i] - p.vel[i] * dt;
     const double a = dot(p.vel, p.vel);
     const double b = 2.0 * dot(start, p.vel);
     const double c = dot(start, start) - wallDistance * wallDistance;
@@ -68,7 +68,7 @@ void bounceOffWall(Particle& p) {
     const double outwards = dot(p.pos, p.vel);
     const double r2 = dot(p.pos, p.pos);
     if (outwards > 0.0 && r2 > 0.0)
-        for (int c = 0; c < 3; ++c) p.vel[c] -= 2.0 * outwards / r2 * p.pos[c];
+        for (int c : kAxes) p.vel[c] -= 2.0 * outwards / r2 * p.pos[c];
 }
 
 // The grain bounced at `contact` and has `time` of the step left, but its new path meets the wall
@@ -79,11 +79,11 @@ void followChords(Particle& p, const double contact[3], double time, double wall
     const double r = std::sqrt(dot(contact, contact));
     if (!(r > 0.0)) return;
     double radial[3], across[3];
-    for (int c = 0; c < 3; ++c) radial[c] = contact[c] / r;
+    for (int c : kAxes) radial[c] = contact[c] / r;
     const double along = dot(p.vel, radial);
-    for (int c = 0; c < 3; ++c) across[c] = p.vel[c] - along * radial[c];
+    for (int c : kAxes) across[c] = p.vel[c] - along * radial[c];
     const double side = std::sqrt(dot(across, across));
-    for (int c = 0; c < 3; ++c) across[c] = side > 0.0 ? across[c] / side : 0.0;
+    for (int c : kAxes) across[c] = side > 0.0 ? across[c] / side : 0.0;
     // Inwards after the bounce, even where rounding left a gliding path a hair outwards.
     const double in = -std::abs(along);
     const double speedSquared = in * in + side * side;
@@ -100,7 +100,7 @@ void followChords(Particle& p, const double contact[3], double time, double wall
         turn = time * std::sqrt(speedSquared) / wallDistance;
     }
     const double cosTurn = std::cos(turn), sinTurn = std::sin(turn);
-    for (int c = 0; c < 3; ++c) {
+    for (int c : kAxes) {
         const double radialThen = radial[c] * cosTurn + across[c] * sinTurn;
         const double acrossThen = across[c] * cosTurn - radial[c] * sinTurn;
         p.vel[c] = in * radialThen + side * acrossThen;
@@ -121,7 +121,7 @@ void pullInside(Particle& p, double wallDistance) {
 void collide(Particle& a, Particle& b) {
     double centres[3];  // line of centres, from a to b
     double w[3];        // a's velocity relative to b
-    for (int i = 0; i < 3; ++i) {
+    for (int i : kAxes) {
         centres[i] = b.pos[i] - a.pos[i];
         w[i] = a.vel[i] - b.vel[i];
     }
@@ -157,12 +157,12 @@ void collide(Particle& a, Particle& b) {
     const double beta = alpha + std::asin(unitClamp(-r * std::sin(alpha) / contactDistance));
     const double tanBeta = std::tan(beta);
     double normal[3];
-    for (int c = 0; c < 3; ++c)
+    for (int c : kAxes)
         normal[c] = n[c] + tanBeta * (std::cos(lambda) * eTheta[c] + std::sin(lambda) * ePhi[c]);
 
     const double massRatio = aImmovable ? 0.0 : b.m / a.m;
     const double exchange = 2.0 * dot(w, normal) / ((1.0 + tanBeta * tanBeta) * (1.0 + massRatio));
-    for (int c = 0; c < 3; ++c) {
+    for (int c : kAxes) {
         b.vel[c] += exchange * normal[c];
         a.vel[c] -= massRatio * exchange * normal[c];
     }
@@ -193,10 +193,10 @@ void reflectFromWall(Particle& p, double apparatusRadius, double dt) {
         // It left the sphere during this step: back to the point of contact, bounce, and spend
         // the rest of the step moving inwards.
         const double remainder = dt - leave;
-        for (int c = 0; c < 3; ++c) p.pos[c] -= p.vel[c] * remainder;
+        for (int c : kAxes) p.pos[c] -= p.vel[c] * remainder;
         const double contactPoint[] = {p.pos[0], p.pos[1], p.pos[2]};
         bounceOffWall(p);
-        for (int c = 0; c < 3; ++c) p.pos[c] += p.vel[c] * remainder;
+        for (int c : kAxes) p.pos[c] += p.vel[c] * remainder;
         if (!(p.distanceFromCentre() < wallDistance))
             followChords(p, contactPoint, remainder, wallDistance);
     } else {

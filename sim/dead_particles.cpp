@@ -48,7 +48,7 @@ void fireDeadParticle(Simulation& sim, double speed) {
         // keeps the plain shot along -y.
         const double r = p.distanceFromCentre();
         if (r > 0) {
-            for (int i = 0; i < 3; ++i) p.setVelocity(i, p.position(i) * -speed / r);
+            for (int i : kAxes) p.setVelocity(i, p.position(i) * -speed / r);
         }
     }
     p.setMass(sim.reserve.deadMassFraction * sim.model.grainMass);

@@ -37,7 +37,7 @@ void particleTerms(const Particle& p, const ForceModel& model, double* force, En
     // The force is set per step so that one step changes the velocity by the fraction 0.01 e; a
     // zero step has no such force.
     const bool cooling = model.thermostat && !dead && model.timeStep != 0.0;
-    for (int c = 0; c < 3; ++c) {
+    for (int c : kAxes) {
         // At the very centre the field vanishes and has no direction.
         if (model.apparatusField && r > 0.0) force[c] += p.pos[c] * radialForce / r;
         if (cooling) {
@@ -217,7 +217,7 @@ EnergySums forcePassReference(const Particle* particles, int n, const ForceModel
             if (model.samplingFrame) sums.pairEnergy += 2.0 * f * d;
             if (model.pairForces) {
                 // Like charges push apart.
-                for (int c = 0; c < 3; ++c) {
+                for (int c : kAxes) {
                     force[3 * p + c] -= f * unit[c];
                     force[3 * q + c] += f * unit[c];
                 }
@@ -232,7 +232,7 @@ void integrate(Particle* particles, int n, const double* force, double dt) {
     for (int p = 0; p < n; ++p) {
         Particle& a = particles[p];
         const bool massive = a.m != 0.0;
-        for (int c = 0; c < 3; ++c) {
+        for (int c : kAxes) {
             if (massive) a.vel[c] += force[3 * p + c] / a.m * dt;
             a.pos[c] += dt * a.vel[c];
         }
@@ -330,11 +330,11 @@ EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& mo
                 const int first = std::max(from, ws.blockStart[b]);
                 const int length = ws.blockLength(b);
                 const double* fx = ws.blockForce.data() + ws.blockOffset[b] - ws.blockOrigin(b);
-                for (int c = 0; c < 3; ++c)
+                for (int c : kAxes)
                     for (int i = first; i < to; ++i) sum[c][i - from] += fx[c * length + i];
             }
             for (int i = from; i < to; ++i)
-                for (int c = 0; c < 3; ++c) force[3 * i + c] += sum[c][i - from];
+                for (int c : kAxes) force[3 * i + c] += sum[c][i - from];
         }
     }
     if (ws.sweptEnergy) {

@@ -18,7 +18,7 @@ double Particle::distanceTo(const Particle& other) const {
 
 double Particle::directionTo(const Particle& other, double unit[3]) const {
     const double d = distanceTo(other);
-    for (int i = 0; i < 3; ++i) unit[i] = (other.pos[i] - pos[i]) / d;
+    for (int i : kAxes) unit[i] = (other.pos[i] - pos[i]) / d;
     return d;
 }
 

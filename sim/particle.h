@@ -6,6 +6,10 @@
 
 namespace qv {
 
+// The three axes, x, y and z: `for (int c : kAxes)` visits each once and cannot run past the
+// end of a three-component array.
+inline constexpr int kAxes[] = {0, 1, 2};
+
 // What a record is. Dead particles wait in the reserve at the end of the array until fired; the
 // probe is a dead particle made immovable. Only grains feel the thermostat and the wall.
 enum class Role : std::uint8_t { Grain, WaitingDead, FiredDead, Probe };

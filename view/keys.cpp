@@ -42,7 +42,7 @@ void placeCameraTarget(ViewState& view) {
     const double theta = view.targetTheta;
     const double direction[] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
                                 -std::cos(phi)};
-    for (int i = 0; i < 3; ++i) {
+    for (int i : kAxes) {
         view.cameraTarget[i] = static_cast<float>(view.cameraEye[i] + kTargetDistance * direction[i]);
     }
 }
@@ -247,7 +247,7 @@ void probeKey(Simulation& sim, unsigned char key) {
             probe.setCharge(probe.charge() + unitCharge);
             break;
         case '5':
-            for (int i = 0; i < 3; ++i) probe.setPosition(i, 0.01);
+            for (int i : kAxes) probe.setPosition(i, 0.01);
             break;
         case '4':
             probe.pos[0] -= move;
