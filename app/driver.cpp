@@ -65,7 +65,7 @@ void writeStepOutputs(Simulation& sim, const StepReport& report) {
             writeShellStructure(sim, shellStructure(sim, sampled, live, defaultSampleCount));
         }
         completeSamplingFrame(sim, report);
-        if (sim.tracker.trackedCount > 0) writeTrackerRow(sim, sampled);
+        writeTrackerRow(sim, sampled);  // nothing while no grain is tracked
         if (sim.switches.velocityTrackingOn) {
             writeVelocityRows(sim, sampled, live);
             writeSpeedDensity(sim, sampled, live);

@@ -276,7 +276,7 @@ void KernelWorkspace::planBlocks(int n) {
         offset += 3 * static_cast<std::size_t>(blockLength(b));
     }
     blockForce.resize(offset);
-    blockEnergy.assign(made, 0.0);
+    blockEnergy.assign(made, 0);
     blockPairs.resize(made);
 }
 

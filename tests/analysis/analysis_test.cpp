@@ -65,7 +65,7 @@ TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {
         EXPECT_EQ(kernel(g.data(), 1, 0.2, 31), none);
         EXPECT_EQ(kernel(g.data(), 4, 0.0, 31), none);
         EXPECT_EQ(kernel(g.data(), 4, -0.2, 31), none);
-        EXPECT_TRUE(kernel(g.data(), 4, 0.2, 0).empty());
+        EXPECT_TRUE(kernel(g.data(), 4, 0.2, 0).empty() && kernel(g.data(), 4, 0.2, -1).empty());
     }
 }
 
