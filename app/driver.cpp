@@ -76,7 +76,7 @@ void writeStepOutputs(Simulation& sim, const StepReport& report) {
 
 void renderStep(Simulation& sim, OutputFile& dataSet) {
     // Cheap enough for debug and sanitizer builds, not for every step of a release render.
-    assert(invariantBreach(sim) == nullptr);
+    assert(!invariantBreach(sim));
     // The frame stored is the state before this call's step.
     if (sim.clock.currentFrame % sim.clock.writeFreq == 0 || sim.clock.currentFrame == 1)
         writeFrame(sim, dataSet);

@@ -36,8 +36,8 @@ struct WallContact {
 };
 
 WallContact wallContact(const Particle& p, double dt, double wallDistance) {
-    double start[3];
-    for (int i : kAxes) start[i] = p.pos[i] - p.vel[i] * dt;
+    const double start[] = {p.pos[0] - p.vel[0] * dt, p.pos[1] - p.vel[1] * dt,
+                            p.pos[2] - p.vel[2] * dt};
     const double a = dot(p.vel, p.vel);
     const double b = 2.0 * dot(start, p.vel);
     const double c = dot(start, start) - wallDistance * wallDistance;
@@ -78,10 +78,10 @@ void bounceOffWall(Particle& p) {
 void followChords(Particle& p, const double contact[3], double time, double wallDistance) {
     const double r = std::sqrt(dot(contact, contact));
     if (!(r > 0.0)) return;
-    double radial[3], across[3];
-    for (int c : kAxes) radial[c] = contact[c] / r;
+    const double radial[] = {contact[0] / r, contact[1] / r, contact[2] / r};
     const double along = dot(p.vel, radial);
-    for (int c : kAxes) across[c] = p.vel[c] - along * radial[c];
+    double across[] = {p.vel[0] - along * radial[0], p.vel[1] - along * radial[1],
+                       p.vel[2] - along * radial[2]};
     const double side = std::sqrt(dot(across, across));
     for (int c : kAxes) across[c] = side > 0.0 ? across[c] / side : 0.0;
     // Inwards after the bounce, even where rounding left a gliding path a hair outwards.
@@ -119,12 +119,9 @@ void pullInside(Particle& p, double wallDistance) {
 }  // namespace
 
 void collide(Particle& a, Particle& b) {
-    double centres[3];  // line of centres, from a to b
-    double w[3];        // a's velocity relative to b
-    for (int i : kAxes) {
-        centres[i] = b.pos[i] - a.pos[i];
-        w[i] = a.vel[i] - b.vel[i];
-    }
+    // The line of centres, from a to b, and a's velocity relative to b.
+    const double centres[] = {b.pos[0] - a.pos[0], b.pos[1] - a.pos[1], b.pos[2] - a.pos[2]};
+    const double w[] = {a.vel[0] - b.vel[0], a.vel[1] - b.vel[1], a.vel[2] - b.vel[2]};
     const double r = std::sqrt(dot(centres, centres));
     const double v = std::sqrt(dot(w, w));
     const double contactDistance = a.rad + b.rad;

@@ -238,7 +238,8 @@ TEST(Driver, InvariantBreachesAreNamed) {
         const char* breach;
     } cases[] = {{3, 1, 1, -1, nullptr}, {3, 1, 0, -1, roles},  {3, 1, 1, 1, finite},
                  {3, 1, 1, 2, nullptr},  {4, 1, 1, -1, counts}, {3, 4, 1, -1, counts},
-                 {3, -1, 1, -1, counts}, {3, 3, 1, 0, roles},   {2, 0, 1, 1, finite}};
+                 {3, -1, 1, -1, counts}, {3, 3, 1, 0, roles},   {2, 0, 1, 1, finite},
+                 {2, 0, 1, -1, nullptr}};  // a waiting role beyond the slots is not counted
     for (const auto& c : cases) {
         Simulation sim = makeSim({{1, 0, 0}, {2, 0, 0}}, 1);
         sim.numParticles = c.slots, sim.reserve.numDeadParticles = c.waiting;
