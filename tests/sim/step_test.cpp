@@ -27,6 +27,8 @@ Simulation makeSim(const std::vector<std::array<double, 3>>& at, int waiting = 0
     for (const auto& x : at)
         sim.arrays.particleArray.push_back({{x[0], x[1], x[2]}, {}, {}, 2, -3, 0.25});
     sim.arrays.particleArray.resize(sim.numParticles, {{0, 15}, {}, {1, 0, 0.5}, 0, 0, 0.25});
+    for (int i = static_cast<int>(at.size()); i < sim.numParticles; ++i)
+        sim.arrays.particleArray[i].role = Role::WaitingDead;
     sim.model.totalCharge = -3.0 * static_cast<double>(at.size());
     return sim;
 }
@@ -229,7 +231,7 @@ TEST(Driver, SmartCoolingScheduleFrameByFrameAndAutoFiring) {
     EXPECT_DOUBLE_EQ(sim.arrays.particleArray[4].speed(), 10 * sim.reserve.deadSpeedFraction / 0.1);
 }
 
-// The debug check names the first thing broken; makeSim's parked slot 2 has no role yet.
+// The debug check names the first thing broken; each case gives slot 2, the parked one, a role.
 TEST(Driver, InvariantBreachesAreNamed) {
     const char *counts = "the counts do not fit the slots", *finite = "a live value is not finite",
                *roles = "live + waiting is not the number of slots";
