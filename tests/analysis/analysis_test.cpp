@@ -227,6 +227,7 @@ TEST(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
     EXPECT_EQ(test::filesHere(), "");
     sim.numParticles = 0;
     EXPECT_EQ(pressQ(""), "\nThere are no particles to track.\n\n");
+    EXPECT_EQ(sim.tracker.trackedCount, 0);
     sim.numParticles = 3;
     sim.tracker.trackedParticles.fill(7);
     // Dead particles in reserve count: 3 is valid, 0, negatives and 4 are not; the same grain
@@ -248,6 +249,7 @@ TEST(Tracker, ChoicesFillSlotsInOrderAndEveryRowHasEightFieldsPerSlot) {
     sim.tracker.trackedCount = 100;
     EXPECT_EQ(pressQ("").substr(0, 8), "\nNo more");
     EXPECT_EQ(sim.tracker.trackedParticles, expected);
+    EXPECT_EQ(sim.tracker.trackedCount, 100);
 }
 
 }  // namespace

@@ -84,6 +84,7 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
         {"EndFrame 2e9", h("3 2000000000 12.5 0.5 2000 4 0.01 3.2 1")},
         {"time step 1e-320", h("3 5 12.5 1e-320 2000 4 0.01 3.2 1")},
         {"time step 0", h("3 5 12.5 0 2000 4 0.01 3.2 1")},
+        {"time step 1e-30, Debye sphere count 1e30", h("3 5 12.5 1e-30 1e30 4 0.01 3.2 1")},
         {"Rapar 1e31", h("3 5 1e31 0.5 2000 4 0.01 3.2 1")},
         {"Debye sphere count -2000", h("3 5 12.5 0.5 -2000 4 0.01 3.2 1")},
         {"dust plasma frequency -0.01", h("3 5 12.5 0.5 2000 4 -0.01 3.2 1")},

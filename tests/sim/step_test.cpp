@@ -138,7 +138,7 @@ TEST(Driver, SamplingFrameOutputs) {
     std::ostringstream all;
     for (int c = 0; c < 3; ++c) {
         test::Sandbox box;
-        Simulation sim = makeSim({{1, 0, 0}, {0, -9.9, 0}, {0, 0, 3}}, 1);  // one in the first cells
+        Simulation sim = makeSim({{1, 0, 0}, {-9.9, -9.9, 0}, {0, 0, 3}}, 1);  // one in first cells
         sim.run.baseName = "run", sim.clock.currentFrame = 100, sim.reserve.autoFiringStartDead = 1;
         sim.switches.automatedAnalysis = c == 1;
         sim.switches.autoFiringOn = c == 2;
