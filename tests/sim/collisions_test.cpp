@@ -81,6 +81,9 @@ TEST(Wall, EveryGrainOnOrBeyondTheWallEndsStrictlyInsideAtItsSpeed) {
     EXPECT_NEAR(wallRemainder(grain({9.7, 0, 0}, {1, 0, 0}, 1, 0.5), kR, kDt), 0.2, 1e-12);
     EXPECT_EQ(wallRemainder(grain({9.7, 0, 0}, {0, 0, 0}, 1, 0.5), kR, kDt), 0.0);
     EXPECT_NEAR(wallRemainder(grain({9.3, 0, 0}, {-2, 0, 0}, 1, 0.5), kR, kDt), 0.1, 1e-12);
+    Particle lost = grain({INFINITY, 0, 0}, {1, 0, 0}, 1, 0.5);  // nothing left to mirror
+    reflectFromWall(lost, kR, kDt);
+    EXPECT_TRUE(std::isinf(lost.pos[0]) && lost.vel[0] == 1);
     auto inverted = [](Vec at) { return (kWall * kWall / dot(at, at)) * at; };
     const struct {
         Vec pos, vel;
