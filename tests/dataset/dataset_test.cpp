@@ -250,6 +250,8 @@ TEST(LoadDialogue, AMasterFileContinuesFromTheFinalPositionsAndVelocities) {
               (std::vector<int>{10, 5, 2, 5, 1}));
     EXPECT_DOUBLE_EQ(sim.model.timeStep, 3 * 1.479e7);
     EXPECT_DOUBLE_EQ(sim.reserve.deadParkY, 1.5 * sim.model.apparatusRadius);
+    EXPECT_TRUE(sim.arrays.particleArray[1].role == Role::Grain &&
+                sim.arrays.particleArray[2].role == Role::WaitingDead);
     for (int i = 0; i < 9; ++i) {
         const double x = final.arrays.particleArray[i / 3].pos[i % 3];
         const double v = final.arrays.particleArray[i / 3].vel[i % 3];

@@ -54,8 +54,8 @@ void glutPostRedisplay() { record("redisplay"); }
 namespace qv {
 namespace {
 
-// Four live grains (z = 1, 2 and 0 on the axes, one at r = 0.5 highlighted, one fired dead), one
-// waiting dead particle; Rapar 4, mean radius 0.5; each row sets the view.
+// Six live grains (z = 1, 2 and 0 on the axes, one at r = 0.5 highlighted, one fired dead, one
+// at r = 1.2), one waiting dead particle; Rapar 4, mean radius 0.5; each row sets the view.
 TEST(Render, TheSceneAsDrawn) {
     const struct {
         DustDraw dust;
@@ -73,17 +73,17 @@ TEST(Render, TheSceneAsDrawn) {
         Simulation sim;
         sim.model.apparatusRadius = 4, sim.model.grainRadius = 0.5, sim.model.grainCharge = -10;
         sim.model.dustPlasmaFrequency = 0.25, sim.clock.simTime = 9, sim.thermostat.ccple = 172.9;
-        sim.numParticles = 6, sim.reserve.numDeadParticles = 1, sim.reserve.deadParkY = 6;
+        sim.numParticles = 7, sim.reserve.numDeadParticles = 1, sim.reserve.deadParkY = 6;
         for (const auto& at : {std::array{0.0, 0.0, 1.0}, {0.0, 0.0, 2.0}, {0.0, 3.0, 0.0},
-                               {0.0, 0.3, -0.4}, {-1.0, -1.0, 1.0}})
+                               {0.0, 0.3, -0.4}, {-1.0, -1.0, 1.0}, {0.0, 1.2, 0.0}})
             sim.arrays.particleArray.push_back(Particle{{at[0], at[1], at[2]}, {}, {}, 1, -10, 0.4});
-        sim.arrays.particleArray.resize(6);
-        parkAsDead(sim, sim.arrays.particleArray[5]);
+        sim.arrays.particleArray.resize(7);
+        parkAsDead(sim, sim.arrays.particleArray[6]);
         sim.arrays.particleArray[3].highlighted = true;
         sim.arrays.particleArray[4].role = Role::FiredDead;
         addProbe(sim);  // the waiting slot becomes the probe, of 2.5 mean charges
-        sim.arrays.particleArray[5].q = -25;
-        if (c.resolution == 0) sim.reserve.probeIndex = 6;  // beyond the slots: no probe text
+        sim.arrays.particleArray[6].q = -25;
+        if (c.resolution == 0) sim.reserve.probeIndex = 7;  // beyond the slots: no probe text
         ViewState view;
         view.dustDrawMode = c.dust, view.apparatusDrawMode = c.apparatus;
         view.sphereResolution = c.resolution, view.equalMagnification = c.magnification;
