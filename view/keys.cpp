@@ -43,7 +43,8 @@ void placeCameraTarget(ViewState& view) {
     const double direction[] = {std::sin(phi) * std::cos(theta), std::sin(phi) * std::sin(theta),
                                 -std::cos(phi)};
     for (int i : kAxes) {
-        view.cameraTarget[i] = static_cast<float>(view.cameraEye[i] + kTargetDistance * direction[i]);
+        view.cameraTarget[i] =
+            static_cast<float>(view.cameraEye[i] + kTargetDistance * direction[i]);
     }
 }
 

@@ -30,7 +30,8 @@ TEST(VelocityOutputs, MaxboltzHasAColumnPerPlannedSample) {
     const struct {
         int frames, period;
         long columns;
-    } cases[] = {{100, 30, 4}, {90, 30, 4}, {29, 30, 1}, {100, 0, 1}, {-5, 30, 1}, {0, 1, 1}, {1, 1, 2}};
+    } cases[] = {{100, 30, 4}, {90, 30, 4}, {29, 30, 1}, {100, 0, 1},
+                 {-5, 30, 1},  {0, 1, 1},   {1, 1, 2}};
     for (const auto& c : cases) {
         test::Sandbox box;
         Simulation sim;
@@ -38,7 +39,8 @@ TEST(VelocityOutputs, MaxboltzHasAColumnPerPlannedSample) {
         sim.clock.framesToCalculate = c.frames, sim.clock.analysisFreq = c.period;
         writeMaxboltzTable(sim);
         const std::string table = test::readFile("mMaxboltz.xls");
-        EXPECT_EQ(std::count(table.begin(), table.end(), '\t'), c.columns) << c.frames << " " << c.period;
+        EXPECT_EQ(std::count(table.begin(), table.end(), '\t'), c.columns)
+            << c.frames << " " << c.period;
     }
 }
 

@@ -217,7 +217,8 @@ TEST(LoadDialogue, StepFactorsKeepTheStepLoadableAndTheMovesFinite) {
                  {1e7, 1e23, 2, false},  {5e29, 1, 2, true},    {1e7, 1e22, 1.5, true},
                  {1e7, 1, 1e-38, false}, {1e7, 1, 1e24, false}, {1e7, 1e31, 1e-38, false}};
     for (const auto& c : cases)
-        EXPECT_EQ(stepFactorUsable(c.step, c.speed, c.factor), c.usable) << c.speed << " " << c.factor;
+        EXPECT_EQ(stepFactorUsable(c.step, c.speed, c.factor), c.usable)
+            << c.speed << " " << c.factor;
 }
 
 // A render's final state goes through the master file and comes back as the start of a new

@@ -45,7 +45,8 @@ TEST(InitialConfiguration, SpeedTableAndAveragesWithoutGrains) {
     EXPECT_EQ(sim.arrays.speedTable[4], sim.arrays.particleArray[4].speed());
     for (Particle& p : sim.arrays.particleArray) p.role = Role::WaitingDead;
     reportAverages(sim);
-    EXPECT_TRUE(sim.model.grainMass == 0 && sim.model.grainCharge == 0 && sim.model.grainRadius == 0);
+    EXPECT_TRUE(sim.model.grainMass == 0 && sim.model.grainCharge == 0 &&
+                sim.model.grainRadius == 0);
 }
 
 TEST(CrystalLattice, GrainsTouchOnAClosePackedLatticeAndTheDeadParkAtTheOldRapar) {

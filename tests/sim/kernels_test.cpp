@@ -139,7 +139,8 @@ TEST(FastKernels, MatchTheReferenceOnCrowdedGrainsWithTheSameBitsOnAnyThreadCoun
     std::vector<ParticlePair> near;
     for (int p = 0; p < n; ++p) {
         for (int q = p + 1; q < n; ++q) {
-            const double b = reference[p].rad + reference[q].rad, d = reference[p].distanceTo(reference[q]);
+            const double b = reference[p].rad + reference[q].rad,
+                         d = reference[p].distanceTo(reference[q]);
             if (b * b * (1 + 1e-9) >= d * d) near.emplace_back(p, q);
         }
     }

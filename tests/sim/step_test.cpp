@@ -247,7 +247,8 @@ TEST(Driver, InvariantBreachesAreNamed) {
         sim.numParticles = c.slots, sim.reserve.numDeadParticles = c.waiting;
         sim.arrays.particleArray[2].role = Role(c.roleOf2);
         if (c.nanSlot >= 0) sim.arrays.particleArray[c.nanSlot].vel[2] = NAN;
-        EXPECT_STREQ(invariantBreach(sim), c.breach) << c.slots << " " << c.waiting << " " << c.nanSlot;
+        EXPECT_STREQ(invariantBreach(sim), c.breach)
+            << c.slots << " " << c.waiting << " " << c.nanSlot;
     }
 }
 

@@ -43,7 +43,9 @@ void glDisableClientState(GLenum a) { record("disable", a); }
 void glEnable(GLenum c) { record("enable", c); }
 void glClear(GLbitfield m) { record("clear", m); }
 void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { record("viewport", x, y, w, h); }
-void gluPerspective(GLdouble f, GLdouble a, GLdouble n, GLdouble z) { record("perspective", f, a, n, z); }
+void gluPerspective(GLdouble f, GLdouble a, GLdouble n, GLdouble z) {
+    record("perspective", f, a, n, z);
+}
 void gluLookAt(GLdouble a, GLdouble b, GLdouble c, GLdouble d, GLdouble e, GLdouble f, GLdouble g,
                GLdouble h, GLdouble i) { record("look", a, b, c, d, e, f, g, h, i); }
 void glutSwapBuffers() { record("swap"); }
@@ -76,7 +78,8 @@ TEST(Render, TheSceneAsDrawn) {
         sim.numParticles = 7, sim.reserve.numDeadParticles = 1, sim.reserve.deadParkY = 6;
         for (const auto& at : {std::array{0.0, 0.0, 1.0}, {0.0, 0.0, 2.0}, {0.0, 3.0, 0.0},
                                {0.0, 0.3, -0.4}, {-1.0, -1.0, 1.0}, {0.0, 1.2, 0.0}})
-            sim.arrays.particleArray.push_back(Particle{{at[0], at[1], at[2]}, {}, {}, 1, -10, 0.4});
+            sim.arrays.particleArray.push_back(
+                Particle{{at[0], at[1], at[2]}, {}, {}, 1, -10, 0.4});
         sim.arrays.particleArray.resize(7);
         parkAsDead(sim, sim.arrays.particleArray[6]);
         sim.arrays.particleArray[3].highlighted = true;
