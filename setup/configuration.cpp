@@ -10,6 +10,7 @@
 
 #include "console/console.h"
 #include "console/output_file.h"
+#include "setup/config.h"
 #include "sim/constants.h"
 #include "sim/dead_particles.h"
 #include "sim/simulation.h"
@@ -84,15 +85,18 @@ bool cursorAtEnd(const Simulation& sim) {
     return sim.arrays.particleCursor == sim.arrays.particleArray.size();
 }
 
-void setUpMassDistribution(Simulation& sim) {
+void setUpMassDistribution(Simulation& sim, const Config* config) {
     const char* refusal = "A mass fraction must be above 0.";
     const auto positive = [](double v) { return v > 0; };
     do {
-        sim.model.maxMassFraction = console::prompt<double>(
+        sim.model.maxMassFraction = answer<double>(
+            config, "max_mass_fraction",
             "Please enter maximum mass as a fraction of am average mass particle\n", positive,
             refusal);
-        sim.model.minMassFraction =
-            console::prompt<double>("Please enter minimum mass\n", positive, refusal);
+        sim.model.minMassFraction = answer<double>(config, "min_mass_fraction",
+                                                   "Please enter minimum mass\n", positive, refusal);
+        if (config && sim.model.maxMassFraction < sim.model.minMassFraction)
+            config->reject("max_mass_fraction", "it must not be below min_mass_fraction");
     } while (sim.model.maxMassFraction < sim.model.minMassFraction);
 
     // Equal groups need a live count that the number of groups divides.

@@ -7,7 +7,9 @@ namespace qv {
 
 void allocateParticles(Simulation& sim, int count);
 bool cursorAtEnd(const Simulation& sim);
-void setUpMassDistribution(Simulation& sim);
+class Config;
+// The mass spread of the groups, asked or taken from `config`.
+void setUpMassDistribution(Simulation& sim, const Config* config = nullptr);
 void configureInitialParticles(Simulation& sim);
 void assignMassGroup(Simulation& sim, double massStep, int slot);
 void buildCrystalLattice(Simulation& sim);

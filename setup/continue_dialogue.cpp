@@ -8,11 +8,13 @@
 
 #include "console/console.h"
 #include "dataset/header.h"
+#include "setup/config.h"
 #include "setup/configuration.h"
 #include "setup/load_dialogue.h"
 #include "setup/loading.h"
 #include "setup/setup.h"
 #include "sim/apparatus.h"
+#include "sim/cooling.h"
 
 namespace qv {
 namespace {
@@ -77,7 +79,7 @@ double raparWithDead(const Simulation& sim, int deadCount) {
 
 // Unfired dead particles all wait at the same y, the last slot among them; their count shows
 // whether the header's dead particle number still holds.
-void checkDeadParticles(Simulation& sim) {
+void checkDeadParticles(Simulation& sim, const Config* config) {
     std::ostream& out = console::out();
     const int slots = sim.numParticles;
     std::vector<Particle>& records = sim.arrays.particleArray;
@@ -92,19 +94,30 @@ void checkDeadParticles(Simulation& sim) {
         << "Number of deadparticles in header file (" << headerCount
         << ") does not match estimated (" << waiting << ")." << '\n';
     const std::string prompt = "Please enter the number of dead particles you wish to use: \n";
-    out << prompt << std::flush;
+    if (config && !config->given("dead_particles")) {
+        throw ConfigError(sim.run.baseName + " has " + std::to_string(waiting) +
+                          " dead particles waiting where its header says " +
+                          std::to_string(headerCount) +
+                          ": dead_particles must say how many to use (0 to " +
+                          std::to_string(slots - 1) + ")");
+    }
+    if (!config) out << prompt << std::flush;
     // The apparatus grows or shrinks with the live count; the new Rapar goes into the header of
     // the new data set, which must load again.
     for (;;) {
         // At least one live grain must stay: its properties are the ones the others take on.
-        const int count = console::readIntWhere(
-            [slots](int v) { return v >= 0 && v < slots; },
-            "Please enter a number from 0 to " + std::to_string(slots - 1), prompt);
+        const auto accept = [slots](int v) { return v >= 0 && v < slots; };
+        const std::string refusal = "Please enter a number from 0 to " + std::to_string(slots - 1);
+        const int count = config ? config->integer("dead_particles", accept, refusal)
+                                 : console::readIntWhere(accept, refusal, prompt);
         const double rapar = raparWithDead(sim, count);
         if (count == headerCount || fits(rapar, kPositive)) {
             sim.reserve.numDeadParticles = count;
             break;
         }
+        if (config)
+            config->reject("dead_particles",
+                           "Rapar would be " + num(rapar) + "; it must be " + describe(kPositive));
         out << "With " << count << " dead particles Rapar would be " << num(rapar)
             << "; it must be " << describe(kPositive) << '\n'
             << prompt << std::flush;
@@ -150,6 +163,21 @@ double fastestSpeed(const Simulation& sim) {
     return fastest;
 }
 
+// The velocities' temperature ratio before a change, from the mean speed of the live grains.
+void measureLoadedTemperature(Simulation& sim) {
+    const int live = sim.liveCount();
+    double speedSum = 0;
+    for (int s = 0; s < live; ++s) speedSum += sim.arrays.particleArray[s].speed();
+    // The header and the dead-particle question both leave at least one live grain.
+    const double meanSpeed = speedSum / live;
+    sim.thermostat.temperatureRatio =
+        sim.arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
+}
+
+double speedLimit(const Simulation& sim) {
+    return std::max(fastestSpeed(sim), kSigned.largest / sim.model.timeStep);
+}
+
 void offerTemperatureChange(Simulation& sim) {
     std::ostream& out = console::out();
     out << '\n';
@@ -160,15 +188,9 @@ void offerTemperatureChange(Simulation& sim) {
         out << "Would you like change the temperature y/n";
     out << '\n' << std::flush;
     if (console::readChar() != 'y') return;
-    const int live = sim.liveCount();
-    double speedSum = 0;
-    for (int s = 0; s < live; ++s) speedSum += sim.arrays.particleArray[s].speed();
-    // The header and the dead-particle question both leave at least one live grain.
-    const double meanSpeed = speedSum / live;
-    sim.thermostat.temperatureRatio =
-        sim.arrays.particleArray[0].mass() * meanSpeed * meanSpeed / 3.0;
+    measureLoadedTemperature(sim);
     const std::vector<Particle> loaded = sim.arrays.particleArray;
-    const double limit = std::max(fastestSpeed(sim), kSigned.largest / sim.model.timeStep);
+    const double limit = speedLimit(sim);
     for (;;) {
         changeTemperature(sim);
         if (fastestSpeed(sim) <= limit) return;
@@ -179,26 +201,46 @@ void offerTemperatureChange(Simulation& sim) {
     }
 }
 
-void askContinuation(Simulation& sim) {
+// The configured new temperature, refused as the dialogue refuses it.
+void takeTemperature(Simulation& sim, const Config& config) {
+    if (!config.given("temperature")) return;
+    measureLoadedTemperature(sim);
+    const double limit = speedLimit(sim);
+    const double wanted = config.real(
+        "temperature", [](double t) { return t >= 0.0; }, "A temperature cannot be below 0 K.");
+    const double current = measuredTemperature(sim);
+    if (!(current > 0.0) || !std::isfinite(current)) {
+        config.reject("temperature", "the loaded frame has no temperature to scale from");
+    }
+    sim.model.dustTemperature = wanted;
+    rescaleTemperature(sim, current, wanted);
+    if (fastestSpeed(sim) > limit) {
+        config.reject("temperature", "at that temperature a grain would move more than " +
+                                         num(kSigned.largest) + " in one step");
+    }
+}
+
+void askContinuation(Simulation& sim, const Config* config) {
     RunClock& clock = sim.clock;
-    console::out() << '\n';
-    clock.framesToCalculate = console::prompt<int>(
-        "Please select the number of frames you wish to generate\n", [](int v) { return v >= 1; },
-        "Please enter at least 1 frame");
+    if (!config) console::out() << '\n';
+    clock.framesToCalculate =
+        answer<int>(config, "frames", "Please select the number of frames you wish to generate\n",
+                    [](int v) { return v >= 1; }, "Please enter at least 1 frame");
     // A write interval longer than the run would store no frame at all.
     const int frames = clock.framesToCalculate;
-    clock.writeFreq = console::prompt<int>(
+    clock.writeFreq = answer<int>(
+        config, "write_every",
         "Please enter how often particle position data should be output(4)\n",
         [frames](int v) { return v >= 1 && v <= frames; },
         "Please enter a value from 1 to " + std::to_string(frames));
-    clock.analysisFreq = console::prompt<int>(
-        "Please enter how often the analysis file should be written(100)\n",
+    clock.analysisFreq = answer<int>(
+        config, "analyse_every", "Please enter how often the analysis file should be written(100)\n",
         [](int v) { return v >= 1; }, "Please enter a value of at least 1");
     // The new step goes into the header of the new data set: it must load again like this one.
     const double step = sim.model.timeStep;
     const double speed = fastestSpeed(sim);
-    const double factor = console::prompt<double>(
-        "Multiply step length by(1.0)\n",
+    const double factor = answer<double>(
+        config, "step_multiplier", "Multiply step length by(1.0)\n",
         [step, speed](double m) { return stepFactorUsable(step, speed, m); },
         "The new time step must be " + describe(kPositive) + " and move no grain more than " +
             num(kSigned.largest) + " in one step: please enter another factor");
@@ -257,10 +299,48 @@ void loadAndContinue(Simulation& sim, OutputFile& dataSet) {
         break;
     }
     restoreFrame(sim, storedFrame);
-    checkDeadParticles(sim);
+    checkDeadParticles(sim, nullptr);
     offerTemperatureChange(sim);
-    askContinuation(sim);
+    askContinuation(sim, nullptr);
     promptDataSetFile(sim, dataSet);
+}
+
+void configureContinue(Simulation& sim, const Config& config) {
+    const std::string name = config.text("from");
+    sim.run.baseName = name;
+    std::string problem;
+    if (!readDataSetHeader(sim, name, problem)) config.reject("from", problem);
+    allocateParticles(sim, sim.numParticles);
+    sim.arrays.forceArray.assign(static_cast<std::size_t>(sim.numParticles) * 3, 0.0);
+    const int endFrame = sim.clock.framesToCalculate;
+    const int writeFreq = sim.clock.writeFreq;
+    sim.clock.numWrittenFrames = endFrame;
+    sim.clock.framesToCalculate = endFrame * writeFreq;
+    if (endFrame < 2) {
+        config.reject("from", "it stores a single frame; continuing needs two, the frame and the "
+                              "one before it for the velocities");
+    }
+    LoadOptions options;
+    options.endFrameAnswer = config.integer("end_frame", [](int v) { return v >= 0; },
+                                            "EndFrame cannot be negative");
+    if (!loadFramesOnce(sim, options, &problem)) config.reject("from", problem);
+    const long long stored = storedFrameCount(sim);
+    if (stored < 2) {
+        config.reject("from", "only " + std::to_string(stored) +
+                                  " frame was loaded; continuing needs two");
+    }
+    // The last stored frame unless another is asked for, as the dialogue's frame rule takes it.
+    const long long maxFrame = std::min<long long>(stored * writeFreq, INT_MAX);
+    const int frame = config.integer(
+        "frame", [&](int n) { return n == 0 || (n <= maxFrame && n / writeFreq >= 2); },
+        "pick a frame from " + std::to_string(2 * writeFreq) + " to " + std::to_string(maxFrame) +
+            ", or 0 for the last");
+    const int storedFrame = frame == 0 ? static_cast<int>(stored) : frame / writeFreq;
+    announceFrame(storedFrame);
+    restoreFrame(sim, storedFrame);
+    checkDeadParticles(sim, &config);
+    takeTemperature(sim, config);
+    askContinuation(sim, &config);
 }
 
 }  // namespace qv

@@ -17,12 +17,26 @@
 namespace qv {
 namespace {
 
+// Where the loader's problem is kept for a caller without a console dialogue, or null.
+std::string* problemSink = nullptr;
+
 void reportProblem(const std::string& name, const dataset::Problem& problem) {
+    if (problemSink)
+        *problemSink = "line " + std::to_string(problem.line) + ": " + problem.what;
     console::out() << '\n'
                    << "Error in data set file " << name << ", line " << problem.line << ": "
                    << problem.what << '\n'
                    << "Please choose another file" << '\n'
                    << std::flush;
+}
+
+void takeHeaderSummary(Simulation& sim, const dataset::Header& h) {
+    sim.numParticles = h.slots;
+    sim.clock.framesToCalculate = h.endFrame;
+    sim.model.apparatusRadius = h.apparatusRadius;
+    sim.model.timeStep = h.timeStep;
+    sim.model.debyeSphereCount = h.debyeSphereCount;
+    sim.clock.writeFreq = h.writeFreq;
 }
 
 int askEndFrame(int reported) {
@@ -78,12 +92,18 @@ void takeHeader(Simulation& sim, const dataset::Header& h) {
 
 }  // namespace
 
-bool loadFramesOnce(Simulation& sim, const LoadOptions& options) {
+bool loadFramesOnce(Simulation& sim, const LoadOptions& options, std::string* problemText) {
+    // Also for the early returns below.
+    struct Sink {
+        explicit Sink(std::string* s) { problemSink = s; }
+        ~Sink() { problemSink = nullptr; }
+    } sink(problemText);
     std::ostream& out = console::out();
     const std::string& name = sim.run.baseName;
     dataset::Reader reader;
     if (!reader.open(name)) {
         out << "Error: Unable to open file" << '\n' << "Please choose another file" << '\n';
+        if (problemText) *problemText = "the file cannot be opened";
         return false;
     }
     dataset::Header h;
@@ -94,7 +114,7 @@ bool loadFramesOnce(Simulation& sim, const LoadOptions& options) {
     takeHeader(sim, h);
 
     int endFrame = h.endFrame;
-    const int answer = askEndFrame(endFrame);
+    const int answer = options.endFrameAnswer ? *options.endFrameAnswer : askEndFrame(endFrame);
     if (answer > 0) {
         endFrame = answer;
         sim.clock.framesToCalculate = answer;
@@ -182,12 +202,7 @@ void openDataSetForReading(Simulation& sim) {
             reportProblem(sim.run.baseName, *problem);
             continue;
         }
-        sim.numParticles = h.slots;
-        sim.clock.framesToCalculate = h.endFrame;
-        sim.model.apparatusRadius = h.apparatusRadius;
-        sim.model.timeStep = h.timeStep;
-        sim.model.debyeSphereCount = h.debyeSphereCount;
-        sim.clock.writeFreq = h.writeFreq;
+        takeHeaderSummary(sim, h);
         out << '\n'
             << "Loading File..." << '\n'
             << "File Contains: "
@@ -201,6 +216,21 @@ void openDataSetForReading(Simulation& sim) {
         sim.run.runMode = static_cast<RunMode>(console::readInt(question));
         if (sim.run.runMode == RunMode::Render) return;
     }
+}
+
+bool readDataSetHeader(Simulation& sim, const std::string& name, std::string& problem) {
+    dataset::Reader reader;
+    if (!reader.open(name)) {
+        problem = "the file cannot be opened";
+        return false;
+    }
+    dataset::Header h;
+    if (const auto p = reader.readHeader(h)) {
+        problem = "line " + std::to_string(p->line) + ": " + p->what;
+        return false;
+    }
+    takeHeaderSummary(sim, h);
+    return true;
 }
 
 void loadAllFrames(Simulation& sim, const LoadOptions& options) {

@@ -15,6 +15,7 @@
 #include "analysis/runlog.h"
 #include "console/console.h"
 #include "dataset/writer.h"
+#include "setup/config.h"
 #include "setup/configuration.h"
 #include "setup/derived.h"
 #include "setup/load_dialogue.h"
@@ -53,6 +54,8 @@ void printMenu() {
 // The longest name a render derives from the data set name is "2D" + name + "ShellStructure.xls";
 // a name is refused when that would not fit in one directory entry, or when it holds control
 // characters (a NUL byte would cut every file name at the same place).
+}  // namespace
+
 std::string dataSetNameProblem(const std::string& name) {
     for (const char c : name) {
         if (std::iscntrl(static_cast<unsigned char>(c)))
@@ -71,6 +74,8 @@ std::string dataSetNameProblem(const std::string& name) {
     }
     return {};
 }
+
+namespace {
 
 // A data set name as typed, asked again until it is one the render can use.
 std::string readDataSetName(const std::string& prompt) {
@@ -138,13 +143,13 @@ namespace {
 
 // Why the set-up just answered cannot run, or nothing. `answered` holds the answers before the
 // derived quantities were computed from them.
-std::string setUpProblem(const Simulation& sim, const Simulation& answered) {
+std::string setUpProblem(const Simulation& sim, const Simulation& answered, const char* ending) {
     if (const std::optional<UnusableQuantity> bad = findUnusableQuantity(sim.model)) {
         std::ostringstream s;
         s.imbue(std::locale::classic());
         s << "The " << bad->name << " would be " << bad->value;
         if (bad->limit > 0) s << ", longer than the " << bad->limit << " a stable step allows";
-        s << ": please change " << answerToChange(answered) << " and enter the parameters again.";
+        s << ": please change " << answerToChange(answered) << ending;
         return s.str();
     }
     const double bytes = setUpBytes(sim);
@@ -157,7 +162,8 @@ std::string setUpProblem(const Simulation& sim, const Simulation& answered) {
                                                             : "The particles";
         return std::string(what) + " would need " + need + " GB, more than the " + have +
                " GB of memory: please change the number of particles, the frames or the speed "
-               "distribution and enter the parameters again.";
+               "distribution" +
+               ending;
     }
     return {};
 }
@@ -183,18 +189,15 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
             if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim);
             const Simulation answered = sim;
             computeDerivedQuantities(sim);
-            const std::string problem = setUpProblem(sim, answered);
+            const std::string problem =
+                setUpProblem(sim, answered, " and enter the parameters again.");
             if (problem.empty()) break;
             out() << problem << '\n' << '\n' << std::flush;
             // The default sets always pass; only typed parameters can be asked again.
             if (mode != RunMode::Render) console::exitProgram(1);
             sim = before;
         }
-        reportDerivedQuantities(sim);
-        configureInitialParticles(sim);
-        writeDataSetHeader(sim, dataSet, sim.clock.numWrittenFrames, sim.clock.writeFreq);
-        sim.model.totalCharge = chargeSum(sim);
-        writeRunLogHeaders(sim);
+        startRender(sim, dataSet);
     } else if (mode == RunMode::Play) {
         out() << "Play an existing data set" << '\n' << '\n';
         openDataSetForReading(sim);
@@ -210,12 +213,46 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
         sim.run.runMode = RunMode::Render;
         sim.switches.speedDistributionOn = false;  // no initial speeds were drawn: no Maxboltz file
         if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim);
-        out() << "Frames to be calculated: " << sim.clock.framesToCalculate << '\n' << '\n';
-        writeDataSetHeader(sim, dataSet, sim.clock.numWrittenFrames, sim.clock.writeFreq);
-        sim.model.totalCharge = chargeSum(sim);
-        out() << "Thank you generating" << '\n' << '\n' << std::flush;
-        writeRunLogHeaders(sim);
+        startContinuedRender(sim, dataSet);
     }
+}
+
+void startRender(Simulation& sim, OutputFile& dataSet) {
+    reportDerivedQuantities(sim);
+    configureInitialParticles(sim);
+    writeDataSetHeader(sim, dataSet, sim.clock.numWrittenFrames, sim.clock.writeFreq);
+    sim.model.totalCharge = chargeSum(sim);
+    writeRunLogHeaders(sim);
+}
+
+void startContinuedRender(Simulation& sim, OutputFile& dataSet) {
+    out() << "Frames to be calculated: " << sim.clock.framesToCalculate << '\n' << '\n';
+    writeDataSetHeader(sim, dataSet, sim.clock.numWrittenFrames, sim.clock.writeFreq);
+    sim.model.totalCharge = chargeSum(sim);
+    out() << "Thank you generating" << '\n' << '\n' << std::flush;
+    writeRunLogHeaders(sim);
+}
+
+void configureRender(Simulation& sim, const Config& config) {
+    sim.run.runMode = RunMode::Render;
+    sim.switches.automatedAnalysis = config.flag("cooling_schedule");
+    takeOutputs2D(sim, config);
+    sim.run.baseName = config.text("name");
+    if (const std::string problem = dataSetNameProblem(sim.run.baseName); !problem.empty())
+        config.reject("name", problem);
+    promptParameters(sim, &config);
+    if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim, &config);
+    const Simulation answered = sim;
+    computeDerivedQuantities(sim);
+    const std::string problem = setUpProblem(sim, answered, ".");
+    if (!problem.empty()) throw ConfigError(problem);
+}
+
+void takeOutputs2D(Simulation& sim, const Config& config) {
+    sim.switches.shellOutput2D = config.flag("outputs_2d.shell");
+    sim.switches.pcfOutput2D = config.flag("outputs_2d.pcf");
+    sim.switches.potentialOutput2D = config.flag("outputs_2d.potential");
+    sim.switches.efieldOutput2D = config.flag("outputs_2d.efield");
 }
 
 void showStartMenu(Simulation& sim, bool windowOpen) {

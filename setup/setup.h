@@ -1,5 +1,7 @@
 #pragma once
 // The console set-up: start-up menu and the dialogue of each run mode.
+#include <string>
+
 #include "console/output_file.h"
 #include "sim/simulation.h"
 
@@ -11,10 +13,23 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen);
 void showStartMenu(Simulation& sim, bool windowOpen);
 void chooseOutputs2D(Simulation& sim);
 void promptDataSetFile(Simulation& sim, OutputFile& dataSet);
-void promptParameters(Simulation& sim);
+class Config;
+// The questions of a new render (run mode 1), asked or taken from `config`.
+void promptParameters(Simulation& sim, const Config* config = nullptr);
 void applyRenderDefaults(Simulation& sim);
 void applyCrystalDefaults(Simulation& sim);
-void promptCoolingSchedule(Simulation& sim);
+void promptCoolingSchedule(Simulation& sim, const Config* config = nullptr);
+// The start of a new render once its answers are in: the initial cloud, the data set header
+// and the result files' headers.
+void startRender(Simulation& sim, OutputFile& dataSet);
+// The start of a continued render once its frame is loaded and its answers are in.
+void startContinuedRender(Simulation& sim, OutputFile& dataSet);
+// A new render's answers from `config`, checked by the dialogue's rules, and its derived
+// quantities. Throws ConfigError; writes nothing.
+void configureRender(Simulation& sim, const Config& config);
+void takeOutputs2D(Simulation& sim, const Config& config);
+// Why `name` cannot name a data set (control characters, too long for the result files), or "".
+std::string dataSetNameProblem(const std::string& name);
 // The memory a render of this size allocates at the start, in bytes.
 double setUpBytes(const Simulation& sim);
 // The console question of a new dust temperature; the velocities are rescaled to it. Nothing

@@ -170,7 +170,7 @@ TEST(LoadDialogue, AReplayLoadsEveryStoredFrameAndSetsFramesFromTheStore) {
     openDataSetForReading(sim);
     sim.run.runMode = RunMode::Play;
     allocateParticles(sim, 1);
-    loadAllFrames(sim, LoadOptions{1});  // a large load shows its progress in place
+    loadAllFrames(sim, LoadOptions{1, {}});  // a large load shows its progress in place
     test::expectGolden("loader_play.txt", console.output());
     // Every slot is drawn as a grain; the density counts the header's live grains.
     EXPECT_EQ(
