@@ -26,12 +26,19 @@ void replayFrame(Simulation& sim, const ViewState& view) {
     sim.clock.simTime = sim.clock.currentFrame * sim.clock.writeFreq * sim.model.timeStep;
 }
 
+template <class T>
+void release(std::vector<T>& v) {
+    std::vector<T>().swap(v);
+}
+
+}  // namespace
+
 // The master file holds the state reached, also when the render stops early: a run that ran out
 // of disk can be continued from it elsewhere.
 FrameOutcome endRender(Session& session) {
     const Simulation& sim = session.sim;
     if (writesFailed() && sim.clock.currentFrame <= sim.clock.framesToCalculate) {
-        console::out() << '\n'
+        console::err() << '\n'
                        << "The render stops before frame " << sim.clock.currentFrame
                        << " because a file could not be written." << '\n'
                        << '\n'
@@ -41,13 +48,6 @@ FrameOutcome endRender(Session& session) {
     writeMasterFile(sim);
     return writesFailed() ? FrameOutcome::RenderFailed : FrameOutcome::RenderComplete;
 }
-
-template <class T>
-void release(std::vector<T>& v) {
-    std::vector<T>().swap(v);
-}
-
-}  // namespace
 
 FrameOutcome idleFrame(Session& session) {
     Simulation& sim = session.sim;

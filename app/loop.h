@@ -13,6 +13,10 @@ enum class FrameOutcome { Continue, RenderComplete, RenderFailed };
 // the frames stored so far, and returns RenderFailed: the caller exits with 1.
 FrameOutcome idleFrame(Session& session);
 
+// Ends a render where it stands: the data set closed with its complete frames, the master file
+// of the state reached written. RenderFailed when a file could not be written.
+FrameOutcome endRender(Session& session);
+
 // The at-exit work: the Maxboltz table when asked for, the arrays released, the farewell line.
 void writeMaxboltzAndFarewell(Simulation& sim);
 

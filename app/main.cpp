@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "app/cli.h"
 #include "app/loop.h"
 #include "console/console.h"
 #include "console/output_file.h"
@@ -129,6 +130,7 @@ void chooseThreads() {
 
 int main(int argc, char** argv) {
     std::cout.imbue(std::locale::classic());
+    if (qv::isCommandLine(argc, argv)) return qv::runCommandLine(argc, argv);
     chooseThreads();
     Display* probe = probeDisplay();
     const bool window = probe != nullptr;

@@ -15,6 +15,7 @@ namespace {
 
 std::istream* inStream = &std::cin;
 std::ostream* outStream = &std::cout;
+std::ostream* errStream = nullptr;  // null: the messages go with the rest
 ExitHook exitHook;
 
 bool inputEndCancels{};  // the set-up ends the program; window commands cancel
@@ -132,6 +133,14 @@ std::istream& in() {
 }
 std::ostream& out() {
     return *outStream;
+}
+
+std::ostream& err() {
+    return errStream ? *errStream : *outStream;
+}
+
+void setErrorStream(std::ostream* errors) {
+    errStream = errors;
 }
 
 void setStreams(std::istream& input, std::ostream& output) {

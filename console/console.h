@@ -15,6 +15,10 @@ std::ostream& out();
 // Replace the console streams (tests); useStandardStreams() goes back to std::cin/std::cout.
 void setStreams(std::istream& input, std::ostream& output);
 void useStandardStreams();
+// Failures (a file that cannot be written, a render that stops) go to err(): the console's own
+// stream unless another is set, as a batch run sets one while its other messages go nowhere.
+std::ostream& err();
+void setErrorStream(std::ostream* errors);
 
 // Ends the program with `status` through the normal exit path (std::exit, so the registered
 // at-exit handler runs). Tests replace the hook, e.g. by one that throws.

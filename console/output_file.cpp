@@ -24,7 +24,7 @@ std::set<std::string>& reportedFiles = *new std::set<std::string>;
 void reportFailure(const std::string& path, const char* what, int error) {
     anyFailure = true;
     if (!reportedFiles.insert(path).second) return;
-    console::out() << '\n'
+    console::err() << '\n'
                    << "The file " << path << " cannot be " << what << ": " << std::strerror(error)
                    << '\n'
                    << '\n'

@@ -1,0 +1,114 @@
+#include "app/cli.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/batch.h"
+#include "setup/config.h"
+#include "sim/parallel.h"
+
+#ifndef QUORVEX_VERSION
+#define QUORVEX_VERSION "unknown"
+#endif
+
+namespace qv {
+namespace {
+
+const char* const kCommands[] = {"render", "continue", "sweep", "keys"};
+
+// --threads when given, else QUORVEX_THREADS, OMP_NUM_THREADS or every core, as interactively.
+void chooseThreads(int threads) {
+    if (threads > 0) {
+        setParallelThreads(threads);
+        return;
+    }
+    std::string problem;
+    setParallelThreads(threadsFromEnvironment(std::getenv("QUORVEX_THREADS"),
+                                              std::getenv("OMP_NUM_THREADS"), availableCores(),
+                                              problem));
+    if (!problem.empty()) std::cerr << problem << '\n';
+}
+
+int runConfigured(const std::string& path, Command command,
+                  const std::vector<std::string>& overrides, const BatchOptions& options,
+                  int threads) {
+    try {
+        const Config config = Config::fromFile(path, command, overrides);
+        chooseThreads(threads);
+        return runBatch(config, options);
+    } catch (const ConfigError& e) {
+        std::cerr << "quorvex: " << e.what() << '\n';
+        return kExitConfigError;
+    }
+}
+
+}  // namespace
+
+bool isCommandLine(int argc, char** argv) {
+    if (argc < 2) return false;
+    const std::string first = argv[1];
+    for (const char* c : kCommands)
+        if (first == c) return true;
+    return first == "--help" || first == "-h" || first == "--version";
+}
+
+int runCommandLine(int argc, char** argv) {
+    CLI::App app{
+        "Quorvex: charged dust grains in a plasma. Without arguments it starts the interactive "
+        "program; the commands below run without a dialogue.",
+        "quorvex"};
+    app.set_version_flag("--version", std::string("quorvex ") + QUORVEX_VERSION);
+    app.require_subcommand(1);
+
+    std::string configPath;
+    std::vector<std::string> overrides;
+    BatchOptions batch;
+    int threads = 0;
+    const auto common = [&](CLI::App* command) {
+        command->add_option("CONFIG", configPath, "configuration file (TOML); see: quorvex keys")
+            ->required();
+        command->add_option("--set", overrides, "key=value, over the file's value (repeatable)");
+        command->add_option("--out", batch.outDir, "folder for the files (made when missing)");
+        command->add_option("--threads", threads, "threads of the pair loops")
+            ->check(CLI::Range(1, 256));
+    };
+    CLI::App* render = app.add_subcommand("render", "render a new data set from CONFIG");
+    common(render);
+    CLI::App* cont =
+        app.add_subcommand("continue", "load a stored frame (or master file) and render on");
+    common(cont);
+    CLI::App* sweep = app.add_subcommand(
+        "sweep", "render every combination of the varied values, each in its own folder");
+    common(sweep);
+    SweepOptions sweepOptions;
+    sweep->add_option("--vary", sweepOptions.varied, "key=v1,v2,... (repeatable)")->required();
+    sweep->add_option("--jobs", sweepOptions.jobs, "runs at a time")->check(CLI::Range(1, 256));
+    app.add_subcommand("keys", "list every configuration key with meaning, unit, default, range");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : kExitConfigError;
+    }
+    if (app.got_subcommand("keys")) {
+        std::cout << keyReference();
+        return 0;
+    }
+    if (app.got_subcommand("render"))
+        return runConfigured(configPath, Command::Render, overrides, batch, threads);
+    if (app.got_subcommand("continue"))
+        return runConfigured(configPath, Command::Continue, overrides, batch, threads);
+    sweepOptions.configPath = configPath;
+    sweepOptions.overrides = overrides;
+    sweepOptions.outDir = batch.outDir;
+    sweepOptions.threads = threads;
+    sweepOptions.program = "/proc/self/exe";
+    return runSweep(sweepOptions);
+}
+
+}  // namespace qv
