@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -15,7 +16,6 @@
 #include <sstream>
 #include <system_error>
 
-#include "analysis/structure.h"
 #include "app/loop.h"
 #include "app/session.h"
 #include "console/console.h"
@@ -98,29 +98,29 @@ class Progress {
     int tenth_ = 0;
 };
 
-// Groups of neighbouring occupied radius bins, parted by empty ones: the shells of a frozen
-// cloud; a liquid one gives a single group.
-int countShells(const ShellStructure& shells) {
-    int found = 0;
-    bool inside = false;
-    for (const double c : shells.count) {
-        if (c > 0 && !inside) ++found;
-        inside = c > 0;
-    }
-    return found;
+}  // namespace
+
+int countShells(std::vector<double> radii, double spacing) {
+    std::sort(radii.begin(), radii.end());
+    int shells = radii.empty() ? 0 : 1;
+    for (std::size_t i = 1; i < radii.size(); ++i)
+        if (radii[i] - radii[i - 1] > kShellGap * spacing) ++shells;
+    return shells;
 }
 
+namespace {
+
 void writeSummary(const Simulation& sim, int framesDone) {
-    const ShellStructure shells =
-        shellStructure(sim, sim.particles(), sim.liveCount(), defaultSampleCount);
+    std::vector<double> radii;
+    for (int s = 0; s < sim.liveCount(); ++s) radii.push_back(sim.particles()[s].distanceFromCentre());
     OutputFile f = openForWrite(sim.run.baseName + "Summary.tsv");
     f.stream().precision(17);
     const Energies& e = sim.energies;
     f << kSummaryHeader << '\n'
       << framesDone << '\t' << measuredTemperature(sim) << '\t' << sim.thermostat.ccple << '\t'
       << e.kineticEnergy << '\t' << e.pairEnergy << '\t' << e.apparatusEnergy << '\t'
-      << e.kineticEnergy + e.pairEnergy + e.apparatusEnergy << '\t' << countShells(shells)
-      << '\n';
+      << e.kineticEnergy + e.pairEnergy + e.apparatusEnergy << '\t'
+      << countShells(radii, sim.model.interparticleDistance) << '\n';
 }
 
 // Answers, checks and loading: everything before the first file is written.
@@ -212,10 +212,12 @@ int runBatch(const Config& config, const BatchOptions& options) {
     }
     std::cout.imbue(std::locale::classic());
     if (interrupted) {
+        const std::string master = (std::filesystem::path(options.outDir) / name).string() +
+                                   "MasterFile";
         std::cout << name << ": interrupted after " << done << " of " << total
-                  << " steps; the data set keeps its stored frames and " << name
-                  << "MasterFile holds the state reached (continue with from = \"" << name
-                  << "MasterFile\")\n";
+                  << " steps; the data set keeps its stored frames and " << master
+                  << " holds the state reached (quorvex continue with from = \"" << master
+                  << "\")\n";
         return kExitInterrupted;
     }
     std::cout << name << ": " << total << " steps in " << std::fixed << std::setprecision(2)

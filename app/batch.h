@@ -41,9 +41,16 @@ std::vector<std::vector<std::string>> sweepCombinations(
 std::string sweepFolderName(const std::vector<std::string>& keys,
                             const std::vector<std::string>& values);
 
-// The final state of a render, as its "<name>Summary.tsv" holds it.
+// The final state of a render, as its "<name>Summary.tsv" holds it: the last sampled temperature
+// and coupling, energies, and the shells.
 inline constexpr const char* kSummaryHeader =
-    "frames\ttemperature_K\tcoupling\tkinetic_energy\tpair_energy\tapparatus_energy\t"
-    "total_energy\tshells";
+    "frames\tfinal_temperature_K\tfinal_coupling\tkinetic_energy\tpair_energy\t"
+    "apparatus_energy\ttotal_energy\tshells";
+
+// Shells: the grains' distances from the centre, sorted, split wherever two neighbours lie more
+// than kShellGap interparticle distances apart. A frozen cloud's shells lie about one distance
+// apart, while in a liquid the distances follow each other closely.
+inline constexpr double kShellGap = 0.3;
+int countShells(std::vector<double> radii, double spacing);
 
 }  // namespace qv

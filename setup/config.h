@@ -50,6 +50,7 @@ class Config {
                            const std::vector<std::string>& overrides = {});
 
     Command command() const { return command_; }
+    const std::string& source() const { return source_; }
     // Given in the file or an override (a default does not count).
     bool given(std::string_view key) const;
     // The value of `key`, its default when not given; `accept` is the dialogue's rule and

@@ -245,7 +245,7 @@ void configureRender(Simulation& sim, const Config& config) {
     const Simulation answered = sim;
     computeDerivedQuantities(sim);
     const std::string problem = setUpProblem(sim, answered, ".");
-    if (!problem.empty()) throw ConfigError(problem);
+    if (!problem.empty()) throw ConfigError(config.source() + ": " + problem);
 }
 
 void takeOutputs2D(Simulation& sim, const Config& config) {

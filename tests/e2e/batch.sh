@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The batch commands against the dialogue: render, continue and a sweep give the files the piped
+# dialogue gives, byte for byte; configuration errors give their messages (tests/golden/batch/),
+# status 2 and no files; an interrupted render stops cleanly and continues; the installed program
+# runs from any folder. QUORVEX_UPDATE_GOLDEN=1 rewrites the golden transcripts.
+# Usage: batch.sh <quorvex>
+set -u
+
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.bash"
+root=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../..")
+golden=$root/tests/golden/batch
+export QUORVEX_HEADLESS=1
+cd "$work"
+
+# same_files A B: every file of folder A is in B with the same bytes.
+same_files() {
+    local f
+    for f in "$1"/*; do
+        cmp -s "$f" "$2/$(basename "$f")" || fail "$2/$(basename "$f") differs from $f"
+    done
+}
+check_golden() {  # check_golden NAME FILE
+    if [ "${QUORVEX_UPDATE_GOLDEN:-0}" = 1 ]; then
+        mkdir -p "$golden" && cp "$2" "$golden/$1"
+    else
+        diff -u "$golden/$1" "$2" >&2 || fail "$1 differs from its golden transcript"
+    fi
+}
+
+# The default configuration is run mode 4; its resolved configuration renders the same again.
+mkdir dialogue
+(cd dialogue && printf '4\n0\nrunA\n' | "$program" >/dev/null) || fail "run mode 4"
+"$program" render "$root/examples/default.toml" --out batch >/dev/null || fail "render"
+same_files dialogue batch
+"$program" render batch/runAConfig.toml --out again >/dev/null || fail "render resolved"
+for f in dialogue/*; do cmp -s "$f" "again/$(basename "$f")" || fail "again: $f"; done
+
+# Continue from stored frame 4000 with a new temperature; the dialogue given the same answers.
+cat >cont.toml <<'EOF'
+from = "batch/runA"
+frame = 4000
+temperature = 150
+frames = 120
+write_every = 10
+analyse_every = 30
+step_multiplier = 0.5
+name = "more"
+EOF
+"$program" continue cont.toml --out cbatch >/dev/null || fail "continue"
+mkdir cdialogue
+(cd cdialogue && printf '3\n0\n../batch/runA\n1\n4000\n0\ny\n150\n120\n10\n30\n0.5\nmore\n' |
+    "$program" >/dev/null) || fail "continue dialogue"
+same_files cdialogue cbatch
+
+# A 2 x 2 sweep, two runs at a time: each folder as its own render, one summary row each.
+cat >small.toml <<'EOF'
+name = "s"
+particles = 30
+dead_particles = 3
+frames = 200
+write_every = 20
+EOF
+"$program" sweep small.toml --vary coupling=200,800 --vary seed=1,2 --jobs 2 --out sweep \
+    >/dev/null || fail "sweep"
+[ "$(cut -f1,2,4 sweep/sweep.tsv | tr '\t\n' ' ')" = \
+    "coupling seed status 200 1 done 200 2 done 800 1 done 800 2 done " ] ||
+    fail "sweep table: $(cat sweep/sweep.tsv)"
+"$program" render small.toml --set coupling=800 --set seed=2 --out single >/dev/null
+for f in single/*; do
+    cmp -s "$f" "sweep/coupling-800_seed-2/$(basename "$f")" || fail "sweep run differs: $f"
+done
+
+# Configuration errors, one a line: arguments | file contents (\n for new lines). Each gives
+# status 2, its message, and writes nothing (the output folder holds the data set "taken").
+errors=(
+    "render bad.toml|particels = 10"
+    "render bad.toml|name = \"x\"\nparticles = 0"
+    "render bad.toml|name = \"x\"\ndead_particles = 5\nparticles = 2147483643"
+    "render bad.toml|name = \"x\"\nframes = 10"
+    "render bad.toml|name = \"x\"\ncharge = 0"
+    "render bad.toml|name = \"x\"\ncoupling = \"high\""
+    "render bad.toml|name = \"x\"\nparticles = 1.5"
+    "render bad.toml|name = \"x\"\n[cooling]\ndivisons = 3"
+    "render bad.toml|name = \"x\"\ncooling_schedule = true\n[cooling]\nmax_coupling = 5"
+    "render bad.toml|name = \"x\"\nmass_groups = 2\nmax_mass_fraction = 0.5\nmin_mass_fraction = 2"
+    "render bad.toml|name = \"x\"\ntemperature = 1e-300"
+    "render bad.toml|particles = 10"
+    "render bad.toml|name = \"taken\""
+    "render bad.toml|name = = 3"
+    "render bad.toml --set frames=abc|name = \"x\""
+    "render bad.toml --set nme=y|name = \"x\""
+    "render missing.toml|"
+    "continue bad.toml|from = \"nothere\"\nname = \"y\""
+    "continue bad.toml|from = \"batch/runA\"\nframe = 10\nname = \"y\""
+    "continue bad.toml|from = \"batch/runA\"\nstep_multiplier = -1\nname = \"y\""
+    "sweep bad.toml --vary particles=10,0|name = \"x\""
+    "sweep bad.toml --vary particles|name = \"x\""
+    "render|"
+    "render bad.toml --threads 0|name = \"x\""
+)
+: >errors.txt
+for row in "${errors[@]}"; do
+    args=${row%%|*}
+    printf '%b\n' "${row#*|}" >bad.toml
+    rm -rf out && mkdir out && : >out/taken
+    # shellcheck disable=SC2086
+    "$program" $args --out out >/dev/null 2>err.txt
+    status=$?
+    { echo "\$ quorvex $args"; cat err.txt; echo "status $status"; } >>errors.txt
+    [ "$status" = 2 ] || fail "$args: status $status"
+    [ "$(ls out)" = taken ] || fail "$args: wrote $(ls out)"
+done
+check_golden errors.txt errors.txt
+
+# Interrupted mid-render: the complete frames and the master file stay, and it continues.
+"$program" render "$root/examples/default.toml" --set frames=400000 --out cut >cut.txt &
+pid=$!
+sleep 0.5
+kill -INT $pid
+wait $pid
+[ $? = 130 ] || fail "interrupted render: status"
+grep -q "interrupted after" cut.txt || fail "interrupted render: $(cat cut.txt)"
+printf 'from = "cut/runAMasterFile"\nframes = 40\nname = "on"\n' >on.toml
+"$program" continue on.toml --out cut >/dev/null || fail "continue after interrupt"
+[ "$(wc -l <cut/onData.xls)" -gt 2 ] || fail "the continued render wrote no data rows"
+
+# Installed: program and examples under a prefix, run from another folder; keys and version.
+if cmake --install "$(dirname "$program")" --prefix "$work/prefix" >/dev/null 2>&1; then
+    mkdir elsewhere && cd elsewhere
+    "$work/prefix/bin/quorvex" render "$work/prefix/share/quorvex/examples/default.toml" \
+        --set frames=100 --out here >/dev/null || fail "installed render"
+    [ -s here/runASummary.tsv ] || fail "installed render wrote no summary"
+    cd "$work"
+else
+    fail "cmake --install"
+fi
+"$program" keys >keys.txt
+check_golden keys.txt keys.txt
+"$program" --version | grep -q '^quorvex [0-9]' || fail "--version"
+
+finish "batch: render, continue, sweep, errors, interrupt and install checked"
