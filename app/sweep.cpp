@@ -188,9 +188,19 @@ int runSweep(const SweepOptions& options) {
             run.sets = options.overrides;
             for (std::size_t i = 0; i < keys.size(); ++i)
                 run.sets.push_back(keys[i] + "=" + values[i]);
-            const Config config = Config::fromFile(options.configPath, Command::Render, run.sets);
+            const Config config = [&] {
+                try {
+                    return Config::fromFile(options.configPath, Command::Render, run.sets);
+                } catch (const ConfigError& e) {
+                    throw ConfigError("the run " + run.folder + ": " + e.what());
+                }
+            }();
             Simulation trial;
-            configureRender(trial, config);
+            try {
+                configureRender(trial, config);
+            } catch (const ConfigError& e) {
+                throw ConfigError("the run " + run.folder + ": " + e.what());
+            }
             run.name = trial.run.baseName;
             const auto target = std::filesystem::path(options.outDir) / run.folder / run.name;
             if (!config.flag("append") && fileExists(target.string()))
