@@ -101,7 +101,7 @@ void checkDeadParticles(Simulation& sim, const Config* config) {
                           ": dead_particles must say how many to use (0 to " +
                           std::to_string(slots - 1) + ")");
     }
-    if (!config) out << prompt << std::flush;
+    out << prompt << std::flush;
     // The apparatus grows or shrinks with the live count; the new Rapar goes into the header of
     // the new data set, which must load again.
     for (;;) {
@@ -222,7 +222,7 @@ void takeTemperature(Simulation& sim, const Config& config) {
 
 void askContinuation(Simulation& sim, const Config* config) {
     RunClock& clock = sim.clock;
-    if (!config) console::out() << '\n';
+    console::out() << '\n';
     clock.framesToCalculate =
         answer<int>(config, "frames", "Please select the number of frames you wish to generate\n",
                     [](int v) { return v >= 1; }, "Please enter at least 1 frame");
@@ -262,7 +262,6 @@ void loadAndContinue(Simulation& sim, OutputFile& dataSet) {
     for (;;) {
         openDataSetForReading(sim);
         allocateParticles(sim, sim.numParticles);
-        sim.arrays.forceArray.assign(static_cast<std::size_t>(sim.numParticles) * 3, 0.0);
         const int endFrame = sim.clock.framesToCalculate;
         sim.clock.numWrittenFrames = endFrame;
         sim.clock.framesToCalculate = endFrame * sim.clock.writeFreq;
@@ -311,7 +310,6 @@ void configureContinue(Simulation& sim, const Config& config) {
     std::string problem;
     if (!readDataSetHeader(sim, name, problem)) config.reject("from", problem);
     allocateParticles(sim, sim.numParticles);
-    sim.arrays.forceArray.assign(static_cast<std::size_t>(sim.numParticles) * 3, 0.0);
     const int endFrame = sim.clock.framesToCalculate;
     const int writeFreq = sim.clock.writeFreq;
     sim.clock.numWrittenFrames = endFrame;
