@@ -192,6 +192,7 @@ int runBatch(const Config& config, const BatchOptions& options) {
     Progress progress(name, total);
     FrameOutcome outcome = FrameOutcome::Continue;
     bool interrupted = false;
+    int done = 0;  // steps taken: every call that goes on took one
     while (outcome == FrameOutcome::Continue) {
         if (stopRequested) {
             interrupted = true;
@@ -199,10 +200,9 @@ int runBatch(const Config& config, const BatchOptions& options) {
             break;
         }
         outcome = idleFrame(session);
-        progress.update(std::min(sim.clock.currentFrame - 1, total));
+        if (outcome == FrameOutcome::Continue) progress.update(++done);
     }
     progress.end();
-    const int done = std::min(sim.clock.currentFrame - 1, total);
     writeSummary(sim, done);
     writeMaxboltzAndFarewell(sim);
     if (outcome == FrameOutcome::RenderFailed || writesFailed()) {

@@ -62,8 +62,8 @@ write_every = 20
 EOF
 "$program" sweep small.toml --vary coupling=200,800 --vary seed=1,2 --jobs 2 --out sweep \
     >/dev/null || fail "sweep"
-[ "$(cut -f1,2,4 sweep/sweep.tsv | tr '\t\n' ' ')" = \
-    "coupling seed status 200 1 done 200 2 done 800 1 done 800 2 done " ] ||
+[ "$(cut -f1,2,4,5 sweep/sweep.tsv | tr '\t\n' ' ')" = \
+    "coupling seed status frames 200 1 done 200 200 2 done 200 800 1 done 200 800 2 done 200 " ] ||
     fail "sweep table: $(cat sweep/sweep.tsv)"
 mkdir single
 (cd single && printf '1\n0\ns\n2\n3\n30\n200\n300\n800\n10000\n20\n20\n1\n1.0\n0\n' |
