@@ -98,6 +98,7 @@ TEST(Reader, BrokenFilesGiveTheirLineAndReasonOrKeepTheFramesBeforeTheDamage) {
         {"a line too long", std::string(70000, '1')},
         {"6 property fields", edit(3, "2 0 0 0 1e16 -10000")},
         {"mass heavy", edit(3, "2 0 0 0 heavy -10000 0.003")},
+        {"mass of 41 characters", edit(3, "2 0 0 0 " + std::string(40, '7') + "x -10000 0.003")},
         {"slot 5 for 2", edit(3, "5 0 0 0 1e16 -10000 0.003")},
         {"ends in the properties", edit(4, "", true)},
         {"property line cut short", edit(4, "", true).substr(0, 80)},
