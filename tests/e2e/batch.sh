@@ -115,7 +115,11 @@ check_golden errors.txt errors.txt
 # Interrupted mid-render: the complete frames and the master file stay, and it continues.
 "$program" render "$root/examples/default.toml" --set frames=400000 --out cut >cut.txt &
 pid=$!
-sleep 0.5
+# Once data rows appear the steps are under way (and the signal is caught).
+for _ in $(seq 100); do
+    [ "$(cat cut/runAData.xls 2>/dev/null | wc -l)" -gt 3 ] && break
+    sleep 0.1
+done
 kill -INT $pid
 wait $pid
 [ $? = 130 ] || fail "interrupted render: status"
