@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -17,8 +18,6 @@
 
 namespace qv {
 namespace {
-
-const char* const kCommands[] = {"render", "continue", "sweep", "keys"};
 
 // --threads when given, else QUORVEX_THREADS, OMP_NUM_THREADS or every core, as interactively.
 void chooseThreads(int threads) {
@@ -50,10 +49,11 @@ int runConfigured(const std::string& path, Command command,
 
 bool isCommandLine(int argc, char** argv) {
     if (argc < 2) return false;
+    // The window's own options (-display, -geometry, ...) start with a dash; a word is a
+    // command, and a misspelt one is refused rather than starting the dialogue.
     const std::string first = argv[1];
-    for (const char* c : kCommands)
-        if (first == c) return true;
-    return first == "--help" || first == "-h" || first == "--version";
+    return first.empty() || first[0] != '-' || first == "--help" || first == "-h" ||
+           first == "--version";
 }
 
 int runCommandLine(int argc, char** argv) {
@@ -89,6 +89,13 @@ int runCommandLine(int argc, char** argv) {
     sweep->add_option("--jobs", sweepOptions.jobs, "runs at a time")->check(CLI::Range(1, 256));
     app.add_subcommand("keys", "list every configuration key with meaning, unit, default, range");
 
+    const std::vector<std::string> commands = {"render", "continue", "sweep", "keys"};
+    const std::string first = argv[1];
+    if (first[0] != '-' && std::find(commands.begin(), commands.end(), first) == commands.end()) {
+        std::cerr << "quorvex: unknown command \"" << first << "\"; did you mean \""
+                  << nearestOf(first, commands) << "\"? (quorvex --help lists them)\n";
+        return kExitConfigError;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -4,7 +4,8 @@
 
 namespace qv {
 
-// Whether the arguments name a batch command rather than options for the window.
+// Whether the arguments are a command (a first argument that is a word, --help or --version)
+// rather than none or options for the window.
 bool isCommandLine(int argc, char** argv);
 // Runs the command; returns the exit status.
 int runCommandLine(int argc, char** argv);

@@ -195,17 +195,23 @@ const std::vector<KeySpec>& configKeys(Command command) {
     return command == Command::Render ? render : cont;
 }
 
-std::string nearestKey(Command command, std::string_view key) {
+std::string nearestOf(std::string_view word, const std::vector<std::string>& candidates) {
     std::string best;
     std::size_t bestDistance = SIZE_MAX;
-    for (const KeySpec& k : configKeys(command)) {
-        const std::size_t d = editDistance(key, k.name);
+    for (const std::string& c : candidates) {
+        const std::size_t d = editDistance(word, c);
         if (d < bestDistance) {
             bestDistance = d;
-            best = k.name;
+            best = c;
         }
     }
     return best;
+}
+
+std::string nearestKey(Command command, std::string_view key) {
+    std::vector<std::string> names;
+    for (const KeySpec& k : configKeys(command)) names.push_back(k.name);
+    return nearestOf(key, names);
 }
 
 std::string keyReference() {

@@ -36,6 +36,8 @@ struct KeySpec {
 const std::vector<KeySpec>& configKeys(Command command);
 // The key reference: every key of both commands with meaning, unit, default and range.
 std::string keyReference();
+// The candidate nearest to `word` by edit distance.
+std::string nearestOf(std::string_view word, const std::vector<std::string>& candidates);
 // The valid key nearest to `key` by edit distance.
 std::string nearestKey(Command command, std::string_view key);
 

@@ -96,6 +96,7 @@ errors=(
     "sweep bad.toml --vary particles=10,0|name = \"x\""
     "sweep bad.toml --vary particles|name = \"x\""
     "render|"
+    "rendr bad.toml|name = \"x\""
     "render bad.toml --threads 0|name = \"x\""
 )
 : >errors.txt
