@@ -44,6 +44,27 @@ TEST(VelocityOutputs, MaxboltzHasAColumnPerPlannedSample) {
     }
 }
 
+// Rapar 30, cells 1 wide from -30: the centre is cell 30, the layer just outside cell 60, and
+// beyond it nothing is counted. Row y = cell 30 of the X/Y plane, after the label column.
+TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBeyond) {
+    test::Sandbox box;
+    Simulation sim;
+    sim.run.baseName = "v", sim.model.apparatusRadius = 30;
+    std::vector<Particle> p = {grain(0.5, 0.5, 0.5), grain(30.5, 0.5, 0.5), grain(31.5, 0.5, 0)};
+    for (int i = 0; i < 3; ++i) p[i].setVelocity(0, 1 << i);
+    writeSpeedDensity(sim, p.data(), 3);
+    std::istringstream file(test::readFile("v2dveldensity.xls"));
+    std::string row;
+    for (int line = 0; line <= 31; ++line) std::getline(file, row);
+    std::vector<std::string> cells;
+    std::istringstream fields(row);
+    for (std::string f; std::getline(fields, f, '\t');) cells.push_back(f);
+    ASSERT_GT(cells.size(), 62u);
+    EXPECT_EQ(cells[1 + 30], "1");
+    EXPECT_EQ(cells[1 + 60], "2");
+    EXPECT_EQ(std::count(cells.begin() + 1, cells.begin() + 62, "0"), 59);
+}
+
 TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {
     // A cube wider than the binned range; 276 grains stay on one thread, 800 use the team.
     std::mt19937 rng(7);

@@ -112,6 +112,9 @@ for row in "${errors[@]}"; do
     [ "$(ls out)" = taken ] || fail "$args: wrote $(ls out)"
 done
 check_golden errors.txt errors.txt
+# A valid configuration whose output folder is a file: a run failure, status 1.
+"$program" render small.toml --out small.toml >/dev/null 2>err.txt
+[ $? = 1 ] && grep -q "small.toml cannot be used" err.txt || fail "--out a file: $(cat err.txt)"
 
 # Interrupted mid-render: the complete frames and the master file stay, and it continues.
 "$program" render "$root/examples/default.toml" --set frames=400000 --out cut >cut.txt &
