@@ -226,6 +226,7 @@ int runSweep(const SweepOptions& options) {
     std::map<pid_t, std::size_t> running;
     std::size_t next = 0;
     bool failed = false;
+    bool forwarded = false;
     while (next < runs.size() || !running.empty()) {
         while (!sweepStopped && next < runs.size() && running.size() < std::size_t(jobs)) {
             Run& run = runs[next];
@@ -239,7 +240,12 @@ int runSweep(const SweepOptions& options) {
             }
             ++next;
         }
-        if (sweepStopped) next = runs.size();
+        if (sweepStopped && !forwarded) {
+            // A signal sent to this process alone reaches the runs too: each stops cleanly.
+            for (const auto& [pid, index] : running) ::kill(pid, SIGTERM);
+            forwarded = true;
+            next = runs.size();
+        }
         if (running.empty()) break;
         int status = 0;
         const pid_t pid = ::waitpid(-1, &status, 0);

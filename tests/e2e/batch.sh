@@ -135,6 +135,23 @@ awk 'NF == 5 && $1 == 2 { $1 = ""; print }' cut/runAMasterFile >reached.txt
 awk 'NF == 5 && $1 == 1 { $1 = ""; print }' cut/on >started.txt
 [ -s reached.txt ] && cmp -s reached.txt started.txt || fail "continued from another state"
 
+# A sweep told to stop passes it on: both runs stop cleanly, and the table says so.
+"$program" sweep small.toml --vary seed=1,2 --set frames=2000000 --jobs 2 --out stop >/dev/null &
+pid=$!
+for _ in $(seq 100); do
+    under_way=0
+    for n in 1 2; do
+        [ "$(cat stop/seed-$n/sData.xls 2>/dev/null | wc -l)" -gt 3 ] && under_way=$((under_way + 1))
+    done
+    [ $under_way = 2 ] && break
+    sleep 0.1
+done
+kill -TERM $pid
+wait $pid
+[ $? = 130 ] || fail "stopped sweep: status"
+[ "$(cut -f3 stop/sweep.tsv | tr '\n' ' ')" = "status interrupted interrupted " ] ||
+    fail "stopped sweep: $(cat stop/sweep.tsv)"
+
 # Installed: program and examples under a prefix, run from another folder; keys and version.
 if cmake --install "$(dirname "$program")" --prefix "$work/prefix" >/dev/null 2>&1; then
     mkdir elsewhere && cd elsewhere
