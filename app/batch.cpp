@@ -146,13 +146,21 @@ void configure(Simulation& sim, const Config& config, const BatchOptions& option
 
 }  // namespace
 
+QuietConsole::QuietConsole() {
+    console::setStreams(std::cin, quiet_);
+    console::setErrorStream(&std::cerr);
+}
+
+QuietConsole::~QuietConsole() {
+    console::setErrorStream(nullptr);
+    console::useStandardStreams();
+}
+
 int runBatch(const Config& config, const BatchOptions& options) {
     Session session;
     Simulation& sim = session.sim;
     // The dialogue's texts and the status line have no reader here; failures go to stderr.
-    std::ostream quiet(nullptr);
-    console::setStreams(std::cin, quiet);
-    console::setErrorStream(&std::cerr);
+    const QuietConsole quiet;
     try {
         configure(sim, config, options);
     } catch (const ConfigError& e) {

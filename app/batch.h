@@ -3,6 +3,7 @@
 // sweeps of such renders. Exit statuses: 0 done, 1 the run failed (a file could not be written),
 // 2 the configuration cannot run (nothing written then), 130 interrupted (SIGINT or SIGTERM;
 // the data set keeps its complete frames and the master file holds the state reached).
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,19 @@ struct BatchOptions {
 };
 
 int runBatch(const Config& config, const BatchOptions& options);
+
+// While it lives, the console's texts go nowhere and its failures to stderr; the standard
+// streams are back afterwards.
+class QuietConsole {
+  public:
+    QuietConsole();
+    ~QuietConsole();
+    QuietConsole(const QuietConsole&) = delete;
+    QuietConsole& operator=(const QuietConsole&) = delete;
+
+  private:
+    std::ostream quiet_{nullptr};
+};
 
 struct SweepOptions {
     std::string configPath;

@@ -172,8 +172,7 @@ int runSweep(const SweepOptions& options) {
     std::vector<std::string> keys;
     std::vector<Run> runs;
     // Every run's configuration is checked before anything is written or started.
-    std::ostream quiet(nullptr);
-    console::setStreams(std::cin, quiet);
+    const QuietConsole quiet;
     try {
         for (const std::string& v : options.varied) {
             varied.push_back(parseVary(v));
