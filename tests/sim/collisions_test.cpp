@@ -60,7 +60,17 @@ TEST(Collide, ExchangeAlongTheNormalAtFirstContactOrNoneAtAll) {
         Particle p = grain({0, 0, 0}, u, 1, 0.5), q = grain(0.99 * u, {0, 0, 0}, 1, 0.5);
         collide(p, q);
         expectAt(q, 0.99 * u, u, 1e-9);
+        // Moving apart along the line of centres: cos alpha may round past -1.
+        Particle away = grain({0, 0, 0}, -1.0 * u, 1, 0.5), rest = grain(0.99 * u, {}, 1, 0.5);
+        collide(away, rest);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_TRUE(std::isfinite(away.vel[c]) && std::isfinite(rest.vel[c])) << t;
     }
+    // Overlapping, moving across the line of centres in the x-y plane: the exchange stays in it.
+    Particle across = grain({0, 0, 0}, {0, 1, 0}, 1, 0.5), still = grain({0.9, 0, 0}, {}, 1, 0.5);
+    collide(across, still);
+    EXPECT_TRUE(std::abs(across.vel[2]) < 1e-12 && std::abs(still.vel[2]) < 1e-12);
+    EXPECT_GT(std::abs(still.vel[0]) + std::abs(still.vel[1]), 0.1);
     // Identical velocities, one place, either partner without mass: nothing to exchange.
     const Particle unchanged[][2] = {
         {grain({0, 0, 0}, {0.3, -0.1, 0.2}, 1, 1), grain({1, 0.5, 0}, {0.3, -0.1, 0.2}, 2, 1)},
