@@ -12,6 +12,10 @@ golden=$root/tests/golden/batch
 export QUORVEX_HEADLESS=1
 cd "$work"
 
+# The program under a time limit: a fault that makes it wait forever fails the check instead of
+# holding up the whole suite. timeout passes SIGINT and SIGTERM on to it.
+run=(timeout 60 "$program")
+
 # same_files A B: every file of folder A is in B with the same bytes.
 same_files() {
     local f
@@ -29,10 +33,10 @@ check_golden() {  # check_golden NAME FILE
 
 # The default configuration is run mode 4; its resolved configuration renders the same again.
 mkdir dialogue
-(cd dialogue && printf '4\n0\nrunA\n' | "$program" >/dev/null) || fail "run mode 4"
-"$program" render "$root/examples/default.toml" --out batch >/dev/null || fail "render"
+(cd dialogue && printf '4\n0\nrunA\n' | "${run[@]}" >/dev/null) || fail "run mode 4"
+"${run[@]}" render "$root/examples/default.toml" --out batch >/dev/null || fail "render"
 same_files dialogue batch
-"$program" render batch/runAConfig.toml --out again >/dev/null || fail "render resolved"
+"${run[@]}" render batch/runAConfig.toml --out again >/dev/null || fail "render resolved"
 for f in dialogue/*; do cmp -s "$f" "again/$(basename "$f")" || fail "again: $f"; done
 
 # Continue from stored frame 4000 with a new temperature; the dialogue given the same answers.
@@ -46,10 +50,10 @@ analyse_every = 30
 step_multiplier = 0.5
 name = "more"
 EOF
-"$program" continue cont.toml --out cbatch >/dev/null || fail "continue"
+"${run[@]}" continue cont.toml --out cbatch >/dev/null || fail "continue"
 mkdir cdialogue
 (cd cdialogue && printf '3\n0\n../batch/runA\n1\n4000\n0\ny\n150\n120\n10\n30\n0.5\nmore\n' |
-    "$program" >/dev/null) || fail "continue dialogue"
+    "${run[@]}" >/dev/null) || fail "continue dialogue"
 same_files cdialogue cbatch
 
 # A 2 x 2 sweep, two runs at a time: each folder as its own render, one summary row each.
@@ -60,14 +64,14 @@ dead_particles = 3
 frames = 200
 write_every = 20
 EOF
-"$program" sweep small.toml --vary coupling=200,800 --vary seed=1,2 --jobs 2 --out sweep \
+"${run[@]}" sweep small.toml --vary coupling=200,800 --vary seed=1,2 --jobs 2 --out sweep \
     >/dev/null || fail "sweep"
 [ "$(cut -f1,2,4,5 sweep/sweep.tsv | tr '\t\n' ' ')" = \
     "coupling seed status frames 200 1 done 200 200 2 done 200 800 1 done 200 800 2 done 200 " ] ||
     fail "sweep table: $(cat sweep/sweep.tsv)"
 mkdir single
 (cd single && printf '1\n0\ns\n2\n3\n30\n200\n300\n800\n10000\n20\n20\n1\n1.0\n0\n' |
-    "$program" >/dev/null) || fail "run mode 1"
+    "${run[@]}" >/dev/null) || fail "run mode 1"
 same_files single sweep/coupling-800_seed-2
 
 # Configuration errors, one a line: arguments | file contents (\n for new lines). Each gives
@@ -105,7 +109,7 @@ for row in "${errors[@]}"; do
     printf '%b\n' "${row#*|}" >bad.toml
     rm -rf out && mkdir out && : >out/taken
     # shellcheck disable=SC2086
-    "$program" $args --out out >/dev/null 2>err.txt
+    "${run[@]}" $args --out out >/dev/null 2>err.txt
     status=$?
     { echo "\$ quorvex $args"; cat err.txt; echo "status $status"; } >>errors.txt
     [ "$status" = 2 ] || fail "$args: status $status"
@@ -113,11 +117,11 @@ for row in "${errors[@]}"; do
 done
 check_golden errors.txt errors.txt
 # A valid configuration whose output folder is a file: a run failure, status 1.
-"$program" render small.toml --out small.toml >/dev/null 2>err.txt
+"${run[@]}" render small.toml --out small.toml >/dev/null 2>err.txt
 [ $? = 1 ] && grep -q "small.toml cannot be used" err.txt || fail "--out a file: $(cat err.txt)"
 
 # Interrupted mid-render: the complete frames and the master file stay, and it continues.
-"$program" render "$root/examples/default.toml" --set frames=400000 --out cut >cut.txt &
+"${run[@]}" render "$root/examples/default.toml" --set frames=400000 --out cut >cut.txt &
 pid=$!
 # Once data rows appear the steps are under way (and the signal is caught).
 for _ in $(seq 100); do
@@ -129,14 +133,14 @@ wait $pid
 [ $? = 130 ] || fail "interrupted render: status"
 grep -q "interrupted after" cut.txt || fail "interrupted render: $(cat cut.txt)"
 printf 'from = "cut/runAMasterFile"\nframes = 40\nname = "on"\n' >on.toml
-"$program" continue on.toml --out cut >/dev/null || fail "continue after interrupt"
+"${run[@]}" continue on.toml --out cut >/dev/null || fail "continue after interrupt"
 # The continued run starts from the master file's second frame, the state reached.
 awk 'NF == 5 && $1 == 2 { $1 = ""; print }' cut/runAMasterFile >reached.txt
 awk 'NF == 5 && $1 == 1 { $1 = ""; print }' cut/on >started.txt
 [ -s reached.txt ] && cmp -s reached.txt started.txt || fail "continued from another state"
 
 # A sweep told to stop passes it on: both runs stop cleanly, and the table says so.
-"$program" sweep small.toml --vary seed=1,2 --set frames=2000000 --jobs 2 --out stop >/dev/null &
+"${run[@]}" sweep small.toml --vary seed=1,2 --set frames=2000000 --jobs 2 --out stop >/dev/null &
 pid=$!
 for _ in $(seq 100); do
     under_way=0
@@ -162,8 +166,8 @@ if cmake --install "$(dirname "$program")" --prefix "$work/prefix" >/dev/null 2>
 else
     fail "cmake --install"
 fi
-"$program" keys >keys.txt
+"${run[@]}" keys >keys.txt
 check_golden keys.txt keys.txt
-"$program" --version | grep -q '^quorvex [0-9]' || fail "--version"
+"${run[@]}" --version | grep -q '^quorvex [0-9]' || fail "--version"
 
 finish "batch: render, continue, sweep, errors, interrupt and install checked"
