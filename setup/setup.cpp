@@ -94,29 +94,37 @@ bool derivesUsably(Simulation trial) {
 }
 
 // The answer that makes a derived quantity unusable: the one whose default alone would mend it.
-std::string answerToChange(const Simulation& answered) {
+// Its configuration key goes with it; none when no single answer mends it.
+struct AnswerToChange {
+    const char* answer;
+    const char* key;
+};
+
+AnswerToChange answerToChange(const Simulation& answered) {
     struct Candidate {
-        const char* answer;
+        AnswerToChange change;
         void (*reset)(Simulation&);
     };
     static const Candidate candidates[] = {
-        {"the temperature", [](Simulation& s) { s.model.dustTemperature = 300.0; }},
-        {"the CCP", [](Simulation& s) { s.thermostat.ccple = 500.0; }},
-        {"the charge", [](Simulation& s) { s.model.grainCharge = -10000.0; }},
-        {"the mass fractions",
+        {{"the temperature", "temperature"},
+         [](Simulation& s) { s.model.dustTemperature = 300.0; }},
+        {{"the CCP", "coupling"}, [](Simulation& s) { s.thermostat.ccple = 500.0; }},
+        {{"the charge", "charge"}, [](Simulation& s) { s.model.grainCharge = -10000.0; }},
+        {{"the mass fractions", "max_mass_fraction"},
          [](Simulation& s) {
              const PlasmaModel initial{};
              s.model.grainMass = initial.grainMass;
              s.model.grainRadius = initial.grainRadius;
          }},
-        {"the step multiplier", [](Simulation& s) { s.model.stepMultiplier = 1.0; }},
+        {{"the step multiplier", "step_multiplier"},
+         [](Simulation& s) { s.model.stepMultiplier = 1.0; }},
     };
     for (const Candidate& c : candidates) {
         Simulation trial = answered;
         c.reset(trial);
-        if (derivesUsably(trial)) return c.answer;
+        if (derivesUsably(trial)) return c.change;
     }
-    return "the temperature, the CCP, the charge, the mass fractions or the step multiplier";
+    return {"the temperature, the CCP, the charge, the mass fractions or the step multiplier", ""};
 }
 
 double physicalMemoryBytes() {
@@ -141,16 +149,22 @@ double setUpBytes(const Simulation& sim) {
 
 namespace {
 
-// Why the set-up just answered cannot run, or nothing. `answered` holds the answers before the
-// derived quantities were computed from them.
-std::string setUpProblem(const Simulation& sim, const Simulation& answered, const char* ending) {
+// Why the set-up just answered cannot run (empty when it can), and the configuration key of the
+// answer to change. `answered` holds the answers before the derived quantities were computed.
+struct SetUpProblem {
+    std::string why;
+    std::string key;
+};
+
+SetUpProblem setUpProblem(const Simulation& sim, const Simulation& answered, const char* ending) {
     if (const std::optional<UnusableQuantity> bad = findUnusableQuantity(sim.model)) {
+        const AnswerToChange change = answerToChange(answered);
         std::ostringstream s;
         s.imbue(std::locale::classic());
         s << "The " << bad->name << " would be " << bad->value;
         if (bad->limit > 0) s << ", longer than the " << bad->limit << " a stable step allows";
-        s << ": please change " << answerToChange(answered) << ending;
-        return s.str();
+        s << ": please change " << change.answer << ending;
+        return {s.str(), change.key};
     }
     const double bytes = setUpBytes(sim);
     const double memory = physicalMemoryBytes();
@@ -160,10 +174,11 @@ std::string setUpProblem(const Simulation& sim, const Simulation& answered, cons
         const std::string have = std::to_string(std::llround(std::floor(memory / 1e9)));
         const char* what = sim.switches.speedDistributionOn ? "The particles and their speed table"
                                                             : "The particles";
-        return std::string(what) + " would need " + need + " GB, more than the " + have +
-               " GB of memory: please change the number of particles, the frames or the speed "
-               "distribution" +
-               ending;
+        return {std::string(what) + " would need " + need + " GB, more than the " + have +
+                    " GB of memory: please change the number of particles, the frames or the "
+                    "speed distribution" +
+                    ending,
+                "particles"};
     }
     return {};
 }
@@ -190,7 +205,7 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
             const Simulation answered = sim;
             computeDerivedQuantities(sim);
             const std::string problem =
-                setUpProblem(sim, answered, " and enter the parameters again.");
+                setUpProblem(sim, answered, " and enter the parameters again.").why;
             if (problem.empty()) break;
             out() << problem << '\n' << '\n' << std::flush;
             // The default sets always pass; only typed parameters can be asked again.
@@ -244,8 +259,10 @@ void configureRender(Simulation& sim, const Config& config) {
     if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim, &config);
     const Simulation answered = sim;
     computeDerivedQuantities(sim);
-    const std::string problem = setUpProblem(sim, answered, ".");
-    if (!problem.empty()) throw ConfigError(config.source() + ": " + problem);
+    const SetUpProblem problem = setUpProblem(sim, answered, ".");
+    if (problem.why.empty()) return;
+    if (problem.key.empty()) throw ConfigError(config.source() + ": " + problem.why);
+    config.reject(problem.key, problem.why);
 }
 
 void takeOutputs2D(Simulation& sim, const Config& config) {

@@ -88,6 +88,7 @@ errors=(
     "render bad.toml|name = \"x\"\ncooling_schedule = true\n[cooling]\nmax_coupling = 5"
     "render bad.toml|name = \"x\"\nmass_groups = 2\nmax_mass_fraction = 0.5\nmin_mass_fraction = 2"
     "render bad.toml|name = \"x\"\ntemperature = 1e-300"
+    "render bad.toml|name = \"x\"\nstep_multiplier = 1e6"
     "render bad.toml|particles = 10"
     "render bad.toml|name = \"taken\""
     "render bad.toml|name = = 3"
