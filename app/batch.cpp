@@ -23,6 +23,7 @@
 #include "setup/load_dialogue.h"
 #include "setup/setup.h"
 #include "sim/cooling.h"
+#include "sim/parallel.h"
 
 namespace qv {
 namespace {
@@ -228,8 +229,10 @@ int runBatch(const Config& config, const BatchOptions& options) {
                   << "\")\n";
         return kExitInterrupted;
     }
+    const int threads = parallelThreads();
     std::cout << name << ": " << total << " steps in " << std::fixed << std::setprecision(2)
-              << progress.seconds() << " s; files in " << options.outDir << '\n';
+              << progress.seconds() << " s on " << threads << (threads == 1 ? " thread" : " threads")
+              << "; files in " << options.outDir << '\n';
     return 0;
 }
 

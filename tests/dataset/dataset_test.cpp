@@ -14,6 +14,7 @@
 #include "dataset/writer.h"
 #include "setup/configuration.h"
 #include "setup/load_dialogue.h"
+#include "setup/loading.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -207,6 +208,16 @@ TEST(LoadDialogue, AReplayLoadsEveryStoredFrameAndSetsFramesFromTheStore) {
     EXPECT_EQ(sim.clock.framesToCalculate, 2);
     EXPECT_EQ(sim.run.runMode, RunMode::Play);
     expectFrames(sim.arrays.frameStore, 2);
+    // Without a dialogue (EndFrame answered) a failed load gives its reason back.
+    writeText("badhead", edit(1, "3 5 abc 0.5 2000 4 0.01 3.2 1"));
+    const std::pair<const char*, const char*> failures[] = {
+        {"missing", "the file cannot be opened"}, {"badhead", "line 1: "}, {"bad", "line 3: "}};
+    for (const auto& [name, reason] : failures) {
+        std::string why;
+        sim.run.baseName = name;
+        EXPECT_FALSE(loadFramesOnce(sim, LoadOptions{1'000'000, 0}, &why)) << name;
+        EXPECT_EQ(why.substr(0, std::string(reason).size()), reason) << name;
+    }
 }
 
 // The step stays from 1e-30 to 1e30; a factor above 1 must move no grain more than 1e30 a step.

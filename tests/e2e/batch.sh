@@ -74,6 +74,12 @@ mkdir single
     "${run[@]}" >/dev/null) || fail "run mode 1"
 same_files single sweep/coupling-800_seed-2
 
+# The thread count: --threads, else QUORVEX_THREADS.
+QUORVEX_THREADS=3 "${run[@]}" render small.toml --threads 1 --out th1 | grep -q "on 1 thread;" ||
+    fail "--threads 1"
+QUORVEX_THREADS=3 "${run[@]}" render small.toml --out th3 | grep -q "on 3 threads;" ||
+    fail "QUORVEX_THREADS=3"
+
 # Configuration errors, one a line: arguments | file contents (\n for new lines). Each gives
 # status 2, its message, and writes nothing (the output folder holds the data set "taken").
 errors=(
