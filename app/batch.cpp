@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -48,8 +48,11 @@ void catchStopSignals() {
 class Progress {
   public:
     Progress(std::string label, int total)
-        : label_(std::move(label)), total_(total), terminal_(::isatty(STDOUT_FILENO) == 1),
-          start_(Clock::now()), shown_(start_) {}
+        : label_(std::move(label)),
+          total_(total),
+          terminal_(::isatty(STDOUT_FILENO) == 1),
+          start_(Clock::now()),
+          shown_(start_) {}
 
     void update(int done) {
         const Clock::time_point now = Clock::now();
@@ -59,8 +62,8 @@ class Progress {
             const int width = 30;
             const int filled = static_cast<int>(static_cast<long long>(done) * width / total_);
             std::cout << '\r' << label_ << " [" << std::string(filled, '#')
-                      << std::string(width - filled, '.') << "] " << describe(done, now)
-                      << "   " << std::flush;
+                      << std::string(width - filled, '.') << "] " << describe(done, now) << "   "
+                      << std::flush;
             return;
         }
         const int tenth = static_cast<int>(static_cast<long long>(done) * 10 / total_);
@@ -71,9 +74,7 @@ class Progress {
     void end() {
         if (terminal_) std::cout << '\n' << std::flush;
     }
-    double seconds() const {
-        return std::chrono::duration<double>(Clock::now() - start_).count();
-    }
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -83,9 +84,8 @@ class Progress {
         const double rate = elapsed > 0 ? done / elapsed : 0;
         std::ostringstream s;
         s.imbue(std::locale::classic());
-        s << std::setw(3) << static_cast<long long>(done) * 100 / total_ << "% (" << done
-          << " of " << total_ << " steps, " << std::fixed << std::setprecision(0) << rate
-          << " steps/s";
+        s << std::setw(3) << static_cast<long long>(done) * 100 / total_ << "% (" << done << " of "
+          << total_ << " steps, " << std::fixed << std::setprecision(0) << rate << " steps/s";
         if (rate > 0 && done < total_) s << ", " << std::ceil((total_ - done) / rate) << " s left";
         s << ')';
         return s.str();
@@ -113,7 +113,8 @@ namespace {
 
 void writeSummary(const Simulation& sim, int framesDone) {
     std::vector<double> radii;
-    for (int s = 0; s < sim.liveCount(); ++s) radii.push_back(sim.particles()[s].distanceFromCentre());
+    for (int s = 0; s < sim.liveCount(); ++s)
+        radii.push_back(sim.particles()[s].distanceFromCentre());
     OutputFile f = openForWrite(sim.run.baseName + "Summary.tsv");
     f.stream().precision(17);
     const Energies& e = sim.energies;
@@ -138,8 +139,7 @@ void configure(Simulation& sim, const Config& config, const BatchOptions& option
             config.reject("name", problem);
         if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim, &config);
     }
-    const std::filesystem::path target =
-        std::filesystem::path(options.outDir) / sim.run.baseName;
+    const std::filesystem::path target = std::filesystem::path(options.outDir) / sim.run.baseName;
     if (!config.flag("append") && fileExists(target.string()))
         config.reject("name", "the data set " + target.string() +
                                   " exists: set append = true or choose another name");
@@ -221,8 +221,8 @@ int runBatch(const Config& config, const BatchOptions& options) {
     }
     std::cout.imbue(std::locale::classic());
     if (interrupted) {
-        const std::string master = (std::filesystem::path(options.outDir) / name).string() +
-                                   "MasterFile";
+        const std::string master =
+            (std::filesystem::path(options.outDir) / name).string() + "MasterFile";
         std::cout << name << ": interrupted after " << done << " of " << total
                   << " steps; the data set keeps its stored frames and " << master
                   << " holds the state reached (quorvex continue with from = \"" << master
@@ -231,8 +231,8 @@ int runBatch(const Config& config, const BatchOptions& options) {
     }
     const int threads = parallelThreads();
     std::cout << name << ": " << total << " steps in " << std::fixed << std::setprecision(2)
-              << progress.seconds() << " s on " << threads << (threads == 1 ? " thread" : " threads")
-              << "; files in " << options.outDir << '\n';
+              << progress.seconds() << " s on " << threads
+              << (threads == 1 ? " thread" : " threads") << "; files in " << options.outDir << '\n';
     return 0;
 }
 

@@ -39,7 +39,7 @@ struct SweepOptions {
     std::vector<std::string> varied;     // --vary key=v1,v2,...
     std::string outDir = ".";
     int jobs = 1;
-    int threads = 0;  // per run; 0: the cores shared out among the jobs
+    int threads = 0;      // per run; 0: the cores shared out among the jobs
     std::string program;  // this executable, which runs each render
 };
 

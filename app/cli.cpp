@@ -26,9 +26,8 @@ void chooseThreads(int threads) {
         return;
     }
     std::string problem;
-    setParallelThreads(threadsFromEnvironment(std::getenv("QUORVEX_THREADS"),
-                                              std::getenv("OMP_NUM_THREADS"), availableCores(),
-                                              problem));
+    setParallelThreads(threadsFromEnvironment(
+        std::getenv("QUORVEX_THREADS"), std::getenv("OMP_NUM_THREADS"), availableCores(), problem));
     if (!problem.empty()) std::cerr << problem << '\n';
 }
 

@@ -79,12 +79,12 @@ pid_t launch(const SweepOptions& options, const Run& run, int threads) {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, options.program.c_str(), &actions, nullptr, argv.data(),
-                                  environ);
+    const int error =
+        posix_spawn(&pid, options.program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
-        std::cerr << "quorvex: " << options.program << " cannot be started: "
-                  << std::strerror(error) << '\n';
+        std::cerr << "quorvex: " << options.program
+                  << " cannot be started: " << std::strerror(error) << '\n';
         return 0;
     }
     return pid;

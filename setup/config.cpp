@@ -1,12 +1,13 @@
 #include "setup/config.h"
 
+#include <toml++/toml.h>
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <fstream>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "console/console.h"
 
@@ -14,20 +15,35 @@ namespace qv {
 namespace {
 
 // Keys both commands take: the outputs of the new render, its schedule and the "2D" files.
-constexpr KeySpec kName{"name", KeyKind::Text, "", "",
+constexpr KeySpec kName{"name",
+                        KeyKind::Text,
+                        "",
+                        "",
                         "no control characters; short enough for \"2D<name>ShellStructure.xls\"",
                         "data set file name; the result files are named after it"};
-constexpr KeySpec kAppend{"append", KeyKind::Flag, "false", "", "true or false",
-                          "append to an existing data set and result files of that name"};
-constexpr KeySpec kFrames{"frames", KeyKind::Integer, "10000", "time steps",
+constexpr KeySpec kAppend{
+    "append", KeyKind::Flag,   "false",
+    "",       "true or false", "append to an existing data set and result files of that name"};
+constexpr KeySpec kFrames{"frames",          KeyKind::Integer,
+                          "10000",           "time steps",
                           "1 to 2147483646", "number of frames (time steps) to render"};
-constexpr KeySpec kWriteEvery{"write_every", KeyKind::Integer, "25", "time steps", "1 to frames",
-                              "store the positions every this many frames"};
-constexpr KeySpec kAnalyseEvery{"analyse_every", KeyKind::Integer, "20", "time steps",
-                                "1 or more", "write the analysis files every this many frames"};
-constexpr KeySpec kStepMultiplier{"step_multiplier", KeyKind::Real, "1.0", "", "above 0",
+constexpr KeySpec kWriteEvery{"write_every", KeyKind::Integer,
+                              "25",          "time steps",
+                              "1 to frames", "store the positions every this many frames"};
+constexpr KeySpec kAnalyseEvery{
+    "analyse_every", KeyKind::Integer, "20",
+    "time steps",    "1 or more",      "write the analysis files every this many frames"};
+constexpr KeySpec kStepMultiplier{"step_multiplier",
+                                  KeyKind::Real,
+                                  "1.0",
+                                  "",
+                                  "above 0",
                                   "multiply the time step by this factor"};
-constexpr KeySpec kSchedule{"cooling_schedule", KeyKind::Flag, "false", "", "true or false",
+constexpr KeySpec kSchedule{"cooling_schedule",
+                            KeyKind::Flag,
+                            "false",
+                            "",
+                            "true or false",
                             "automated PCF/shell functions: the smart cooling schedule"};
 constexpr KeySpec kScheduleKeys[] = {
     {"cooling.max_coupling", KeyKind::Real, "", "", "above 0",
@@ -221,8 +237,8 @@ std::string keyReference() {
         for (const KeySpec& k : configKeys(command)) {
             s << "  " << k.name << " (" << kindName(k.kind);
             if (*k.unit) s << ", " << k.unit;
-            s << ")\n      " << k.meaning << "\n      default: "
-              << (*k.defaultValue ? k.defaultValue : "none, must be given")
+            s << ")\n      " << k.meaning
+              << "\n      default: " << (*k.defaultValue ? k.defaultValue : "none, must be given")
               << "; allowed: " << k.range << '\n';
         }
     };
@@ -290,11 +306,11 @@ Config Config::fromText(std::string_view text, const std::string& source, Comman
                 const KeySpec* spec = findKey(command, name);
                 if (spec == nullptr) {
                     if (const auto* sub = node.as_table()) {
-                        const bool known = std::any_of(
-                            configKeys(command).begin(), configKeys(command).end(),
-                            [&name](const KeySpec& k) {
-                                return std::string_view(k.name).starts_with(name + ".");
-                            });
+                        const bool known =
+                            std::any_of(configKeys(command).begin(), configKeys(command).end(),
+                                        [&name](const KeySpec& k) {
+                                            return std::string_view(k.name).starts_with(name + ".");
+                                        });
                         if (known) {
                             walk(*sub, name + ".");
                             continue;

@@ -89,12 +89,12 @@ void setUpMassDistribution(Simulation& sim, const Config* config) {
     const char* refusal = "A mass fraction must be above 0.";
     const auto positive = [](double v) { return v > 0; };
     do {
-        sim.model.maxMassFraction = answer<double>(
-            config, "max_mass_fraction",
-            "Please enter maximum mass as a fraction of am average mass particle\n", positive,
-            refusal);
-        sim.model.minMassFraction = answer<double>(config, "min_mass_fraction",
-                                                   "Please enter minimum mass\n", positive, refusal);
+        sim.model.maxMassFraction =
+            answer<double>(config, "max_mass_fraction",
+                           "Please enter maximum mass as a fraction of am average mass particle\n",
+                           positive, refusal);
+        sim.model.minMassFraction = answer<double>(
+            config, "min_mass_fraction", "Please enter minimum mass\n", positive, refusal);
         if (config && sim.model.maxMassFraction < sim.model.minMassFraction)
             config->reject("max_mass_fraction", "it must not be below min_mass_fraction");
     } while (sim.model.maxMassFraction < sim.model.minMassFraction);

@@ -95,11 +95,10 @@ void checkDeadParticles(Simulation& sim, const Config* config) {
         << ") does not match estimated (" << waiting << ")." << '\n';
     const std::string prompt = "Please enter the number of dead particles you wish to use: \n";
     if (config && !config->given("dead_particles")) {
-        throw ConfigError(sim.run.baseName + " has " + std::to_string(waiting) +
-                          " dead particles waiting where its header says " +
-                          std::to_string(headerCount) +
-                          ": dead_particles must say how many to use (0 to " +
-                          std::to_string(slots - 1) + ")");
+        throw ConfigError(
+            sim.run.baseName + " has " + std::to_string(waiting) +
+            " dead particles waiting where its header says " + std::to_string(headerCount) +
+            ": dead_particles must say how many to use (0 to " + std::to_string(slots - 1) + ")");
     }
     out << prompt << std::flush;
     // The apparatus grows or shrinks with the live count; the new Rapar goes into the header of
@@ -223,9 +222,9 @@ void takeTemperature(Simulation& sim, const Config& config) {
 void askContinuation(Simulation& sim, const Config* config) {
     RunClock& clock = sim.clock;
     console::out() << '\n';
-    clock.framesToCalculate =
-        answer<int>(config, "frames", "Please select the number of frames you wish to generate\n",
-                    [](int v) { return v >= 1; }, "Please enter at least 1 frame");
+    clock.framesToCalculate = answer<int>(
+        config, "frames", "Please select the number of frames you wish to generate\n",
+        [](int v) { return v >= 1; }, "Please enter at least 1 frame");
     // A write interval longer than the run would store no frame at all.
     const int frames = clock.framesToCalculate;
     clock.writeFreq = answer<int>(
@@ -234,7 +233,8 @@ void askContinuation(Simulation& sim, const Config* config) {
         [frames](int v) { return v >= 1 && v <= frames; },
         "Please enter a value from 1 to " + std::to_string(frames));
     clock.analysisFreq = answer<int>(
-        config, "analyse_every", "Please enter how often the analysis file should be written(100)\n",
+        config, "analyse_every",
+        "Please enter how often the analysis file should be written(100)\n",
         [](int v) { return v >= 1; }, "Please enter a value of at least 1");
     // The new step goes into the header of the new data set: it must load again like this one.
     const double step = sim.model.timeStep;
@@ -315,17 +315,18 @@ void configureContinue(Simulation& sim, const Config& config) {
     sim.clock.numWrittenFrames = endFrame;
     sim.clock.framesToCalculate = endFrame * writeFreq;
     if (endFrame < 2) {
-        config.reject("from", "it stores a single frame; continuing needs two, the frame and the "
-                              "one before it for the velocities");
+        config.reject("from",
+                      "it stores a single frame; continuing needs two, the frame and the "
+                      "one before it for the velocities");
     }
     LoadOptions options;
-    options.endFrameAnswer = config.integer("end_frame", [](int v) { return v >= 0; },
-                                            "EndFrame cannot be negative");
+    options.endFrameAnswer = config.integer(
+        "end_frame", [](int v) { return v >= 0; }, "EndFrame cannot be negative");
     if (!loadFramesOnce(sim, options, &problem)) config.reject("from", problem);
     const long long stored = storedFrameCount(sim);
     if (stored < 2) {
-        config.reject("from", "only " + std::to_string(stored) +
-                                  " frame was loaded; continuing needs two");
+        config.reject("from",
+                      "only " + std::to_string(stored) + " frame was loaded; continuing needs two");
     }
     // The last stored frame unless another is asked for, as the dialogue's frame rule takes it.
     const long long maxFrame = std::min<long long>(stored * writeFreq, INT_MAX);

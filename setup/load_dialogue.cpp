@@ -21,8 +21,7 @@ namespace {
 std::string* problemSink = nullptr;
 
 void reportProblem(const std::string& name, const dataset::Problem& problem) {
-    if (problemSink)
-        *problemSink = "line " + std::to_string(problem.line) + ": " + problem.what;
+    if (problemSink) *problemSink = "line " + std::to_string(problem.line) + ": " + problem.what;
     console::out() << '\n'
                    << "Error in data set file " << name << ", line " << problem.line << ": "
                    << problem.what << '\n'

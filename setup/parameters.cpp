@@ -33,8 +33,9 @@ void promptParameters(Simulation& sim, const Config* config) {
     PlasmaModel& m = sim.model;
 
     sim.run.randomSeed = config ? config->integer("seed")
-                                : askInt("Please select the seed for random number generation "
-                                         "(default 13) \n");
+                                : askInt(
+                                      "Please select the seed for random number generation "
+                                      "(default 13) \n");
     // Live grains and dead particles share one array counted in an int.
     const int dead = answer<int>(
         config, "dead_particles", "Please select the number of Dead Particles (default 100) \n",
@@ -55,24 +56,25 @@ void promptParameters(Simulation& sim, const Config* config) {
         config, "temperature", "Please select initial temperature of dust in Kelvin\n",
         [](double v) { return v > 0; }, "The temperature must be above 0 K.");
     // The time step takes the logarithm of the coupling parameter.
-    sim.thermostat.ccple =
-        answer<double>(config, "coupling", "Please enter a value for the CCP\n",
-                       [](double v) { return v > 1; }, "The CCP must be above 1.");
+    sim.thermostat.ccple = answer<double>(
+        config, "coupling", "Please enter a value for the CCP\n", [](double v) { return v > 1; },
+        "The CCP must be above 1.");
     sim.thermostat.ccpleTarget = sim.thermostat.ccple;
     // Grains carry electrons: the charge is typed as a count and stored negative. Without charge
     // there is no interparticle distance and no apparatus.
-    m.grainCharge =
-        -answer<double>(config, "charge", "Please enter average charge in electron charges\n",
-                        [](double v) { return v != 0; }, "The charge must not be 0.");
+    m.grainCharge = -answer<double>(
+        config, "charge", "Please enter average charge in electron charges\n",
+        [](double v) { return v != 0; }, "The charge must not be 0.");
     const int frames = clock.framesToCalculate;
     clock.writeFreq = answer<int>(
         config, "write_every",
         "Please enter how often particle position data should be output(4)\n",
         [frames](int v) { return v >= 1 && v <= frames; },
         "The output frequency must be from 1 to " + std::to_string(frames) + " (the frames).");
-    clock.analysisFreq = answer<int>(
-        config, "analyse_every", "Please enter how often the analysis file should be written(100)\n",
-        atLeast(1), "The analysis frequency must be 1 or more.");
+    clock.analysisFreq =
+        answer<int>(config, "analyse_every",
+                    "Please enter how often the analysis file should be written(100)\n", atLeast(1),
+                    "The analysis frequency must be 1 or more.");
     const int live = sim.numParticles;
     // Equal groups round the live count up to a multiple of the groups; it must still fit.
     const auto fits = [live, dead](int v) {
@@ -84,9 +86,9 @@ void promptParameters(Simulation& sim, const Config* config) {
         config, "mass_groups", "Please enter how many different masses there should be\n", fits,
         "The number of masses must be from 1 to " + std::to_string(live) + " (the particles).");
     if (m.numMassGroups > 1) setUpMassDistribution(sim, config);
-    m.stepMultiplier =
-        answer<double>(config, "step_multiplier", "Multiply step length by(1.0)\n",
-                       [](double v) { return v > 0; }, "The step multiplier must be above 0.");
+    m.stepMultiplier = answer<double>(
+        config, "step_multiplier", "Multiply step length by(1.0)\n", [](double v) { return v > 0; },
+        "The step multiplier must be above 0.");
     sim.switches.speedDistributionOn =
         config ? config->flag("speed_distribution")
                : askInt("Please select 1 to output speed distribution\n") == 1;
@@ -133,20 +135,19 @@ void promptCoolingSchedule(Simulation& sim, const Config* config) {
         maxCcple = answer<double>(config, "cooling.max_coupling", "Please enter maximum ccple\n",
                                   positive, "The ccple must be above 0.");
         const double minCcple =
-            answer<double>(config, "cooling.min_coupling", "Please enter minimum ccple\n",
-                           positive, "The ccple must be above 0.");
+            answer<double>(config, "cooling.min_coupling", "Please enter minimum ccple\n", positive,
+                           "The ccple must be above 0.");
         // The step between divisions needs at least two of them.
         t.scheduleDivisions = answer<int>(
             config, "cooling.divisions", "Please enter divisions\n", [](int v) { return v >= 2; },
             "The number of divisions must be 2 or more.");
         t.scheduleDivisionLength = answer<int>(
             config, "cooling.division_length", "Please enter length of division (in time steps)\n",
-            [](int v) { return v >= 2; },
-            "The length of a division must be 2 or more time steps.");
-        t.scheduleMode =
-            config ? config->integer(
-                         "cooling.mode", [](int v) { return v == 1 || v == 2; }, "1 or 2")
-                   : askInt(modePrompt);
+            [](int v) { return v >= 2; }, "The length of a division must be 2 or more time steps.");
+        t.scheduleMode = config
+                             ? config->integer(
+                                   "cooling.mode", [](int v) { return v == 1 || v == 2; }, "1 or 2")
+                             : askInt(modePrompt);
         t.scheduleStep = (maxCcple - minCcple) / (t.scheduleDivisions - 1);
         while (t.scheduleMode != 1 && t.scheduleMode != 2) {
             console::out() << '\n' << "Error with choice" << '\n' << '\n';
@@ -163,7 +164,8 @@ void promptCoolingSchedule(Simulation& sim, const Config* config) {
             console::out() << why << ": please enter fewer or shorter divisions." << '\n' << '\n';
         } else if (!std::isfinite(maxCcple + t.scheduleStep)) {
             // The first target lies one step above the maximum.
-            if (config) config->reject("cooling.max_coupling", "the first target would be infinite");
+            if (config)
+                config->reject("cooling.max_coupling", "the first target would be infinite");
             console::out() << "The first target ccple would be " << maxCcple + t.scheduleStep
                            << ": please enter a smaller maximum." << '\n'
                            << '\n';

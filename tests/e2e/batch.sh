@@ -152,7 +152,8 @@ pid=$!
 for _ in $(seq 100); do
     under_way=0
     for n in 1 2; do
-        [ "$(cat stop/seed-$n/sData.xls 2>/dev/null | wc -l)" -gt 3 ] && under_way=$((under_way + 1))
+        rows=$(cat stop/seed-$n/sData.xls 2>/dev/null | wc -l)
+        [ "$rows" -gt 3 ] && under_way=$((under_way + 1))
     done
     [ $under_way = 2 ] && break
     sleep 0.1

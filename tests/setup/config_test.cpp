@@ -85,8 +85,13 @@ TEST(Config, ResolvedConfigurationReadsBackAsItself) {
 
 TEST(Config, ValuesAreWrittenAsTomlReadsThem) {
     const std::pair<Config::Value, const char*> cases[] = {
-        {300.0, "300.0"}, {0.1, "0.1"},   {1e300, "1e+300"},        {-2.5e-7, "-2.5e-07"},
-        {7LL, "7"},       {true, "true"}, {std::string("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\""},
+        {300.0, "300.0"},
+        {0.1, "0.1"},
+        {1e300, "1e+300"},
+        {-2.5e-7, "-2.5e-07"},
+        {7LL, "7"},
+        {true, "true"},
+        {std::string("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\""},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(tomlValue(value), text);
 }
