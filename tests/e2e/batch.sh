@@ -74,6 +74,12 @@ mkdir single
     "${run[@]}" >/dev/null) || fail "run mode 1"
 same_files single sweep/coupling-800_seed-2
 
+# Into a file the progress is a line at every tenth, then the summary line.
+"${run[@]}" render small.toml --out tenths >tenths.txt
+[ "$(sed -n 's/^s: *\([0-9]*\)% (\([0-9]*\) of 200 steps.*/\1:\2/p' tenths.txt | tr '\n' ' ')" = \
+    "10:20 20:40 30:60 40:80 50:100 60:120 70:140 80:160 90:180 100:200 " ] ||
+    fail "progress lines: $(cat tenths.txt)"
+
 # The thread count: --threads, else QUORVEX_THREADS.
 QUORVEX_THREADS=3 "${run[@]}" render small.toml --threads 1 --out th1 | grep -q "on 1 thread;" ||
     fail "--threads 1"
