@@ -47,6 +47,9 @@ TEST(Config, SetsUpWhatTheDialogueSetsUpFromTheSameAnswers) {
          "min_coupling = 100\ndivisions = 4\ndivision_length = 30\nmode = 2\n"
          "[outputs_2d]\nefield = true\n",
          "13 100 50 10000 300 500 10000 25 20 1 1.0 0 400 100 4 30 2"},
+        {"name = 'c'\ncooling_schedule = true\n[cooling]\nmax_coupling = 300\n"
+         "min_coupling = 300\ndivisions = 2\ndivision_length = 2\n",
+         "13 100 276 10000 300 500 10000 25 20 1 1.0 0 300 300 2 2 1"},
     };
     for (const Case& c : cases) {
         test::Sandbox box;
