@@ -277,3 +277,26 @@ TEST(LoadDialogue, AMasterFileContinuesFromTheFinalPositionsAndVelocities) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// The charge balance goes with the master file, written after the last frame, and never with the
+// header of a data set, not even one of a single frame.
+TEST(Writer, OnlyTheHeaderWrittenAfterTheLastFrameReportsTheChargeBalance) {
+    test::Sandbox box;
+    Simulation sim;
+    sim.numParticles = 1;
+    sim.arrays.particleArray = {{{1, 2, 3}, {}, {}, 1e16, -5, 0.003}};
+    sim.clock.framesToCalculate = 1;
+    for (const int frame : {1, 2}) {
+        test::ScriptedConsole console("");
+        OutputFile file("d", FileMode::Replace);
+        sim.clock.currentFrame = frame;
+        writeDataSetHeader(sim, file, 1, 1);
+        EXPECT_EQ(console.output().find("Total charge") != std::string::npos, frame == 2);
+    }
+}
+
+}  // namespace
+}  // namespace qv
