@@ -15,37 +15,37 @@ namespace qv {
 namespace {
 
 // Keys both commands take: the outputs of the new render, its schedule and the "2D" files.
-constexpr KeySpec kName{"name",
+constexpr KeyInfo kName{"name",
                         KeyKind::Text,
                         "",
                         "",
                         "no control characters; short enough for \"2D<name>ShellStructure.xls\"",
                         "data set file name; the result files are named after it"};
-constexpr KeySpec kAppend{
+constexpr KeyInfo kAppend{
     "append", KeyKind::Flag,   "false",
     "",       "true or false", "append to an existing data set and result files of that name"};
-constexpr KeySpec kFrames{"frames",          KeyKind::Integer,
+constexpr KeyInfo kFrames{"frames",          KeyKind::Integer,
                           "10000",           "time steps",
                           "1 to 2147483646", "number of frames (time steps) to render"};
-constexpr KeySpec kWriteEvery{"write_every", KeyKind::Integer,
+constexpr KeyInfo kWriteEvery{"write_every", KeyKind::Integer,
                               "25",          "time steps",
                               "1 to frames", "store the positions every this many frames"};
-constexpr KeySpec kAnalyseEvery{
+constexpr KeyInfo kAnalyseEvery{
     "analyse_every", KeyKind::Integer, "20",
     "time steps",    "1 or more",      "write the analysis files every this many frames"};
-constexpr KeySpec kStepMultiplier{"step_multiplier",
+constexpr KeyInfo kStepMultiplier{"step_multiplier",
                                   KeyKind::Real,
                                   "1.0",
                                   "",
                                   "above 0",
                                   "multiply the time step by this factor"};
-constexpr KeySpec kSchedule{"cooling_schedule",
+constexpr KeyInfo kSchedule{"cooling_schedule",
                             KeyKind::Flag,
                             "false",
                             "",
                             "true or false",
                             "automated PCF/shell functions: the smart cooling schedule"};
-constexpr KeySpec kScheduleKeys[] = {
+constexpr KeyInfo kScheduleKeys[] = {
     {"cooling.max_coupling", KeyKind::Real, "", "", "above 0",
      "schedule: maximum coupling parameter (needed with cooling_schedule)"},
     {"cooling.min_coupling", KeyKind::Real, "", "", "above 0",
@@ -57,7 +57,7 @@ constexpr KeySpec kScheduleKeys[] = {
     {"cooling.mode", KeyKind::Integer, "1", "", "1 or 2",
      "schedule: 1 goes from maximum to minimum, 2 from maximum to minimum and back"},
 };
-constexpr KeySpec kOutputs2D[] = {
+constexpr KeyInfo kOutputs2D[] = {
     {"outputs_2d.shell", KeyKind::Flag, "false", "", "true or false",
      "\"2D\" time by radius file of the shell structure"},
     {"outputs_2d.pcf", KeyKind::Flag, "false", "", "true or false",
@@ -68,8 +68,8 @@ constexpr KeySpec kOutputs2D[] = {
      "\"2D\" time by radius file of the electric field"},
 };
 
-std::vector<KeySpec> renderKeys() {
-    std::vector<KeySpec> keys = {
+std::vector<KeyInfo> renderKeys() {
+    std::vector<KeyInfo> keys = {
         kName,
         kAppend,
         kSchedule,
@@ -102,8 +102,8 @@ std::vector<KeySpec> renderKeys() {
     return keys;
 }
 
-std::vector<KeySpec> continueKeys() {
-    std::vector<KeySpec> keys = {
+std::vector<KeyInfo> continueKeys() {
+    std::vector<KeyInfo> keys = {
         kSchedule,
         {"from", KeyKind::Text, "", "", "a data set or master file that loads",
          "data set or master file to continue from"},
@@ -128,8 +128,8 @@ std::vector<KeySpec> continueKeys() {
     return keys;
 }
 
-const KeySpec* findKey(Command command, std::string_view name) {
-    for (const KeySpec& k : configKeys(command))
+const KeyInfo* findKey(Command command, std::string_view name) {
+    for (const KeyInfo& k : configKeys(command))
         if (name == k.name) return &k;
     return nullptr;
 }
@@ -205,9 +205,9 @@ std::string lineOrigin(const std::string& source, const toml::source_region& reg
 
 }  // namespace
 
-const std::vector<KeySpec>& configKeys(Command command) {
-    static const std::vector<KeySpec> render = renderKeys();
-    static const std::vector<KeySpec> cont = continueKeys();
+const std::vector<KeyInfo>& configKeys(Command command) {
+    static const std::vector<KeyInfo> render = renderKeys();
+    static const std::vector<KeyInfo> cont = continueKeys();
     return command == Command::Render ? render : cont;
 }
 
@@ -226,7 +226,7 @@ std::string nearestOf(std::string_view word, const std::vector<std::string>& can
 
 std::string nearestKey(Command command, std::string_view key) {
     std::vector<std::string> names;
-    for (const KeySpec& k : configKeys(command)) names.push_back(k.name);
+    for (const KeyInfo& k : configKeys(command)) names.push_back(k.name);
     return nearestOf(key, names);
 }
 
@@ -234,7 +234,7 @@ std::string keyReference() {
     std::ostringstream s;
     const auto section = [&s](const char* title, Command command) {
         s << title << '\n';
-        for (const KeySpec& k : configKeys(command)) {
+        for (const KeyInfo& k : configKeys(command)) {
             s << "  " << k.name << " (" << kindName(k.kind);
             if (*k.unit) s << ", " << k.unit;
             s << ")\n      " << k.meaning
@@ -303,12 +303,12 @@ Config Config::fromText(std::string_view text, const std::string& source, Comman
             for (const auto& [key, node] : table) {
                 const std::string name = prefix + std::string(key.str());
                 const std::string origin = lineOrigin(source, key.source());
-                const KeySpec* spec = findKey(command, name);
-                if (spec == nullptr) {
+                const KeyInfo* info = findKey(command, name);
+                if (info == nullptr) {
                     if (const auto* sub = node.as_table()) {
                         const bool known =
                             std::any_of(configKeys(command).begin(), configKeys(command).end(),
-                                        [&name](const KeySpec& k) {
+                                        [&name](const KeyInfo& k) {
                                             return std::string_view(k.name).starts_with(name + ".");
                                         });
                         if (known) {
@@ -319,12 +319,12 @@ Config Config::fromText(std::string_view text, const std::string& source, Comman
                     throw ConfigError(origin + ": unknown key \"" + name + "\"; did you mean \"" +
                                       nearestKey(command, name) + "\"?");
                 }
-                const std::optional<Value> value = asValue(node, spec->kind);
+                const std::optional<Value> value = asValue(node, info->kind);
                 if (!value) {
                     throw ConfigError(origin + ": " + name + " = " + nodeText(node) + ": " +
-                                      kindName(spec->kind) + " is needed");
+                                      kindName(info->kind) + " is needed");
                 }
-                config.set(*spec, *value, origin);
+                config.set(*info, *value, origin);
             }
         };
     walk(root, "");
@@ -332,8 +332,8 @@ Config Config::fromText(std::string_view text, const std::string& source, Comman
     return config;
 }
 
-void Config::set(const KeySpec& spec, const Value& value, const std::string& origin) {
-    given_[spec.name] = Entry{value, origin};
+void Config::set(const KeyInfo& info, const Value& value, const std::string& origin) {
+    given_[info.name] = Entry{value, origin};
 }
 
 void Config::applyOverride(const std::string& assignment) {
@@ -349,8 +349,8 @@ void Config::applyOverride(const std::string& assignment) {
     const std::string name = trim(assignment.substr(0, equals));
     const std::string text = trim(assignment.substr(equals + 1));
     const std::string origin = "--set " + assignment;
-    const KeySpec* spec = findKey(command_, name);
-    if (spec == nullptr) {
+    const KeyInfo* info = findKey(command_, name);
+    if (info == nullptr) {
         throw ConfigError(origin + ": unknown key \"" + name + "\"; did you mean \"" +
                           nearestKey(command_, name) + "\"?");
     }
@@ -358,14 +358,14 @@ void Config::applyOverride(const std::string& assignment) {
     std::optional<Value> value;
     try {
         const toml::table t = toml::parse("v = " + text);
-        value = asValue(*t.get("v"), spec->kind);
+        value = asValue(*t.get("v"), info->kind);
     } catch (const toml::parse_error&) {
-        if (spec->kind == KeyKind::Text) value = Value{text};
+        if (info->kind == KeyKind::Text) value = Value{text};
     }
     if (!value)
-        throw ConfigError(origin + ": " + name + " = " + text + ": " + kindName(spec->kind) +
+        throw ConfigError(origin + ": " + name + " = " + text + ": " + kindName(info->kind) +
                           " is needed");
-    set(*spec, *value, origin);
+    set(*info, *value, origin);
 }
 
 bool Config::given(std::string_view key) const {
@@ -375,14 +375,14 @@ bool Config::given(std::string_view key) const {
 const Config::Entry& Config::entry(std::string_view key) const {
     if (const auto it = given_.find(key); it != given_.end()) return it->second;
     if (const auto it = defaults_.find(key); it != defaults_.end()) return it->second;
-    const KeySpec* spec = findKey(command_, key);
-    if (spec == nullptr) throw std::logic_error("no configuration key " + std::string(key));
-    if (*spec->defaultValue == '\0') {
+    const KeyInfo* info = findKey(command_, key);
+    if (info == nullptr) throw std::logic_error("no configuration key " + std::string(key));
+    if (*info->defaultValue == '\0') {
         throw ConfigError(source_ + ": " + std::string(key) +
-                          " must be given here: " + spec->meaning);
+                          " must be given here: " + info->meaning);
     }
-    const toml::table t = toml::parse(std::string("v = ") + spec->defaultValue);
-    return defaults_[spec->name] = Entry{*asValue(*t.get("v"), spec->kind), "default"};
+    const toml::table t = toml::parse(std::string("v = ") + info->defaultValue);
+    return defaults_[info->name] = Entry{*asValue(*t.get("v"), info->kind), "default"};
 }
 
 void Config::reject(std::string_view key, std::string_view why) const {
@@ -434,7 +434,7 @@ std::string Config::resolved() const {
     std::string out = command_ == Command::Render
                           ? "# quorvex render: every key in force, defaults filled in\n"
                           : "# quorvex continue: every key in force, defaults filled in\n";
-    for (const KeySpec& k : configKeys(command_)) {
+    for (const KeyInfo& k : configKeys(command_)) {
         if (!given(k.name) && *k.defaultValue == '\0') continue;
         out += std::string(k.name) + " = " + tomlValue(entry(k.name).value) + '\n';
     }

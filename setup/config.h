@@ -23,7 +23,7 @@ enum class Command { Render, Continue };
 
 enum class KeyKind { Integer, Real, Flag, Text };
 
-struct KeySpec {
+struct KeyInfo {
     const char* name;
     KeyKind kind;
     const char* defaultValue;  // TOML text of the default; "" when the key must be given
@@ -33,7 +33,7 @@ struct KeySpec {
 };
 
 // The keys of a command, in the order the dialogue asks them.
-const std::vector<KeySpec>& configKeys(Command command);
+const std::vector<KeyInfo>& configKeys(Command command);
 // The key reference: every key of both commands with meaning, unit, default and range.
 std::string keyReference();
 // The candidate nearest to `word` by edit distance.
@@ -76,7 +76,7 @@ class Config {
     };
     Config(Command command, std::string source) : command_(command), source_(std::move(source)) {}
     const Entry& entry(std::string_view key) const;
-    void set(const KeySpec& spec, const Value& value, const std::string& origin);
+    void set(const KeyInfo& info, const Value& value, const std::string& origin);
     void applyOverride(const std::string& assignment);
 
     Command command_;

@@ -29,13 +29,19 @@ void reportProblem(const std::string& name, const dataset::Problem& problem) {
                    << std::flush;
 }
 
-void takeHeaderSummary(Simulation& sim, const dataset::Header& h) {
+// The slots, Rapar, time step, ND and write interval of a header.
+void takeRunSize(Simulation& sim, const dataset::Header& h) {
     sim.numParticles = h.slots;
-    sim.clock.framesToCalculate = h.endFrame;
     sim.model.apparatusRadius = h.apparatusRadius;
     sim.model.timeStep = h.timeStep;
     sim.model.debyeSphereCount = h.debyeSphereCount;
     sim.clock.writeFreq = h.writeFreq;
+}
+
+// What the file name dialogue shows of a header, EndFrame as the run's frames.
+void takeHeaderSummary(Simulation& sim, const dataset::Header& h) {
+    takeRunSize(sim, h);
+    sim.clock.framesToCalculate = h.endFrame;
 }
 
 int askEndFrame(int reported) {
@@ -73,11 +79,7 @@ class Progress {
 
 // The header's run quantities; the park height and the number density follow from them.
 void takeHeader(Simulation& sim, const dataset::Header& h) {
-    sim.numParticles = h.slots;
-    sim.model.apparatusRadius = h.apparatusRadius;
-    sim.model.timeStep = h.timeStep;
-    sim.model.debyeSphereCount = h.debyeSphereCount;
-    sim.clock.writeFreq = h.writeFreq;
+    takeRunSize(sim, h);
     sim.model.dustPlasmaFrequency = h.dustPlasmaFrequency;
     sim.model.interparticleDistance = h.interparticleDistance;
     sim.reserve.numDeadParticles = h.deadParticles;
