@@ -39,6 +39,8 @@ void forcesOff(Simulation& sim) {
 TEST(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodAndMeasuresEveryTenthFrame) {
     Simulation sim = makeSim({{1, 0, 0}, {0, 2, 0}, {0, 0, 3}});
     sim.arrays.particleArray[0].vel[0] = 0.01;
+    // A record past the slots, beyond the wall: no step may touch it.
+    sim.arrays.particleArray.push_back({{50, 0, 0}, {1, 0, 0}, {}, 2, -3, 0.25});
     std::vector<int> sampling, temperature;
     for (int frame = 1; frame <= 100; ++frame) {
         sim.clock.currentFrame = frame;
@@ -54,6 +56,7 @@ TEST(TimeStep, SamplesOnFrameOneAndEachAnalysisPeriodAndMeasuresEveryTenthFrame)
     }
     EXPECT_EQ(sampling, (std::vector<int>{1, 100}));
     EXPECT_EQ(temperature, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90}));
+    EXPECT_EQ(sim.arrays.particleArray[3].pos[0], 50);
 }
 
 // e = 0.5 either way: a grain's velocity changes by 0.005 of itself, a dead particle's not. A zero
