@@ -187,24 +187,20 @@ int runSweep(const SweepOptions& options) {
             run.sets = options.overrides;
             for (std::size_t i = 0; i < keys.size(); ++i)
                 run.sets.push_back(keys[i] + "=" + values[i]);
-            const Config config = [&] {
-                try {
-                    return Config::fromFile(options.configPath, Command::Render, run.sets);
-                } catch (const ConfigError& e) {
-                    throw ConfigError("the run " + run.folder + ": " + e.what());
-                }
-            }();
-            Simulation trial;
+            // A refusal names the run it belongs to.
             try {
+                const Config config =
+                    Config::fromFile(options.configPath, Command::Render, run.sets);
+                Simulation trial;
                 configureRender(trial, config);
+                run.name = trial.run.baseName;
+                const auto target = std::filesystem::path(options.outDir) / run.folder / run.name;
+                if (!config.flag("append") && fileExists(target.string()))
+                    config.reject("name", "the data set " + target.string() +
+                                              " exists: set append = true or choose another name");
             } catch (const ConfigError& e) {
                 throw ConfigError("the run " + run.folder + ": " + e.what());
             }
-            run.name = trial.run.baseName;
-            const auto target = std::filesystem::path(options.outDir) / run.folder / run.name;
-            if (!config.flag("append") && fileExists(target.string()))
-                config.reject("name", "the data set " + target.string() +
-                                          " exists: set append = true or choose another name");
             runs.push_back(std::move(run));
         }
     } catch (const ConfigError& e) {
