@@ -50,9 +50,10 @@ TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBey
     test::Sandbox box;
     Simulation sim;
     sim.run.baseName = "v", sim.model.apparatusRadius = 30;
-    std::vector<Particle> p = {grain(0.5, 0.5, 0.5), grain(30.5, 0.5, 0.5), grain(31.5, 0.5, 0)};
-    for (int i = 0; i < 3; ++i) p[i].setVelocity(0, 1 << i);
-    writeSpeedDensity(sim, p.data(), 3);
+    std::vector<Particle> p = {grain(0.5, 0.5, 0.5), grain(30.5, 0.5, 0.5), grain(31.5, 0.5, 0),
+                               grain(0.5, -29.5, 0.5)};  // the last in y cell 0
+    for (int i = 0; i < 4; ++i) p[i].setVelocity(0, 1 << i);
+    writeSpeedDensity(sim, p.data(), 4);
     std::istringstream file(test::readFile("v2dveldensity.xls"));
     std::string row;
     for (int line = 0; line <= 31; ++line) std::getline(file, row);
@@ -63,6 +64,7 @@ TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBey
     EXPECT_EQ(cells[1 + 30], "1");
     EXPECT_EQ(cells[1 + 60], "2");
     EXPECT_EQ(std::count(cells.begin() + 1, cells.begin() + 62, "0"), 59);
+    EXPECT_EQ(cells[64 + 1 + 30], "9");  // X/Z plane, x and z cell 30: grains 1 and 4
 }
 
 TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {
