@@ -78,9 +78,17 @@ void writeRunLogHeaders(const Simulation& sim) {
                   "TotalPEduetoplasma", "Total E", "CCpletarget", "Cool"});
     appendHeader(sim, "Detector", {"Phi", "Theta", "X", "Y", "Z"});
     writeSettings(sim);
+    writeFieldStructureHeader(sim);
+    writeShellStructureHeader(sim);
+}
+
+void writeFieldStructureHeader(const Simulation& sim) {
     appendHeader(sim, "EFieldStruct",
                  {"Time in Dust Periods", "Normalised R", "Overall Charge", "Overall E-Field",
                   "Potential", "CCPLE"});
+}
+
+void writeShellStructureHeader(const Simulation& sim) {
     appendHeader(
         sim, "ShellStructure",
         {"Time in Dust Periods", "Normalised R", "Number of Particles",

@@ -7,6 +7,9 @@
 namespace qv {
 
 void writeRunLogHeaders(const Simulation& sim);
+// The heading lines of the two structure files, appended.
+void writeFieldStructureHeader(const Simulation& sim);
+void writeShellStructureHeader(const Simulation& sim);
 // The Data row of a sampling frame; with the speed distribution on, also keeps every slot's
 // speed of `report.sampled` for the Maxboltz table.
 void writeDataRow(Simulation& sim, const StepReport& report);

@@ -1,5 +1,6 @@
 #include "dataset/header.h"
 
+#include <charconv>
 #include <cmath>
 #include <locale>
 #include <sstream>
@@ -18,6 +19,11 @@ std::string num(double v) {
     text.imbue(std::locale::classic());
     text << v;
     return text.str();
+}
+
+std::string exact(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
 }
 
 std::string describe(const Range& r) {

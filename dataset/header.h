@@ -44,6 +44,8 @@ bool fits(double v, const Range& r);
 std::string describe(const Range& r);
 // A real as the console shows it.
 std::string num(double v);
+// The shortest text that reads back as the same double: exchange files lose nothing.
+std::string exact(double v);
 
 // One field of the header line: a whole number or a real, with the range a real must lie in.
 struct HeaderField {

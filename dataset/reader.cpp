@@ -103,14 +103,14 @@ std::optional<std::string> headerValueProblem(const Header& h, const std::string
 }
 
 // One frame line of slot s (from 0): x, y, z into `out`; false with `what` set when it is broken.
-bool parseFrameLine(std::string_view line, int s, double* out, std::string& what) {
+bool parseFrameLine(std::string_view line, int s, double* out, std::string& what,
+                    int& frameNumber) {
     std::string_view f[kFrameFields];
     const int count = splitFields(line, f, kFrameFields);
     if (count != kFrameFields) {
         what = "a frame line has 5 fields, this one " + std::to_string(count);
         return false;
     }
-    int frameNumber = 0;
     int slot = 0;
     if (!parseInt(f[0], frameNumber)) {
         what = "the frame number " + quoted(f[0]) + " is not a whole number";
@@ -264,9 +264,11 @@ std::optional<Problem> Reader::readProperties(int slots, Particle* records, int 
 }
 
 FramesRead Reader::readFrames(int slots, int endFrame, std::vector<double>& store, Problem& problem,
-                              const std::function<void(long long)>& frameDone) {
+                              const std::function<void(long long)>& frameDone,
+                              std::vector<int>* frameNumbers) {
     const std::size_t frameLength = static_cast<std::size_t>(slots) * 3;
     std::string_view line;
+    int number = 0;
     for (long long frame = 0; frame < endFrame; ++frame) {
         store.resize(store.size() + frameLength);
         double* out = store.data() + store.size() - frameLength;
@@ -275,7 +277,7 @@ FramesRead Reader::readFrames(int slots, int endFrame, std::vector<double>& stor
             // A last line without its line end is whole when it parses and is the last one
             // wanted (an editor may drop the final line end); elsewhere its write was cut off.
             if (status == Status::CutShort && frame == endFrame - 1 && s == slots - 1 &&
-                parseFrameLine(line, s, out, problem.what))
+                parseFrameLine(line, s, out, problem.what, number))
                 continue;
             if (status == Status::End || status == Status::CutShort) {
                 store.resize(store.size() - frameLength);
@@ -284,12 +286,13 @@ FramesRead Reader::readFrames(int slots, int endFrame, std::vector<double>& stor
             problem.line = lineNumber_;
             if (status == Status::TooLong) {
                 problem.what = kTooLong;
-            } else if (parseFrameLine(line, s, out, problem.what)) {
+            } else if (parseFrameLine(line, s, out, problem.what, number)) {
                 continue;
             }
             store.resize(store.size() - frameLength);
             return {frame, true};
         }
+        if (frameNumbers) frameNumbers->push_back(number);
         frameDone(frame + 1);
     }
     return {endFrame, false};

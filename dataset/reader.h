@@ -45,10 +45,12 @@ class Reader {
     // slots are the reserve, whose dead particles wait there.
     std::optional<Problem> readProperties(int slots, Particle* records, int waiting = 0);
     // Up to `endFrame` frames of x y z per slot appended to `store`; `frameDone` hears of each
-    // complete frame. A file that ends early and a broken line both leave the frames before
+    // complete frame; `frameNumbers`, when given, receives each complete frame's number as its
+    // last line states it. A file that ends early and a broken line both leave the frames before
     // them; a frame cut off midway does not count.
     FramesRead readFrames(int slots, int endFrame, std::vector<double>& store, Problem& problem,
-                          const std::function<void(long long)>& frameDone);
+                          const std::function<void(long long)>& frameDone,
+                          std::vector<int>* frameNumbers = nullptr);
 
     long long lineNumber() const { return lineNumber_; }
     std::uint64_t bytesLeft() const { return size_ > consumed_ ? size_ - consumed_ : 0; }

@@ -72,6 +72,10 @@ void writeFrame(Simulation& sim, OutputFile& dataSet) {
 
 void writeMasterFile(const Simulation& sim) {
     OutputFile master = openForAppend(sim.run.baseName + "MasterFile");
+    writeMasterFileTo(sim, master);
+}
+
+void writeMasterFileTo(const Simulation& sim, OutputFile& master) {
     writeDataSetHeader(sim, master, 2, 1);
 
     // Two frames one time step apart: the loader takes the velocity from their difference.

@@ -13,5 +13,7 @@ void writeDataSetHeader(const Simulation& sim, OutputFile& dataSet, int endFrame
 // Appends the current positions as the next stored frame.
 void writeFrame(Simulation& sim, OutputFile& dataSet);
 void writeMasterFile(const Simulation& sim);
+// The master file's header, properties and two frames into `master`, which it closes.
+void writeMasterFileTo(const Simulation& sim, OutputFile& master);
 
 }  // namespace qv

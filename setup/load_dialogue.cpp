@@ -140,6 +140,7 @@ bool loadFramesOnce(Simulation& sim, const LoadOptions& options, std::string* pr
         std::min<std::uint64_t>(static_cast<std::uint64_t>(endFrame), fit);
     // A file loaded before is given up first, so two stores are never held at once.
     std::vector<double>().swap(a.frameStore);
+    a.frameNumbers.clear();
     std::vector<double> store;
     try {
         store.reserve(capacity * h.slots * 3);
@@ -152,8 +153,9 @@ bool loadFramesOnce(Simulation& sim, const LoadOptions& options, std::string* pr
     dataset::FramesRead read;
     {
         Progress progress(endFrame, h.slots, options);
-        read = reader.readFrames(h.slots, endFrame, store, problem,
-                                 [&progress](long long done) { progress.frameDone(done); });
+        read = reader.readFrames(
+            h.slots, endFrame, store, problem,
+            [&progress](long long done) { progress.frameDone(done); }, &a.frameNumbers);
     }
     const long long frames = read.complete;
     if (frames == 0) {

@@ -149,6 +149,7 @@ struct Arrays {
     std::vector<double> forceArray;       // x, y, z per particle
     std::vector<double> speedTable;       // speed samples for the Maxboltz file
     std::vector<double> frameStore;       // replay frames, frame-major, x y z per slot
+    std::vector<int> frameNumbers;        // each stored frame's number, as its file states it
 };
 
 // Chosen array slots followed in the Tracker file.

@@ -122,8 +122,8 @@ double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame
     return sums.speedSum;
 }
 
-// The dust temperature from the mean grain speed (squared mean, not mean square) and the
-// coupling parameter it gives. The mean divides by every live record, dead ones in flight too.
+}  // namespace
+
 void measureTemperatureAndCoupling(Simulation& sim, double speedSum, int live) {
     if (live <= 0) return;  // nothing to average over: keep the last values
     const double meanSpeed = speedSum / live;
@@ -132,8 +132,6 @@ void measureTemperatureAndCoupling(Simulation& sim, double speedSum, int live) {
                            (3.0 * sim.model.interparticleDistance *
                             sim.thermostat.temperatureRatio * sim.model.debyeSphereCount);
 }
-
-}  // namespace
 
 // Phases of one step, in order:
 //   1. clear the force accumulator;

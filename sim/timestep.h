@@ -32,6 +32,11 @@ struct StepReport {
 // particles return to the reserve, lowering the live count.
 StepReport timeStepOnce(Simulation& sim);
 
+// The dust temperature from the mean grain speed (squared mean, not mean square) and the
+// coupling parameter it gives. The mean divides by every live record, dead ones in flight too;
+// `speedSum` sums the grains' speeds only.
+void measureTemperatureAndCoupling(Simulation& sim, double speedSum, int live);
+
 // Ends a sampling frame once the caller has written its outputs: the coupling measured joins
 // the thermostat's running average only now, since the pair correlation file records the
 // average from before this frame.
