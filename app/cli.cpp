@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/batch.h"
+#include "app/exchange.h"
 #include "setup/config.h"
 #include "sim/parallel.h"
 
@@ -88,7 +90,52 @@ int runCommandLine(int argc, char** argv) {
     sweep->add_option("--jobs", sweepOptions.jobs, "runs at a time")->check(CLI::Range(1, 256));
     app.add_subcommand("keys", "list every configuration key with meaning, unit, default, range");
 
-    const std::vector<std::string> commands = {"render", "continue", "sweep", "keys"};
+    ExportOptions exportOptions;
+    CLI::App* exporter = app.add_subcommand(
+        "export", "write stored frames for OVITO, ASE (extxyz) or LAMMPS (data file and script)");
+    exporter->add_option("DATASET", exportOptions.dataSet, "data set or master file")->required();
+    exporter->add_option("--format", exportOptions.format, "extxyz or lammps")
+        ->required()
+        ->check(CLI::IsMember({"extxyz", "lammps"}));
+    exporter->add_option("--frames", exportOptions.frames,
+                         "extxyz: stored frames FIRST:LAST:STEP (default: all)");
+    exporter->add_option("--frame", exportOptions.frame,
+                         "lammps: the stored frame (default: the last)");
+    exporter->add_option("--steps", exportOptions.steps, "lammps: steps the script runs")
+        ->check(CLI::Range(0, INT_MAX));
+    exporter
+        ->add_option("--every", exportOptions.every,
+                     "lammps: dump interval (default: the data set's write interval)")
+        ->check(CLI::Range(1, INT_MAX));
+    exporter->add_option("-o", exportOptions.out, "extxyz: the file; lammps: the folder")
+        ->required();
+
+    ImportOptions importOptions;
+    CLI::App* importer =
+        app.add_subcommand("import", "turn a LAMMPS dump back into a data set (and master file)");
+    importer->add_option("DUMP", importOptions.dump, "text dump with id x y z [vx vy vz]")
+        ->required();
+    importer->add_option("--format", importOptions.format, "lammps-dump")
+        ->required()
+        ->check(CLI::IsMember({"lammps-dump"}));
+    importer->add_option("--like", importOptions.like, "the data set the state was exported from")
+        ->required();
+    importer->add_option("-o", importOptions.out, "the new data set")->required();
+
+    AnalyseOptions analyseOptions;
+    CLI::App* analyser = app.add_subcommand(
+        "analyse", "pair correlation, shells and field of stored frames into the result files");
+    analyser->add_option("DATASET", analyseOptions.dataSet, "data set or master file")->required();
+    analyser->add_option("--frames", analyseOptions.frames,
+                         "stored frames FIRST:LAST:STEP (default: all)");
+    analyser->add_option("--pcf", analyseOptions.pcf, "pair correlation, samples along Rapar")
+        ->check(CLI::Range(1, 1'000'000));
+    analyser->add_option("--shells", analyseOptions.shells, "shells, samples along Rapar (a real)")
+        ->check(CLI::Range(1e-6, 1e6));
+    analyser->add_flag("--field", analyseOptions.field, "field and potential (30 shells)");
+
+    const std::vector<std::string> commands = {"render", "continue", "sweep",  "keys",
+                                               "export", "import",   "analyse"};
     const std::string first = argv[1];
     if (first[0] != '-' && std::find(commands.begin(), commands.end(), first) == commands.end()) {
         std::cerr << "quorvex: unknown command \"" << first << "\"; did you mean \""
@@ -105,6 +152,9 @@ int runCommandLine(int argc, char** argv) {
         std::cout << keyReference();
         return 0;
     }
+    if (app.got_subcommand("export")) return runExport(exportOptions);
+    if (app.got_subcommand("import")) return runImport(importOptions);
+    if (app.got_subcommand("analyse")) return runAnalyse(analyseOptions);
     if (app.got_subcommand("render"))
         return runConfigured(configPath, Command::Render, overrides, batch, threads);
     if (app.got_subcommand("continue"))

@@ -1,0 +1,45 @@
+#pragma once
+// Data sets out to other programs and back, and their analyses without a render: export (extended
+// XYZ, LAMMPS), import (a LAMMPS dump) and analyse. Exit statuses as for renders: 0 done, 1 a
+// file could not be written or an import kept only part of its dump, 2 bad input (nothing
+// written then).
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+struct ExportOptions {
+    std::string dataSet;
+    std::string format;  // "extxyz" or "lammps"
+    std::string frames;  // extxyz: FIRST:LAST:STEP of the stored frames
+    int frame = 0;       // lammps: the stored frame, 0 for the last
+    int steps = 1000;    // lammps: steps the script runs
+    int every = 0;       // lammps: dump interval, 0 for the data set's own
+    std::string out;
+};
+int runExport(const ExportOptions& options);
+
+struct ImportOptions {
+    std::string dump;
+    std::string format;  // "lammps-dump"
+    std::string like;    // the data set the state was exported from
+    std::string out;
+};
+int runImport(const ImportOptions& options);
+
+struct AnalyseOptions {
+    std::string dataSet;
+    std::string frames;
+    std::optional<int> pcf;        // samples along Rapar
+    std::optional<double> shells;  // samples along Rapar, a real
+    bool field = false;
+};
+int runAnalyse(const AnalyseOptions& options);
+
+// The stored frames (from 1) that "FIRST:LAST:STEP" picks out of `count`: each part may be left
+// out ("10:", ":50", "::5"); a single number is one frame. Empty with `problem` set when the
+// text is not such a range or reaches beyond the stored frames.
+std::vector<int> frameRange(const std::string& text, int count, std::string& problem);
+
+}  // namespace qv
