@@ -1,0 +1,139 @@
+// The LAMMPS hand-off: the exported script must give the program's forces and energies when
+// Debian's lmp runs it, and dumps must be read strictly.
+#include "dataset/lammps.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/cloud.h"
+#include "tests/support/test_support.h"
+
+namespace qv {
+namespace {
+
+// The thermo row LAMMPS prints under the heading line that starts with "Step".
+std::vector<double> thermoRow(const std::string& log, const std::string& heading) {
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line) && line.rfind(heading, 0) != 0) {
+    }
+    std::vector<double> row;
+    if (std::getline(in, line)) {
+        std::istringstream fields(line);
+        for (double v; fields >> v;) row.push_back(v);
+    }
+    return row;
+}
+
+double relative(double a, double b) {
+    return std::abs(a - b) / std::max(std::abs(b), 1e-300);
+}
+
+TEST(LammpsExport, LammpsGivesTheProgramsForcesAndEnergiesToTenDigits) {
+    test::TempDir dir;
+    test::RandomCloud cloud = test::makeRandomCloud(200, 11);
+    // A fired dead particle of another mass outside the sphere: the 1/r^2 field, a second atom
+    // type, and no apparatus energy of its own.
+    Particle& dead = cloud.particles[199];
+    dead.role = Role::FiredDead;
+    dead.m *= 3;
+    for (double& x : dead.pos) x *= 1.6 * cloud.model.apparatusRadius / dead.distanceFromCentre();
+
+    dataset::LammpsState state;
+    state.source = "cloud";
+    state.frame = 7;
+    state.debyeSphereCount = cloud.model.debyeSphereCount;
+    state.apparatusRadius = cloud.model.apparatusRadius;
+    state.totalCharge = cloud.model.totalCharge;
+    state.timeStep = cloud.model.timeStep;
+    state.atoms = cloud.particles;
+    std::ofstream("cloud.data") << dataset::lammpsData(state);
+    std::ofstream("cloud.in") << dataset::lammpsInput(state, "cloud");
+    std::ofstream("check.in") << "include cloud.in\n"
+                                 "write_dump all custom forces id fx fy fz modify sort id "
+                                 "format float %.17g\n";
+    ASSERT_EQ(std::system("lmp -in check.in -var steps 0 -var wall 0 -log log -screen none"), 0)
+        << "Debian's lmp must be installed (scripts/install-deps)";
+
+    ForceModel model = cloud.model;
+    model.samplingFrame = true;
+    std::vector<double> force(3 * cloud.particles.size(), 0.0);
+    const EnergySums sums = forcePassReference(cloud.particles.data(), 200, model, force.data());
+
+    // step temp ke pe c_pair f_apparatus etotal; the program counts every pair twice.
+    const std::vector<double> row = thermoRow(test::readFile("log"), "Step ");
+    ASSERT_EQ(row.size(), 7u);
+    EXPECT_LT(relative(row[4], sums.pairEnergy / 2), 1e-10);
+    EXPECT_LT(relative(row[5], sums.apparatusEnergy), 1e-10);
+
+    std::ifstream dump("forces");
+    const dataset::DumpRead read = dataset::readLammpsDump(dump, 200, {"fx", "fy", "fz"}, {});
+    ASSERT_FALSE(read.problem) << read.problem->what;
+    ASSERT_EQ(read.frames.size(), 1u);
+    double worst = 0;
+    for (int i = 0; i < 200; ++i) {
+        double difference = 0;
+        double size = 0;
+        for (int c : kAxes) {
+            const double f = force[3 * i + c];
+            difference += std::pow(read.frames[0].values[3 * i + c] - f, 2);
+            size += f * f;
+        }
+        worst = std::max(worst, std::sqrt(difference / size));
+    }
+    EXPECT_LT(worst, 1e-10);
+    std::cout << "pair energy " << relative(row[4], sums.pairEnergy / 2) << ", apparatus energy "
+              << relative(row[5], sums.apparatusEnergy) << ", worst atom force " << worst
+              << " relative\n";
+}
+
+// A dump of two atoms with id and x y z in a column order of its own, and the frames read.
+const std::string kFrame1 =
+    "ITEM: TIMESTEP\n4\nITEM: NUMBER OF ATOMS\n2\nITEM: BOX BOUNDS ss ss ss\n0 1\n0 1\n0 1\n"
+    "ITEM: ATOMS x id type z y\n0.5 1 1 0.7 0.6\n1.5 2 1 1.7 1.6\n";
+const std::string kFrame2 =
+    "ITEM: TIMESTEP\n8\nITEM: NUMBER OF ATOMS\n2\nITEM: BOX BOUNDS ss ss ss\n0 1\n0 1\n0 1\n"
+    "ITEM: ATOMS x id type z y\n2.5 1 1 2.7 2.6\n3.5 2 1 3.7 3.6\n";
+
+TEST(LammpsDump, ColumnsAreFoundByNameAndBrokenFramesNamedWithTheirLine) {
+    std::istringstream good(kFrame1 + kFrame2);
+    const dataset::DumpRead read = dataset::readLammpsDump(good, 2, {"id", "x", "y", "z"}, {"vx"});
+    ASSERT_FALSE(read.problem);
+    ASSERT_EQ(read.frames.size(), 2u);
+    EXPECT_EQ(read.frames[1].timestep, 8);
+    EXPECT_EQ(read.frames[1].values, (std::vector<double>{1, 2.5, 2.6, 2.7, 2, 3.5, 3.6, 3.7}));
+
+    const auto replace = [](std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    };
+    struct Case {
+        std::string text;
+        std::size_t frames;  // complete frames kept
+        long long line;
+        std::string what;
+    };
+    const Case cases[] = {
+        {replace(kFrame1, " z y", " y"), 0, 9, "lack the column(s) z"},
+        {kFrame1 + replace(kFrame2, "2.5 1", "2.5 2"), 1, 21, "atom id 2 where 1 belongs"},
+        {kFrame1 + replace(kFrame2, "ATOMS\n2", "ATOMS\n3"), 1, 15, "holds 3 atoms"},
+        {kFrame1 + kFrame2.substr(0, kFrame2.size() - 16), 1, 21, "timestep 8, from line 12"},
+        {kFrame1 + replace(kFrame2, "3.6", "nan"), 1, 22, "\"nan\" is not a finite number"},
+        {kFrame1 + replace(kFrame2, "3.5 2 1 3.7", "3.5 2 3.7"), 1, 22, "this one 4"},
+        {"garbage\n", 0, 1, "ITEM: TIMESTEP"},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.text);
+        const dataset::DumpRead r = dataset::readLammpsDump(in, 2, {"id", "x", "y", "z"}, {});
+        ASSERT_TRUE(r.problem) << c.what;
+        EXPECT_EQ(r.frames.size(), c.frames) << c.what;
+        EXPECT_EQ(r.problem->line, c.line) << c.what;
+        EXPECT_NE(r.problem->what.find(c.what), std::string::npos) << r.problem->what;
+    }
+}
+
+}  // namespace
+}  // namespace qv
