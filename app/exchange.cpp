@@ -30,7 +30,6 @@ int refuse(const std::string& what) {
 
 // Every complete stored frame of `path`, without a dialogue. False with the reason.
 bool loadDataSet(Simulation& sim, const std::string& path, std::string& problem) {
-    const QuietConsole quiet;  // the loader's averages and notes have no reader here
     sim.run.baseName = path;
     LoadOptions options;
     options.endFrameAnswer = 0;
@@ -92,10 +91,6 @@ bool makeFolderFor(const std::filesystem::path& file, std::string& problem) {
     return !ec;
 }
 
-int writeStatus() {
-    return writesFailed() ? 1 : 0;
-}
-
 int exportExtxyz(Simulation& sim, const ExportOptions& o) {
     std::string problem;
     const std::vector<int> frames = frameRange(o.frames, storedFrames(sim), problem);
@@ -120,10 +115,11 @@ int exportExtxyz(Simulation& sim, const ExportOptions& o) {
         dataset::writeExtxyzFrame(file.stream(), sim.arrays.particleArray, f);
     }
     file.close();
+    if (writesFailed()) return 1;
     std::cout << o.out << ": " << frames.size() << " frames of " << sim.numParticles
               << " slots from " << o.dataSet << " (stored frames " << frames.front() << " to "
               << frames.back() << "), " << withVelocities << " with velocities\n";
-    return writeStatus();
+    return 0;
 }
 
 int exportLammps(Simulation& sim, const ExportOptions& o) {
@@ -167,6 +163,7 @@ int exportLammps(Simulation& sim, const ExportOptions& o) {
         OutputFile input = openForWrite((folder / (name + ".in")).string());
         input << dataset::lammpsInput(state, name);
     }
+    if (writesFailed()) return 1;
     if (!moving)
         std::cout << "Stored frame 1 has no frame before it for the velocities: the atoms start "
                      "at rest\n";
@@ -174,7 +171,7 @@ int exportLammps(Simulation& sim, const ExportOptions& o) {
               << state.atoms.size() << " atoms of stored frame " << q << " (frame " << state.frame
               << ") of " << o.dataSet << "\nRun: cd " << folder.string() << " && lmp -in " << name
               << ".in\n";
-    return writeStatus();
+    return 0;
 }
 
 }  // namespace
@@ -214,6 +211,8 @@ std::vector<int> frameRange(const std::string& text, int count, std::string& pro
 }
 
 int runExport(const ExportOptions& o) {
+    // The loader's averages and notes have no reader here; a failed write goes to stderr.
+    const QuietConsole quiet;
     if (o.format != "extxyz" && o.format != "lammps")
         return refuse("--format " + o.format + ": the formats are extxyz and lammps");
     Simulation sim;
@@ -223,6 +222,8 @@ int runExport(const ExportOptions& o) {
 }
 
 int runImport(const ImportOptions& o) {
+    // The loader's averages and notes have no reader here; a failed write goes to stderr.
+    const QuietConsole quiet;
     if (o.format != "lammps-dump")
         return refuse("--format " + o.format + ": the format is lammps-dump");
     Simulation sim;
@@ -275,12 +276,14 @@ int runImport(const ImportOptions& o) {
             writeFrame(sim, dataSet);
         }
     }
+    if (writesFailed()) return 1;
     std::cout << o.out << ": " << frames << " frames (timesteps " << first << " to "
               << read.frames.back().timestep << ", every " << interval << ") of " << live
               << " atoms from " << o.dump << '\n';
     if (velocities) {
         OutputFile master = openForWrite(o.out + "MasterFile");
         writeMasterFileTo(sim, master);
+        if (writesFailed()) return 1;
         std::cout << o.out << "MasterFile: the state at timestep " << read.frames.back().timestep
                   << ", to continue from\n";
     }
@@ -289,10 +292,12 @@ int runImport(const ImportOptions& o) {
                   << " complete frames before it are imported\n";
         return 1;
     }
-    return writeStatus();
+    return 0;
 }
 
 int runAnalyse(const AnalyseOptions& o) {
+    // The loader's averages and notes have no reader here; a failed write goes to stderr.
+    const QuietConsole quiet;
     Simulation sim;
     std::string problem;
     if (!loadDataSet(sim, o.dataSet, problem)) return refuse(o.dataSet + ": " + problem);
@@ -325,13 +330,14 @@ int runAnalyse(const AnalyseOptions& o) {
         if (pcf > 0) writePairCorrelation(sim, pairCorrelation(sim, p, live, pcf));
         if (shells > 0) writeShellStructure(sim, shellStructure(sim, p, live, shells));
     }
+    if (writesFailed()) return 1;
     std::cout << o.dataSet << ": " << frames.size() << " stored frames analysed (" << frames.front()
               << " to " << frames.back() << ") into";
     if (field) std::cout << " \"" << sim.run.baseName << "EFieldStruct.xls\"";
     if (pcf > 0) std::cout << " \"" << sim.run.baseName << "PCF Data.xls\"";
     if (shells > 0) std::cout << " \"" << sim.run.baseName << "ShellStructure.xls\"";
     std::cout << '\n';
-    return writeStatus();
+    return 0;
 }
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/exchange.h"
 #include "tests/support/cloud.h"
 #include "tests/support/test_support.h"
 
@@ -132,6 +133,20 @@ TEST(LammpsDump, ColumnsAreFoundByNameAndBrokenFramesNamedWithTheirLine) {
         EXPECT_EQ(r.frames.size(), c.frames) << c.what;
         EXPECT_EQ(r.problem->line, c.line) << c.what;
         EXPECT_NE(r.problem->what.find(c.what), std::string::npos) << r.problem->what;
+    }
+}
+
+TEST(FrameRange, PartsMayBeLeftOutAndNothingBeyondTheStoredFramesIsTaken) {
+    const std::pair<std::string, std::vector<int>> cases[] = {
+        {"", {1, 2, 3, 4, 5}}, {"2:4", {2, 3, 4}}, {"::2", {1, 3, 5}},
+        {"4:", {4, 5}},        {"3", {3}},         {":2", {1, 2}},
+        {"0:2", {}},           {"2:6", {}},        {"4:2", {}},
+        {"1:5:0", {}},         {"1:2:3:4", {}},    {"x", {}},
+    };
+    for (const auto& [text, frames] : cases) {
+        std::string problem;
+        EXPECT_EQ(frameRange(text, 5, problem), frames) << text;
+        EXPECT_EQ(problem.empty(), !frames.empty()) << text;
     }
 }
 
