@@ -61,7 +61,8 @@ bool velocitiesOf(const Simulation& sim, int q, std::vector<double>& v) {
     const double* now = framePositions(sim, q);
     const double* before = framePositions(sim, q - 1);
     v.resize(static_cast<std::size_t>(sim.numParticles) * 3);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = (now[i] - before[i]) / interval;
+    std::transform(now, now + v.size(), before, v.begin(),
+                   [interval](double x, double x0) { return (x - x0) / interval; });
     return true;
 }
 

@@ -14,7 +14,7 @@ cd "$work"
 
 # The program under a time limit: a fault that makes it wait forever fails the check instead of
 # holding up the whole suite. timeout passes SIGINT and SIGTERM on to it.
-run=(timeout 60 "$program")
+run=(timeout -k 5 60 "$program")
 
 # same_files A B: every file of folder A is in B with the same bytes.
 same_files() {

@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.bash"
 root=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../..")
 export QUORVEX_HEADLESS=1
 cd "$work"
-run=(timeout 60 "$program")
+run=(timeout -k 5 60 "$program")
 # Debian's Python, which has ASE.
 python=/usr/bin/python3
 
