@@ -234,7 +234,7 @@ int runImport(const ImportOptions& o) {
     if (!in) return refuse(o.dump + ": the file cannot be opened");
     const int live = sim.liveCount();
     const dataset::DumpRead read =
-        dataset::readLammpsDump(in, live, {"id", "x", "y", "z"}, {"vx", "vy", "vz"});
+        dataset::readLammpsDump(in, live, {"x", "y", "z"}, {"vx", "vy", "vz"});
     const auto where = [&o](const dataset::Problem& p) {
         return o.dump + ", line " + std::to_string(p.line) + ": " + p.what;
     };
@@ -251,7 +251,7 @@ int runImport(const ImportOptions& o) {
         frames > 1 ? read.frames.back().timestep - read.frames[frames - 2].timestep : 1;
     sim.clock.writeFreq = static_cast<int>(std::clamp<long long>(interval, 1, 1 << 30));
     sim.clock.framesToCalculate = INT_MAX;  // no end-of-run report from the header writer
-    const bool velocities = read.columns.size() == 7;
+    const bool velocities = read.columns.size() == 6;
     const std::size_t width = read.columns.size();
     // The reserve keeps its place from the data set: it took no part in the run.
     const double* reserve = framePositions(sim, 1);
@@ -263,8 +263,8 @@ int runImport(const ImportOptions& o) {
             Particle& p = sim.arrays.particleArray[s];
             const double* row = f.values.data() + s * width;
             for (int c : kAxes) {
-                p.setPosition(c, row[1 + c]);
-                p.setVelocity(c, velocities ? row[4 + c] : 0.0);
+                p.setPosition(c, row[c]);
+                p.setVelocity(c, velocities ? row[3 + c] : 0.0);
             }
         }
         sim.clock.currentFrame = static_cast<int>(f.timestep + 1);

@@ -262,13 +262,15 @@ DumpRead readLammpsDump(std::istream& in, int atoms, const std::vector<std::stri
                                 ", from line " + std::to_string(start) + ") is cut short";
         // The items up to the atoms: the count, the box and whatever else this LAMMPS writes.
         std::vector<int> where;  // column of each wanted name in the atom lines
-        long long count = -1;
+        long long count = 0;
+        bool counted = false;
         for (;;) {
             if (!lines.next(line)) return fail(lines.number(), cut);
             if (isItem(line, "NUMBER OF ATOMS")) {
                 if (!lines.next(line)) return fail(lines.number(), cut);
                 const auto f = fieldsOf(line);
-                if (f.size() != 1 || !parseWhole(f[0], count))
+                counted = f.size() == 1 && parseWhole(f[0], count);
+                if (!counted)
                     return fail(lines.number(), "the number of atoms is not a whole number");
                 if (count != atoms)
                     return fail(lines.number(), "the frame holds " + std::to_string(count) +
@@ -279,10 +281,13 @@ DumpRead readLammpsDump(std::istream& in, int atoms, const std::vector<std::stri
             }
             // Otherwise an item not needed (box bounds, time, units) or one of its lines.
         }
-        if (count < 0) return fail(lines.number(), "the frame states no number of atoms");
+        if (!counted) return fail(lines.number(), "the frame states no number of atoms");
         const auto names = fieldsOf(line);
         std::vector<std::string> found;
-        std::string missing;
+        // The ids say which atom a line is; without them an atom could land on another slot.
+        const auto idName = std::find(names.begin() + 2, names.end(), "id");
+        const std::ptrdiff_t idAt = idName - names.begin() - 2;
+        std::string missing = idName == names.end() ? "id" : "";
         const auto look = [&](const std::string& wanted, bool needed) {
             const auto it = std::find(names.begin() + 2, names.end(), wanted);
             if (it != names.end()) {
@@ -302,8 +307,6 @@ DumpRead readLammpsDump(std::istream& in, int atoms, const std::vector<std::stri
             return fail(lines.number(), "the columns differ from the first frame's");
         }
         const int columns = static_cast<int>(names.size()) - 2;
-        const auto idColumn = std::find(found.begin(), found.end(), "id");
-        const int idAt = idColumn == found.end() ? -1 : where[idColumn - found.begin()];
         frame.values.reserve(static_cast<std::size_t>(atoms) * where.size());
         for (int a = 0; a < atoms; ++a) {
             if (!lines.next(line))
@@ -314,7 +317,7 @@ DumpRead readLammpsDump(std::istream& in, int atoms, const std::vector<std::stri
                 return fail(lines.number(), "an atom line has " + std::to_string(columns) +
                                                 " fields, this one " + std::to_string(f.size()));
             long long id = 0;
-            if (idAt >= 0 && (!parseWhole(f[idAt], id) || id != a + 1))
+            if (!parseWhole(f[idAt], id) || id != a + 1)
                 return fail(lines.number(),
                             "atom id " + std::string(f[idAt]) + " where " + std::to_string(a + 1) +
                                 " belongs: the atoms must be sorted by id (dump_modify sort id)");

@@ -42,7 +42,8 @@ std::string lammpsData(const LammpsState& state);
 std::string lammpsInput(const LammpsState& state, const std::string& name);
 
 // A text dump (dump custom), frame by frame. The atoms of each frame must be `atoms` many,
-// sorted by id from 1; the columns asked for are found by name in the ITEM: ATOMS line.
+// sorted by id from 1 (an id column is always needed); the columns asked for are found by name
+// in the ITEM: ATOMS line.
 struct DumpFrame {
     long long timestep = 0;
     std::vector<double> values;  // per atom, the columns found, in the order asked for

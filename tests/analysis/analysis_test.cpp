@@ -51,7 +51,7 @@ TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBey
     Simulation sim;
     sim.run.baseName = "v", sim.model.apparatusRadius = 30;
     std::vector<Particle> p = {grain(0.5, 0.5, 0.5), grain(30.5, 0.5, 0.5), grain(31.5, 0.5, 0),
-                               grain(0.5, -29.5, 0.5)};  // the last in y cell 0
+                               grain(-29.5, -29.5, 0.5)};  // the last in x and y cell 0
     for (int i = 0; i < 4; ++i) p[i].setVelocity(0, 1 << i);
     writeSpeedDensity(sim, p.data(), 4);
     std::istringstream file(test::readFile("v2dveldensity.xls"));
@@ -64,7 +64,9 @@ TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBey
     EXPECT_EQ(cells[1 + 30], "1");
     EXPECT_EQ(cells[1 + 60], "2");
     EXPECT_EQ(std::count(cells.begin() + 1, cells.begin() + 62, "0"), 59);
-    EXPECT_EQ(cells[64 + 1 + 30], "9");  // X/Z plane, x and z cell 30: grains 1 and 4
+    EXPECT_EQ(cells[64 + 1 + 30], "1");  // X/Z plane, x and z cell 30: grain 1
+    EXPECT_EQ(cells[64 + 1], "8");       // x cell 0: grain 4
+    EXPECT_EQ(cells[128 + 1], "8");      // Y/Z plane, y cell 0: grain 4
 }
 
 TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {

@@ -102,11 +102,11 @@ const std::string kFrame2 =
 
 TEST(LammpsDump, ColumnsAreFoundByNameAndBrokenFramesNamedWithTheirLine) {
     std::istringstream good(kFrame1 + kFrame2);
-    const dataset::DumpRead read = dataset::readLammpsDump(good, 2, {"id", "x", "y", "z"}, {"vx"});
+    const dataset::DumpRead read = dataset::readLammpsDump(good, 2, {"x", "y", "z"}, {"vx"});
     ASSERT_FALSE(read.problem);
     ASSERT_EQ(read.frames.size(), 2u);
     EXPECT_EQ(read.frames[1].timestep, 8);
-    EXPECT_EQ(read.frames[1].values, (std::vector<double>{1, 2.5, 2.6, 2.7, 2, 3.5, 3.6, 3.7}));
+    EXPECT_EQ(read.frames[1].values, (std::vector<double>{2.5, 2.6, 2.7, 3.5, 3.6, 3.7}));
 
     const auto replace = [](std::string text, const std::string& from, const std::string& to) {
         return text.replace(text.find(from), from.size(), to);
@@ -124,11 +124,13 @@ TEST(LammpsDump, ColumnsAreFoundByNameAndBrokenFramesNamedWithTheirLine) {
         {kFrame1 + kFrame2.substr(0, kFrame2.size() - 16), 1, 21, "timestep 8, from line 12"},
         {kFrame1 + replace(kFrame2, "3.6", "nan"), 1, 22, "\"nan\" is not a finite number"},
         {kFrame1 + replace(kFrame2, "3.5 2 1 3.7", "3.5 2 3.7"), 1, 22, "this one 4"},
+        {replace(kFrame1, " id", ""), 0, 9, "lack the column(s) id"},
+        {replace(kFrame1, "ITEM: NUMBER OF ATOMS\n2\n", ""), 0, 7, "states no number"},
         {"garbage\n", 0, 1, "ITEM: TIMESTEP"},
     };
     for (const Case& c : cases) {
         std::istringstream in(c.text);
-        const dataset::DumpRead r = dataset::readLammpsDump(in, 2, {"id", "x", "y", "z"}, {});
+        const dataset::DumpRead r = dataset::readLammpsDump(in, 2, {"x", "y", "z"}, {});
         ASSERT_TRUE(r.problem) << c.what;
         EXPECT_EQ(r.frames.size(), c.frames) << c.what;
         EXPECT_EQ(r.problem->line, c.line) << c.what;

@@ -51,6 +51,9 @@ step_multiplier = 0.5
 name = "more"
 EOF
 "${run[@]}" continue cont.toml --out cbatch >/dev/null || fail "continue"
+# The earliest frame with a stored frame before it.
+"${run[@]}" continue cont.toml --set frame=50 --set name=edge --out edge >/dev/null ||
+    fail "continue from frame 50 (write interval 25)"
 mkdir cdialogue
 (cd cdialogue && printf '3\n0\n../batch/runA\n1\n4000\n0\ny\n150\n120\n10\n30\n0.5\nmore\n' |
     "${run[@]}" >/dev/null) || fail "continue dialogue"
