@@ -39,7 +39,7 @@ bool loadDataSet(Simulation& sim, const std::string& path, std::string& problem)
 }
 
 int storedFrames(const Simulation& sim) {
-    return static_cast<int>(sim.arrays.frameNumbers.size());
+    return static_cast<int>(storedFrameCount(sim));
 }
 
 const double* framePositions(const Simulation& sim, int q) {

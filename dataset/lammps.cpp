@@ -66,14 +66,6 @@ std::vector<std::string_view> fieldsOf(std::string_view line) {
     return fields;
 }
 
-bool parseNumber(std::string_view s, double& value) {
-    const char* first = s.data();
-    const char* last = first + s.size();
-    if (first != last && *first == '+') ++first;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    return ec == std::errc() && end == last && std::isfinite(value);
-}
-
 bool parseWhole(std::string_view s, long long& value) {
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     return ec == std::errc() && end == s.data() + s.size();
@@ -323,7 +315,7 @@ DumpRead readLammpsDump(std::istream& in, int atoms, const std::vector<std::stri
                                 " belongs: the atoms must be sorted by id (dump_modify sort id)");
             for (std::size_t k = 0; k < where.size(); ++k) {
                 double v = 0;
-                if (!parseNumber(f[where[k]], v))
+                if (!parseReal(f[where[k]], v))
                     return fail(lines.number(), "the " + found[k] + " value \"" +
                                                     std::string(f[where[k]]) +
                                                     "\" is not a finite number");

@@ -48,15 +48,6 @@ int splitFields(std::string_view line, std::string_view* fields, int max) {
     }
 }
 
-// The whole field must be the number; inf, nan and out-of-range values are no positions.
-bool parseReal(std::string_view s, double& value) {
-    const char* first = s.data();
-    const char* last = first + s.size();
-    if (first != last && *first == '+') ++first;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    return ec == std::errc() && end == last && std::isfinite(value);
-}
-
 bool parseInt(std::string_view s, int& value) {
     const char* first = s.data();
     const char* last = first + s.size();
@@ -136,6 +127,14 @@ bool parseFrameLine(std::string_view line, int s, double* out, std::string& what
 }
 
 }  // namespace
+
+bool parseReal(std::string_view s, double& value) {
+    const char* first = s.data();
+    const char* last = first + s.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && end == last && std::isfinite(value);
+}
 
 Reader::Reader() = default;
 Reader::~Reader() = default;

@@ -22,6 +22,9 @@ struct Problem {
     std::string what;
 };
 
+// The whole field must be the number; inf, nan and out-of-range values are no positions.
+bool parseReal(std::string_view s, double& value);
+
 // What reading the frames gave: the complete frames now in the store, and whether a broken line
 // (described in the problem) stopped the reading before EndFrame.
 struct FramesRead {
