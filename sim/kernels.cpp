@@ -322,10 +322,10 @@ EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& mo
         // Per particle the blocks add up in block order, whatever ran them; a few hundred
         // particles at a time so that their sums stay in registers and cache.
         constexpr int kChunk = 256;
-        double sum[3][kChunk];
+        double sum[std::size(kAxes)][kChunk];
         for (int from = 0; from < n; from += kChunk) {
             const int to = std::min(n, from + kChunk);
-            std::fill(&sum[0][0], &sum[0][0] + 3 * kChunk, 0.0);
+            for (double(&axis)[kChunk] : sum) std::fill(std::begin(axis), std::end(axis), 0.0);
             for (int b = 0; b < ws.blocks() && ws.blockStart[b] < to; ++b) {
                 const int first = std::max(from, ws.blockStart[b]);
                 const int length = ws.blockLength(b);

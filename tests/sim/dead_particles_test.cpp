@@ -112,6 +112,10 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
         displaceParticles(sim, which, fraction, 15, 10);
         list(sim, which == Displaced::Highlighted ? "highlighted out by 1" : "shell in by 0.5");
     }
+    sim = makeCloud(2, 0);  // the reserve used up: a highlighted grain still moves
+    sim.particles()[0].highlighted = true, sim.particles()[0].pos[0] = 1;
+    displaceParticles(sim, Displaced::Highlighted, 0.1, 0, 0);
+    EXPECT_GT(sim.particles()[0].distanceFromCentre(), 1.0);
     test::expectGolden("dead_particles.txt", listing.str());
 }
 
