@@ -11,23 +11,15 @@
 namespace qv::dataset {
 namespace {
 
-// The wall is a container LAMMPS does have: a spherical indenter from inside (fix indent, side
-// in) pushes a grain beyond R back with the force K (r - R)^2. The program's wall reflects
-// outright; this one stops a grain meeting it head-on at twice the grains' rms speed within a
-// depth of 1 % of R, or of 20 steps at that speed where a step moves a grain further: stiffer
-// than that, the integrator would throw grains off rather than turn them.
-struct Wall {
-    double depth = 0;
-    double constant = 0;
-};
-
 double largestDistance(const std::vector<Particle>& atoms) {
     double r = 0;
     for (const Particle& p : atoms) r = std::max(r, p.distanceFromCentre());
     return r;
 }
 
-Wall wallFor(const LammpsState& s) {
+}  // namespace
+
+LammpsWall lammpsWall(const LammpsState& s) {
     double mass = 0;
     double squares = 0;
     int grains = 0;
@@ -37,13 +29,15 @@ Wall wallFor(const LammpsState& s) {
         squares += p.speed() * p.speed();
         ++grains;
     }
-    Wall wall;
+    LammpsWall wall;
     const double speed = 2.0 * std::sqrt(squares / std::max(grains, 1));
     wall.depth = std::max(0.01 * s.apparatusRadius, 20.0 * speed * s.timeStep);
     // (1/2) m v^2 = K depth^3 / 3
     wall.constant = 1.5 * mass * speed * speed / (wall.depth * wall.depth * wall.depth);
     return wall;
 }
+
+namespace {
 
 std::string typeList(const AtomTypes& types, bool grains) {
     std::string list;
@@ -148,7 +142,7 @@ std::string lammpsInput(const LammpsState& s, const std::string& name) {
     const std::string bigR = exact(s.apparatusRadius);
     const std::string bigQ = exact(s.totalCharge);
     const double cutoff = lammpsCutoff(s);
-    const Wall wall = wallFor(s);
+    const LammpsWall wall = lammpsWall(s);
 
     std::ostringstream out;
     out << "# quorvex: " << s.source << ", frame " << s.frame << ", for LAMMPS\n"

@@ -36,6 +36,17 @@ AtomTypes atomTypes(const std::vector<Particle>& atoms);
 // every pair interacts, as in the program, while the cloud breathes.
 double lammpsCutoff(const LammpsState& state);
 
+// The wall is a container LAMMPS does have: a spherical indenter from inside (fix indent, side
+// in) pushes a grain beyond R back with the force K (r - R)^2. The program's wall reflects
+// outright; this one stops a grain meeting it head-on at twice the grains' rms speed within a
+// depth of 1 % of R, or of 20 steps at that speed where a step moves a grain further: stiffer
+// than that, the integrator would throw grains off rather than turn them.
+struct LammpsWall {
+    double depth = 0;
+    double constant = 0;  // K
+};
+LammpsWall lammpsWall(const LammpsState& state);
+
 // `name`.data and the script `name`.in; the script reads the data file from the folder it runs in
 // and dumps to `name`.dump.
 std::string lammpsData(const LammpsState& state);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -90,6 +91,45 @@ TEST(LammpsExport, LammpsGivesTheProgramsForcesAndEnergiesToTenDigits) {
     std::cout << "pair energy " << relative(row[4], sums.pairEnergy / 2) << ", apparatus energy "
               << relative(row[5], sums.apparatusEnergy) << ", worst atom force " << worst
               << " relative\n";
+}
+
+// The outermost grains flying out at twice the rms speed of the cloud before them, and nothing
+// else acting (a random cloud is far from equilibrium and heats up): the soft wall turns them
+// back within its depth, and they do reach it.
+TEST(LammpsExport, TheWallTurnsGrainsBackWithinItsDepth) {
+    test::TempDir dir;
+    test::RandomCloud cloud = test::makeRandomCloud(200, 5);
+    std::vector<Particle>& grains = cloud.particles;
+    double squares = 0;
+    for (const Particle& p : grains) squares += p.speed() * p.speed();
+    const double speed = 2 * std::sqrt(squares / 200);
+    std::sort(grains.begin(), grains.end(), [](const Particle& a, const Particle& b) {
+        return a.distanceFromCentre() > b.distanceFromCentre();
+    });
+    for (int i = 0; i < 20; ++i) {
+        Particle& p = grains[i];
+        for (int c : kAxes) p.vel[c] = speed * p.pos[c] / p.distanceFromCentre();
+    }
+    for (Particle& p : grains) p.q = 0;
+    const double bigR = cloud.model.apparatusRadius;
+    dataset::LammpsState state;
+    state.debyeSphereCount = cloud.model.debyeSphereCount;
+    state.apparatusRadius = bigR;
+    state.timeStep = cloud.model.timeStep;
+    state.atoms = cloud.particles;
+    std::ofstream("w.data") << dataset::lammpsData(state);
+    std::ofstream("w.in") << dataset::lammpsInput(state, "w");
+    ASSERT_EQ(std::system("lmp -in w.in -var steps 400 -var every 2 -log none -screen none"), 0);
+    std::ifstream dump("w.dump");
+    const dataset::DumpRead read = dataset::readLammpsDump(dump, 200, {"x", "y", "z"}, {});
+    ASSERT_EQ(read.frames.size(), 201u);
+    double farthest = 0;
+    for (const dataset::DumpFrame& f : read.frames)
+        for (std::size_t i = 0; i < f.values.size(); i += 3)
+            farthest =
+                std::max(farthest, std::hypot(f.values[i], f.values[i + 1], f.values[i + 2]));
+    EXPECT_GT(farthest, bigR);
+    EXPECT_LT(farthest, bigR + dataset::lammpsWall(state).depth);
 }
 
 // A dump of two atoms with id and x y z in a column order of its own, and the frames read.
