@@ -112,24 +112,30 @@ TEST(LammpsExport, TheWallTurnsGrainsBackWithinItsDepth) {
     }
     for (Particle& p : grains) p.q = 0;
     const double bigR = cloud.model.apparatusRadius;
-    dataset::LammpsState state;
-    state.debyeSphereCount = cloud.model.debyeSphereCount;
-    state.apparatusRadius = bigR;
-    state.timeStep = cloud.model.timeStep;
-    state.atoms = cloud.particles;
-    std::ofstream("w.data") << dataset::lammpsData(state);
-    std::ofstream("w.in") << dataset::lammpsInput(state, "w");
-    ASSERT_EQ(std::system("lmp -in w.in -var steps 400 -var every 2 -log none -screen none"), 0);
-    std::ifstream dump("w.dump");
-    const dataset::DumpRead read = dataset::readLammpsDump(dump, 200, {"x", "y", "z"}, {});
-    ASSERT_EQ(read.frames.size(), 201u);
-    double farthest = 0;
-    for (const dataset::DumpFrame& f : read.frames)
-        for (std::size_t i = 0; i < f.values.size(); i += 3)
-            farthest =
-                std::max(farthest, std::hypot(f.values[i], f.values[i + 1], f.values[i + 2]));
-    EXPECT_GT(farthest, bigR);
-    EXPECT_LT(farthest, bigR + dataset::lammpsWall(state).depth);
+    // At the run's step the depth is 1 % of R; at 20 times it a grain crosses that in one step.
+    for (const double stretch : {1.0, 20.0}) {
+        dataset::LammpsState state;
+        state.debyeSphereCount = cloud.model.debyeSphereCount;
+        state.apparatusRadius = bigR;
+        state.timeStep = cloud.model.timeStep * stretch;
+        state.atoms = cloud.particles;
+        std::ofstream("w.data") << dataset::lammpsData(state);
+        std::ofstream("w.in") << dataset::lammpsInput(state, "w");
+        const std::string steps = std::to_string(static_cast<int>(400 / stretch));
+        ASSERT_EQ(std::system(
+                      ("lmp -in w.in -var steps " + steps + " -var every 1 -log none -screen none")
+                          .c_str()),
+                  0);
+        std::ifstream dump("w.dump");
+        const dataset::DumpRead read = dataset::readLammpsDump(dump, 200, {"x", "y", "z"}, {});
+        double farthest = 0;
+        for (const dataset::DumpFrame& f : read.frames)
+            for (std::size_t i = 0; i < f.values.size(); i += 3)
+                farthest =
+                    std::max(farthest, std::hypot(f.values[i], f.values[i + 1], f.values[i + 2]));
+        EXPECT_GT(farthest, bigR) << stretch;
+        EXPECT_LT(farthest, bigR + dataset::lammpsWall(state).depth) << stretch;
+    }
 }
 
 // A dump of two atoms with id and x y z in a column order of its own, and the frames read.

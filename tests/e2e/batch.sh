@@ -106,6 +106,7 @@ errors=(
     "render bad.toml|name = \"x\"\nstep_multiplier = 1e6"
     "render bad.toml|particles = 10"
     "render bad.toml|name = \"taken\""
+    "render bad.toml|name = \"$(printf 'n%.0s' {1..240})\""
     "render bad.toml|name = = 3"
     "render bad.toml --set frames=abc|name = \"x\""
     "render bad.toml --set nme=y|name = \"x\""
