@@ -49,13 +49,12 @@ std::string typeList(const AtomTypes& types, bool grains) {
 
 // The fields of a line, split at blanks.
 std::vector<std::string_view> fieldsOf(std::string_view line) {
+    constexpr std::string_view kBlanks = " \t\r";
     std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
+    for (std::size_t start = line.find_first_not_of(kBlanks); start != std::string_view::npos;) {
+        const std::size_t end = std::min(line.find_first_of(kBlanks, start), line.size());
+        fields.push_back(line.substr(start, end - start));
+        start = line.find_first_not_of(kBlanks, end);
     }
     return fields;
 }
