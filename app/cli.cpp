@@ -11,6 +11,7 @@
 
 #include "app/batch.h"
 #include "app/exchange.h"
+#include "app/figures.h"
 #include "setup/config.h"
 #include "sim/parallel.h"
 
@@ -134,8 +135,30 @@ int runCommandLine(int argc, char** argv) {
         ->check(CLI::Range(1e-6, 1e6));
     analyser->add_flag("--field", analyseOptions.field, "field and potential (30 shells)");
 
-    const std::vector<std::string> commands = {"render", "continue", "sweep",  "keys",
-                                               "export", "import",   "analyse"};
+    PlotOptions plotOptions;
+    CLI::App* plot = app.add_subcommand(
+        "plot", "PNG figures of a render's result files (matplotlib, no display needed)");
+    plot->add_option("BASENAME", plotOptions.baseName, "the data set name the files start with")
+        ->required();
+    plot->add_option("-o", plotOptions.out, "folder for the figures (default: here)");
+
+    PictureOptions pictureOptions;
+    CLI::App* picture = app.add_subcommand(
+        "picture", "draw stored frames as the window does, into PNG files, without a display");
+    picture->add_option("DATASET", pictureOptions.dataSet, "data set or master file")->required();
+    picture->add_option("--frame", pictureOptions.frame, "the stored frame (default: the last)");
+    picture->add_option("--frames", pictureOptions.frames,
+                        "FIRST:LAST:STEP: numbered pictures, and an MP4 when ffmpeg is installed");
+    picture->add_option("--view", pictureOptions.view,
+                        "X,Y: turn the scene X degrees about x, then Y about y (keys i/k, j/l)");
+    picture->add_option("--size", pictureOptions.size, "pixels of the square picture")
+        ->check(CLI::Range(16, 8192));
+    picture->add_flag("--apparatus", pictureOptions.apparatus,
+                      "draw the apparatus as a wire sphere");
+    picture->add_option("-o", pictureOptions.out, "the PNG (numbered for --frames)")->required();
+
+    const std::vector<std::string> commands = {"render", "continue", "sweep", "keys",   "export",
+                                               "import", "analyse",  "plot",  "picture"};
     const std::string first = argv[1];
     if (first[0] != '-' && std::find(commands.begin(), commands.end(), first) == commands.end()) {
         std::cerr << "quorvex: unknown command \"" << first << "\"; did you mean \""
@@ -152,6 +175,8 @@ int runCommandLine(int argc, char** argv) {
         std::cout << keyReference();
         return 0;
     }
+    if (app.got_subcommand("plot")) return runPlot(plotOptions);
+    if (app.got_subcommand("picture")) return runPicture(pictureOptions);
     if (app.got_subcommand("export")) return runExport(exportOptions);
     if (app.got_subcommand("import")) return runImport(importOptions);
     if (app.got_subcommand("analyse")) return runAnalyse(analyseOptions);

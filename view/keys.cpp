@@ -178,6 +178,9 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
         case 'R':
             resetView(view);
             break;
+        case 'P':
+            view.pictureRequested = true;  // saved by the next redraw, which draws it
+            break;
         case 'i':
             view.sceneRotX += 1;
             break;

@@ -1,17 +1,21 @@
 #include "view/render.h"
 
 #include <GL/freeglut.h>
+#include <GL/glu.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <iomanip>
 #include <locale>
 #include <sstream>
 #include <string>
 
+#include "console/console.h"
 #include "sim/simulation.h"
+#include "view/image.h"
 #include "view/view_state.h"
 
 namespace qv {
@@ -47,6 +51,21 @@ void translateTo(const Particle& p, double positionScale) {
                  static_cast<float>(p.pos[2] * positionScale));
 }
 
+// GLUT's spheres need GLUT's window; without one GLU builds the same latitude-longitude sphere.
+void drawSphere(const ViewState& view, double radius, int slices, int stacks, bool wire) {
+    if (view.glutAvailable) {
+        if (wire) {
+            glutWireSphere(radius, slices, stacks);
+        } else {
+            glutSolidSphere(radius, slices, stacks);
+        }
+        return;
+    }
+    static GLUquadric* const quadric = gluNewQuadric();
+    gluQuadricDrawStyle(quadric, wire ? GLU_LINE : GLU_FILL);
+    gluSphere(quadric, radius, slices, stacks);
+}
+
 void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales& scales,
                 int count) {
     const DustDraw mode = view.dustDrawMode;
@@ -70,15 +89,10 @@ void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales&
         // The colour is emitted, so marked grains (dead, selected, highlighted) stand out.
         const std::array<double, 3> colour = displayColour(p);
         const GLfloat emission[] = {static_cast<GLfloat>(colour[0]),
-                                     static_cast<GLfloat>(colour[1]),
-                                     static_cast<GLfloat>(colour[2]), 1.0f};
+                                    static_cast<GLfloat>(colour[1]),
+                                    static_cast<GLfloat>(colour[2]), 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
-        const double radius = p.rad * scales.radius;
-        if (mode == DustDraw::Wire) {
-            glutWireSphere(radius, res, res);
-        } else {
-            glutSolidSphere(radius, res, res);
-        }
+        drawSphere(view, p.rad * scales.radius, res, res, mode == DustDraw::Wire);
         glPopMatrix();
     }
 }
@@ -87,9 +101,9 @@ void drawApparatus(const ViewState& view, double drawnRadius) {
     const int res = view.sphereResolution;
     if (res < 1) return;
     if (view.apparatusDrawMode == ApparatusDraw::Wire) {
-        glutWireSphere(drawnRadius, 3 * res, 3 * res);
+        drawSphere(view, drawnRadius, 3 * res, 3 * res, true);
     } else if (view.apparatusDrawMode == ApparatusDraw::Solid) {
-        glutSolidSphere(drawnRadius, 5 * res, 5 * res);
+        drawSphere(view, drawnRadius, 5 * res, 5 * res, false);
     }
 }
 
@@ -142,8 +156,7 @@ double lastRedrawSeconds(const ViewState& view) {
     return view.lastRedrawLength;
 }
 
-void display(const Simulation& sim, ViewState& view) {
-    const Clock::time_point start = Clock::now();
+void drawFrame(const Simulation& sim, const ViewState& view) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     gluLookAt(view.cameraEye[0], view.cameraEye[1], view.cameraEye[2], view.cameraTarget[0],
@@ -151,6 +164,36 @@ void display(const Simulation& sim, ViewState& view) {
     glRotatef(view.sceneRotX, 1, 0, 0);
     glRotatef(view.sceneRotY, 0, 1, 0);
     drawScene(sim, view);
+}
+
+std::string saveViewPicture(const std::string& baseName, int width, int height) {
+    // The first free name, so that no earlier picture is overwritten.
+    std::string name;
+    for (int n = 1;; ++n) {
+        name = baseName + "View" + std::to_string(n) + ".png";
+        if (std::FILE* taken = std::fopen(name.c_str(), "rb")) {
+            std::fclose(taken);
+            continue;
+        }
+        break;
+    }
+    std::string problem;
+    if (writePng(name, readPicture(width, height), problem))
+        console::out() << '\n' << "The view is saved as " << name << '\n' << std::flush;
+    else
+        console::err() << '\n'
+                       << "The view cannot be saved as " << name << ": " << problem << '\n'
+                       << std::flush;
+    return name;
+}
+
+void display(const Simulation& sim, ViewState& view) {
+    const Clock::time_point start = Clock::now();
+    drawFrame(sim, view);
+    if (view.pictureRequested) {
+        view.pictureRequested = false;
+        saveViewPicture(sim.run.baseName, glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+    }
     glutSwapBuffers();
     view.lastRedrawEnd = Clock::now();
     view.lastRedrawLength = std::chrono::duration<double>(view.lastRedrawEnd - start).count();
@@ -167,6 +210,11 @@ void reshape(ViewState& /*view*/, int width, int height) {
 }
 
 void setUpLights(ViewState& /*view*/) {
+    applyLights();
+    glutPostRedisplay();
+}
+
+void applyLights() {
     const GLfloat ambient[] = {0, 0, 0, 1};
     const GLfloat diffuse[] = {1, 1, 1, 1};
     // w = 0: a directional light, turned with the camera and rotations of the last redraw.
@@ -179,7 +227,6 @@ void setUpLights(ViewState& /*view*/) {
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
     glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
     glEnable(GL_LIGHT0);
-    glutPostRedisplay();
 }
 
 void drawScene(const Simulation& sim, const ViewState& view) {
@@ -191,8 +238,10 @@ void drawScene(const Simulation& sim, const ViewState& view) {
     const GLfloat noEmission[] = {0, 0, 0, 1};
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, noEmission);
     drawApparatus(view, apparatusOnScreen);
-    if (view.numberDisplayOn > 0) drawNumbers(sim, scales, count);
-    drawScreenTexts(sim, view, apparatusOnScreen);
+    if (view.glutAvailable) {
+        if (view.numberDisplayOn > 0) drawNumbers(sim, scales, count);
+        drawScreenTexts(sim, view, apparatusOnScreen);
+    }
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
 }

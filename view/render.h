@@ -8,8 +8,15 @@
 namespace qv {
 
 void display(const Simulation& sim, ViewState& view);
+// The scene from the camera: what a redraw draws before the buffers are swapped.
+void drawFrame(const Simulation& sim, const ViewState& view);
+// The picture just drawn, `width` x `height`, as baseName + "View" + the first free number +
+// ".png"; the console names the file. Returns the name.
+std::string saveViewPicture(const std::string& baseName, int width, int height);
 void reshape(ViewState& view, int width, int height);
 void setUpLights(ViewState& view);
+// The lights of setUpLights, without asking for a redraw.
+void applyLights();
 void drawScene(const Simulation& sim, const ViewState& view);
 void drawBitmapLabel(float x, float y, float z, void* font, const std::string& text);
 void drawLabelledValue(float x, float y, float z, std::string label, double value);

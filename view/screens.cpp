@@ -54,6 +54,7 @@ void showHelp() {
     out << "7 decreases charge, 1 increases charge, 9 increases y, 3 decreases y" << '\n';
     out << "2 decreases z, 8 increases z, 4 decreases x, 6 increases x" << '\n';
     out << "**********PROBE CONTROLS END***********" << '\n';
+    out << "Shift+P saves the view as a PNG picture (the console names the file)" << '\n';
     out << '\n' << std::flush;
 }
 

@@ -41,6 +41,10 @@ struct ViewState {
     int windowWidth = 900;
     int windowHeight = 900;
     bool windowOpen = false;  // false when running without a display
+    // False in an offscreen context, where GLUT has no window: spheres come from GLU then, and
+    // the bitmap texts (GLUT's fonts) are left out.
+    bool glutAvailable = true;
+    bool pictureRequested = false;  // the next redraw is saved as a PNG
 
     // End and length of the last redraw; the render paces its redraws by them. The epoch start
     // makes the first redraw due at once.
