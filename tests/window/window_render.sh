@@ -70,8 +70,10 @@ b0=$(balance before.png) b1=$(balance turned.png) b2=$(balance reset.png)
 echo "left-right balance of the lit pixels (%): before $b0, after w x20 $b1, after Shift+R $b2"
 cmp -s before.png turned.png && fail "w did not change the picture"
 [ $((b1 - b0)) -ge 20 ] || fail "w did not turn the view towards +x"
+# The cloud moves on meanwhile (a busy machine renders many frames between the shots): back at
+# least two thirds of the way.
 d=$((b2 - b0))
-[ "${d#-}" -le 12 ] || fail "Shift+R did not bring the view back"
+[ $((3 * ${d#-})) -le $((b1 - b0)) ] || fail "Shift+R did not bring the view back"
 
 wait_for_exit $((budget_end - SECONDS)) || fail "the render did not end in the time given"
 [ "$status" -eq 0 ] || fail "the render ended with exit status $status"
