@@ -58,13 +58,16 @@ int runProgram(const std::vector<std::string>& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The plotting module: beside the installed program, else in the source tree.
+// The plotting module: where the install puts it beside this program (PREFIX/bin/quorvex,
+// PREFIX/share/quorvex/python), else in the source tree the program was built from.
 std::string plotModule() {
-    std::istringstream dirs(QUORVEX_PYTHON_DIRS);
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(dir + "/quorvex_plot.py", ec))
-            return dir + "/quorvex_plot.py";
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    for (const std::filesystem::path& dir :
+         {self.parent_path().parent_path() / "share/quorvex/python",
+          std::filesystem::path(QUORVEX_SOURCE_DIR) / "python"}) {
+        const std::filesystem::path module = dir / "quorvex_plot.py";
+        if (std::filesystem::is_regular_file(module, ec)) return module.string();
     }
     return {};
 }

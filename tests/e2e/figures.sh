@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Figures without a screen: a render's result files become PNG plots (every one made, of its
+# size, not blank), and the offscreen picture of a hand-made three-grain frame is lit where the
+# window's camera puts the grains and dark elsewhere.
+# Usage: figures.sh <quorvex>
+set -u
+
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.bash"
+export QUORVEX_HEADLESS=1
+cd "$work"
+run=(timeout -k 5 60 "$program")
+python=/usr/bin/python3
+unset DISPLAY
+
+# Three grains of the mean radius 0.5 in the plane z = 0 of an apparatus of radius 10.
+cat >three <<'DATA'
+3 1 10 1 1 1 1 1 0
+1 0 0 0 1 -1 0.5
+2 0 0 0 1 -1 0.5
+3 0 0 0 1 -1 0.5
+1 1 5 0 0
+1 2 0 5 0
+1 3 -5 -5 0
+DATA
+"${run[@]}" picture three -o three.png --size 600 >/dev/null || fail "picture of three grains"
+$python - <<'EOF' || fail "the three grains are not where the camera puts them"
+import math
+import matplotlib.image as image
+picture = image.imread("three.png")
+assert picture.shape[:2] == (600, 600), picture.shape
+# The window's camera: eye at z = 200 looking down -z, 60 degrees, positions scaled to Rapar 100.
+def pixel(x, y):
+    f = 1 / math.tan(math.radians(30)) / 200
+    return round((1 - y * 10 * f) / 2 * 600), round((1 + x * 10 * f) / 2 * 600)
+lit = lambda row, col: picture[row, col, :3].max() > 0.2
+for x, y in [(5, 0), (0, 5), (-5, -5)]:
+    assert lit(*pixel(x, y)), (x, y)
+for x, y in [(0, 0), (-5, 5), (5, -5), (2.5, 0)]:
+    assert not lit(*pixel(x, y)), (x, y)
+assert (picture[:, :, :3].max(axis=2) > 0.2).sum() < 600 * 600 / 100
+EOF
+
+# A render with every optional result file a batch run writes, twice under one name, plotted.
+printf '%s\n' 'name = "runZ"' 'frames = 1000' 'particles = 100' 'speed_distribution = true' \
+    '[outputs_2d]' 'shell = true' 'pcf = true' 'potential = true' 'efield = true' >z.toml
+"${run[@]}" render z.toml --out sub >/dev/null || fail "render"
+"${run[@]}" render z.toml --out sub --set append=true >/dev/null || fail "appended render"
+"${run[@]}" plot sub/runZ -o figures >plotted.txt 2>notes.txt || fail "plot"
+$python - <<'EOF' || fail "the figures"
+import matplotlib.image as image
+kinds = ["data", "pcf", "shells", "field", "speeds", "2D_shells", "2D_pcf", "2D_potential",
+         "2D_efield", "overview"]
+made = open("plotted.txt").read().split()
+assert sorted(made) == sorted(f"figures/runZ_{k}.png" for k in kinds), made
+for name in made:
+    picture = image.imread(name)
+    assert picture.shape[:2] == ((900, 1200) if "overview" in name else (500, 800)), name
+    colours = {tuple(p) for p in picture[:, :, :3].reshape(-1, 3)[::7].round(2).tolist()}
+    assert len(colours) > 20, (name, len(colours))
+EOF
+grep -q "no sub/runZTracker.xls" notes.txt || fail "no note on the missing Tracker file"
+
+finish "figures: picture and plots checked"
