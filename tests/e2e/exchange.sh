@@ -37,6 +37,9 @@ for file in "backPCF Data.xls:160" "backShellStructure.xls:156" "backEFieldStruc
     [ "$(wc -l <"${file%:*}")" = "${file##*:}" ] || fail "${file%:*}: not ${file##*:} lines"
 done
 "${run[@]}" export back --format lammps -o again >/dev/null || fail "export the import"
+# Dumps as often as the data set stored frames; a master file stores every step: every 4th.
+grep -qx "variable every index 50" again/back.in &&
+    grep -qx "variable every index 4" cluster/runAMasterFile.in || fail "the default dump interval"
 
 # Stored frame 5 is frame 100, which the render analysed itself (every 20 frames, 32 lines a
 # block) after its wall pass: the stored frame's pair correlation is the render's to 2 %.
