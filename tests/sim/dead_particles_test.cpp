@@ -142,6 +142,10 @@ TEST(Particle, StoredColoursGiveRoleAndHighlight) {
     }    Particle unit{{1, 0, 0}};  // 1 from the centre: moved out along its own direction
     unit.setDistanceFromCentre(2);
     EXPECT_TRUE(unit.pos[0] == 2 && unit.pos[1] == 0 && unit.pos[2] == 0);
+    // Below the centre on the z axis sin(theta) rounds to 1e-16, not 0: a turn must not move it.
+    Particle below{{0, 0, -5}};
+    below.setAzimuth(0.3);
+    EXPECT_TRUE(below.pos[0] == 0 && below.pos[1] == 0 && below.pos[2] == -5);
 }
 
 }  // namespace
