@@ -247,7 +247,7 @@ std::optional<Problem> Reader::readProperties(int slots, Particle* records, int 
                                  dead ? kPositiveOrZero : kPositive};
         for (int i = 3; i < 6; ++i) {
             if (fits(v[i], ranges[i - 3])) continue;
-            static constexpr const char* kWhat[3] = {"mass", "charge", "radius"};
+            static constexpr const char* kWhat[] = {"mass", "charge", "radius"};
             return Problem{lineNumber_,
                            "property field " + std::to_string(i + 2) + " (" + kWhat[i - 3] +
                                (dead ? " of a dead particle" : " of a grain") + ") is " +
