@@ -26,18 +26,20 @@ DATA
 $python - <<'EOF' || fail "the three grains are not where the camera puts them"
 import math
 import matplotlib.image as image
+import numpy as np
 picture = image.imread("three.png")
 assert picture.shape[:2] == (600, 600), picture.shape
-# The window's camera: eye at z = 200 looking down -z, 60 degrees, positions scaled to Rapar 100.
-def pixel(x, y):
-    f = 1 / math.tan(math.radians(30)) / 200
-    return round((1 - y * 10 * f) / 2 * 600), round((1 + x * 10 * f) / 2 * 600)
-lit = lambda row, col: picture[row, col, :3].max() > 0.2
+drawn = picture[:, :, :3].max(axis=2) > 0.02
+# The window's camera: eye at z = 200 looking down -z, 60 degrees, positions scaled to Rapar 100;
+# pixel centres at half-integers. Each grain's outline is centred on its projection.
+f = 1 / math.tan(math.radians(30)) / 200
 for x, y in [(5, 0), (0, 5), (-5, -5)]:
-    assert lit(*pixel(x, y)), (x, y)
-for x, y in [(0, 0), (-5, 5), (5, -5), (2.5, 0)]:
-    assert not lit(*pixel(x, y)), (x, y)
-assert (picture[:, :, :3].max(axis=2) > 0.2).sum() < 600 * 600 / 100
+    row, col = (1 - y * 10 * f) * 300 - 0.5, (1 + x * 10 * f) * 300 - 0.5
+    top, left = round(row) - 10, round(col) - 10
+    rows, cols = np.nonzero(drawn[top:top + 21, left:left + 21])
+    assert 10 < len(rows) < 100, (x, y, len(rows))
+    assert abs(top + rows.mean() - row) < 0.5 and abs(left + cols.mean() - col) < 0.5, (x, y)
+assert drawn.sum() < 100, drawn.sum()
 EOF
 
 # A render with every optional result file a batch run writes, twice under one name, plotted.
