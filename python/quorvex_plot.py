@@ -4,7 +4,8 @@
     /usr/bin/python3 quorvex_plot.py BASENAME OUTDIR
 
 Writes OUTDIR/<base>_<kind>.png for every result file of BASENAME that exists and prints each
-path. Exit status: 0 figures made, 1 a file had a broken row (the rows before it are plotted),
+path. Exit status: 0 figures made, 1 a file had a broken row (the rows before it are plotted)
+or a figure could not be written,
 2 no figure could be made (no result file for BASENAME, or only empty ones).
 """
 import math
@@ -837,7 +838,7 @@ def render(basename, outdir, out=None, err=None):
         os.makedirs(outdir, exist_ok=True)
     except OSError as e:
         print(f"error: cannot make {outdir} ({e.strerror or e})", file=err)
-        return 2
+        return 1
     made = 0
     for suffix, draw in figures(loaded, base):
         path = os.path.join(outdir, f"{base}_{suffix}.png")
