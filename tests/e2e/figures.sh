@@ -22,7 +22,10 @@ cat >three <<'DATA'
 1 2 0 5 0
 1 3 -5 -5 0
 DATA
-"${run[@]}" picture three -o three.png --size 600 >/dev/null || fail "picture of three grains"
+# Mesa's offscreen driver keeps a few allocations to the end, as in the window tests: no leak
+# check for the pictures.
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "${run[@]}" picture three -o three.png \
+    --size 600 >/dev/null || fail "picture of three grains"
 $python - <<'EOF' || fail "the three grains are not where the camera puts them"
 import math
 import matplotlib.image as image
