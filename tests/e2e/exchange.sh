@@ -63,6 +63,9 @@ own, stored = rows[161:192], rows[-32:-1]
 assert all(abs(float(a[0]) / float(b[0]) - 1) < 1e-5 and a[1] == b[1] for a, b in zip(own, stored))
 assert sum(abs(float(a[2]) - float(b[2])) for a, b in zip(own, stored)) < \
     0.02 * sum(float(a[2]) for a in own)
+# Frames 25 steps apart give no velocities, hence no coupling: 0, as in a replay.
+peaks = rows[-33]
+assert peaks[peaks.index("CCPLE:") + 1] == "0", peaks
 
 # Every position of every exported frame as the data set stores it.
 header, slots, stored = data_set("runA")

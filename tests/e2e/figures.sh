@@ -45,6 +45,10 @@ for x, y in [(5, 0), (0, 5), (-5, -5)]:
 assert drawn.sum() < 100, drawn.sum()
 EOF
 
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "${run[@]}" picture three --view 30 -o no.png \
+    >/dev/null 2>&1
+[ $? = 2 ] && [ ! -e no.png ] || fail "--view 30 (no turn about y) was not refused"
+
 # A render with every optional result file a batch run writes, twice under one name, plotted.
 printf '%s\n' 'name = "runZ"' 'frames = 1000' 'particles = 100' 'speed_distribution = true' \
     '[outputs_2d]' 'shell = true' 'pcf = true' 'potential = true' 'efield = true' >z.toml
