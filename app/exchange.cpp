@@ -23,21 +23,6 @@
 namespace qv {
 namespace {
 
-int refuse(const std::string& what) {
-    std::cerr << "quorvex: " << what << '\n';
-    return kExitConfigError;
-}
-
-// Every complete stored frame of `path`, without a dialogue. False with the reason.
-bool loadDataSet(Simulation& sim, const std::string& path, std::string& problem) {
-    sim.run.baseName = path;
-    LoadOptions options;
-    options.endFrameAnswer = 0;
-    if (!loadFramesOnce(sim, options, &problem)) return false;
-    sim.model.totalCharge = chargeSum(sim);
-    return true;
-}
-
 int storedFrames(const Simulation& sim) {
     return static_cast<int>(storedFrameCount(sim));
 }
@@ -176,6 +161,20 @@ int exportLammps(Simulation& sim, const ExportOptions& o) {
 }
 
 }  // namespace
+
+int refuse(const std::string& what) {
+    std::cerr << "quorvex: " << what << '\n';
+    return kExitConfigError;
+}
+
+bool loadDataSet(Simulation& sim, const std::string& path, std::string& problem) {
+    sim.run.baseName = path;
+    LoadOptions options;
+    options.endFrameAnswer = 0;
+    if (!loadFramesOnce(sim, options, &problem)) return false;
+    sim.model.totalCharge = chargeSum(sim);
+    return true;
+}
 
 std::vector<int> frameRange(const std::string& text, int count, std::string& problem) {
     int part[3] = {1, count, 1};

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/simulation.h"
+
 namespace qv {
 
 struct ExportOptions {
@@ -36,6 +38,12 @@ struct AnalyseOptions {
     bool field = false;
 };
 int runAnalyse(const AnalyseOptions& options);
+
+// "quorvex: " and the problem on stderr; the status of bad input.
+int refuse(const std::string& what);
+// Every complete stored frame of `path` into `sim`, without a dialogue (as a replay when the run
+// mode says Play); false with the reason. The console stays as it is: callers quieten it.
+bool loadDataSet(Simulation& sim, const std::string& path, std::string& problem);
 
 // The stored frames (from 1) that "FIRST:LAST:STEP" picks out of `count`: each part may be left
 // out ("10:", ":50", "::5"); a single number is one frame. Empty with `problem` set when the

@@ -25,11 +25,6 @@ extern char** environ;
 namespace qv {
 namespace {
 
-int refuse(const std::string& what) {
-    std::cerr << "quorvex: " << what << '\n';
-    return kExitConfigError;
-}
-
 bool executable(const std::string& path) {
     return ::access(path.c_str(), X_OK) == 0;
 }
@@ -127,10 +122,7 @@ int runPicture(const PictureOptions& o) {
         const QuietConsole quiet;
         // As a replay: every slot is drawn.
         sim.run.runMode = RunMode::Play;
-        sim.run.baseName = o.dataSet;
-        LoadOptions load;
-        load.endFrameAnswer = 0;
-        if (!loadFramesOnce(sim, load, &problem)) return refuse(o.dataSet + ": " + problem);
+        if (!loadDataSet(sim, o.dataSet, problem)) return refuse(o.dataSet + ": " + problem);
     }
     const int stored = static_cast<int>(storedFrameCount(sim));
     std::vector<int> frames;
