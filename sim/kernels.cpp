@@ -202,10 +202,27 @@ int overlapPassReference(Particle* particles, int n, std::vector<ParticlePair>* 
     return collisions;
 }
 
+double screenedCutoff(double screeningLength, double nearestNeighbour, double tolerance) {
+    if (!std::isfinite(screeningLength)) return kInfinity;
+    // exp(-d / lambda) / d falls monotonically: bisect for the distance where it has fallen to
+    // the fraction asked, relative to its value at the nearest neighbour.
+    const double a = nearestNeighbour;
+    const auto ratio = [&](double d) { return std::exp(-(d - a) / screeningLength) * a / d; };
+    double low = a;
+    double high = 2.0 * a;
+    while (ratio(high) > tolerance) high *= 2.0;
+    for (int i = 0; i < 200 && high - low > 1e-12 * high; ++i) {
+        const double mid = 0.5 * (low + high);
+        (ratio(mid) > tolerance ? low : high) = mid;
+    }
+    return high;
+}
+
 EnergySums forcePassReference(const Particle* particles, int n, const ForceModel& model,
                               double* force) {
     EnergySums sums;
     const double nd = model.debyeSphereCount;
+    const double lambda = model.screeningLength;
     double unit[3];  // from p towards q, reused for every pair
     for (int p = 0; p < n; ++p) {
         const Particle& a = particles[p];
@@ -213,8 +230,15 @@ EnergySums forcePassReference(const Particle* particles, int n, const ForceModel
             const Particle& b = particles[q];
             const double d = a.directionTo(b, unit);
             if (!(d > 0.0)) continue;  // the same place: no direction, no finite energy
-            const double f = a.q * b.q / (d * d * 3.0 * nd);
-            if (model.samplingFrame) sums.pairEnergy += 2.0 * f * d;
+            if (d > model.cutoff) continue;
+            double f = a.q * b.q / (d * d * 3.0 * nd);
+            double energy = f * d;
+            if (std::isfinite(lambda)) {
+                // -dU/dd of U = C exp(-d / lambda) / d.
+                energy *= std::exp(-d / lambda);
+                f = energy / d * (1.0 + d / lambda);
+            }
+            if (model.samplingFrame) sums.pairEnergy += 2.0 * energy;
             if (model.pairForces) {
                 // Like charges push apart.
                 for (int c : kAxes) {

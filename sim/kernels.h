@@ -6,6 +6,7 @@
 // and any vector width. They touch no program-wide state: whatever they need comes in as
 // arguments, but for the thread count when none is given.
 #include <cstddef>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -14,9 +15,16 @@
 
 namespace qv {
 
+// A screening length that leaves the bare Coulomb interaction.
+inline constexpr double kUnscreened = std::numeric_limits<double>::infinity();
+
 // What the force pass reads besides the particles, in normalised units.
 struct ForceModel {
     double debyeSphereCount = 0;   // ND: the Coulomb factor is 1 / (3 ND)
+    // Pair energy q_a q_b exp(-d / lambda) / (3 ND d); infinite lambda is bare Coulomb. Pairs
+    // farther apart than the cutoff add nothing (only ever finite with screening).
+    double screeningLength = kUnscreened;
+    double cutoff = kUnscreened;
     double apparatusRadius = 0;    // R of the neutralising sphere
     double totalCharge = 0;        // Q: the sphere holds -Q
     double timeStep = 0;           // dt
@@ -104,10 +112,17 @@ struct PairSweep {
     bool forces = false;          // pair forces into the workspace's accumulators
     bool energy = false;          // the pair energy
     double debyeSphereCount = 1;  // ND of the Coulomb factor 1 / (3 ND)
+    double screeningLength = kUnscreened;
+    double cutoff = kUnscreened;
 };
 inline PairSweep pairSweepFor(const ForceModel& model) {
-    return {model.pairForces, model.samplingFrame, model.debyeSphereCount};
+    return {model.pairForces, model.samplingFrame, model.debyeSphereCount, model.screeningLength,
+            model.cutoff};
 }
+
+// The distance beyond which the screened pair term exp(-d / lambda) / d is below `tolerance`
+// times its value at the nearest-neighbour distance; infinite without screening.
+double screenedCutoff(double screeningLength, double nearestNeighbour, double tolerance);
 
 // The fast kernels share one sweep over all pairs. It reads positions, charges and radii only:
 // it lists the pairs that may overlap and, when asked, sums the pair forces and energy, all in

@@ -10,6 +10,7 @@
 #include "sim/constants.h"
 #include "sim/kernels.h"
 #include "sim/particle.h"
+#include "sim/random.h"
 
 namespace qv {
 
@@ -135,6 +136,22 @@ struct DeadReserve {
     int probeIndex = -1;
 };
 
+// The interaction and dynamics beyond the bare Coulomb model. The defaults are that model: a
+// run at its defaults steps exactly as one without these options.
+struct ModelOptions {
+    double screeningLength = kUnscreened;  // lambda_s, electron Debye lengths
+    // Screened pairs farther apart than where the pair term has fallen to this fraction of its
+    // value at the interparticle distance add nothing.
+    double cutoffTolerance = 1e-6;
+    double friction = 0;            // Langevin gamma, per inverse electron plasma frequency
+    double gasTemperature = 300.0;  // K, the neutral gas of the Langevin dynamics
+    bool couplingThermostat = false;  // with friction: the coupling thermostat acts as well
+
+    bool screened() const { return screeningLength < kUnscreened; }
+    bool langevin() const { return friction > 0.0; }
+    bool atDefaults() const { return !screened() && !langevin(); }
+};
+
 // The set-up's choices that name the run.
 struct RunSetup {
     RunMode runMode = RunMode::NotChosen;
@@ -166,6 +183,8 @@ struct Simulation {
     Switches switches;
     DeadReserve reserve;
     RunSetup run;
+    ModelOptions options;
+    Random random{13};  // the Langevin gas's kicks, seeded with the run's seed
     int numParticles = 0;  // slots: live grains and waiting dead particles
     Arrays arrays;
     TrackerState tracker;
