@@ -8,6 +8,7 @@
 #include "sim/cooling.h"
 #include "sim/dead_particles.h"
 #include "sim/kernels.h"
+#include "sim/langevin.h"
 
 namespace qv {
 namespace {
@@ -59,6 +60,11 @@ int boundaryPass(Simulation& sim, StepReport& report, int live) {
     return live;
 }
 
+double pairCutoff(const Simulation& sim) {
+    return screenedCutoff(sim.options.screeningLength, sim.model.interparticleDistance,
+                          sim.options.cutoffTolerance);
+}
+
 bool isSamplingFrame(const Simulation& sim) {
     return sim.clock.currentFrame == 1 ||
            isMultiple(sim.clock.currentFrame, sim.clock.analysisFreq);
@@ -72,6 +78,8 @@ void sweepPairs(Simulation& sim, int live) {
     sweep.forces = sim.switches.pairInteractionOn;
     sweep.energy = isSamplingFrame(sim);
     sweep.debyeSphereCount = sim.model.debyeSphereCount;
+    sweep.screeningLength = sim.options.screeningLength;
+    sweep.cutoff = pairCutoff(sim);
     sweepPairsFast(sim.particles(), live, sweep, sim.workspace);
 }
 
@@ -104,12 +112,16 @@ FrameKind classifyFrame(const Simulation& sim) {
 double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame) {
     ForceModel model;
     model.debyeSphereCount = sim.model.debyeSphereCount;
+    model.screeningLength = sim.options.screeningLength;
+    model.cutoff = pairCutoff(sim);
     model.apparatusRadius = sim.model.apparatusRadius;
     model.totalCharge = sim.model.totalCharge;
     model.timeStep = sim.model.timeStep;
     model.pairForces = sim.switches.pairInteractionOn;
     model.apparatusField = sim.switches.apparatusFieldOn;
-    model.thermostat = sim.thermostat.coolingState == CoolingState::Steering;
+    // The gas takes the coupling thermostat's place unless asked to act beside it.
+    model.thermostat = sim.thermostat.coolingState == CoolingState::Steering &&
+                       (!sim.options.langevin() || sim.options.couplingThermostat);
     model.thermostatError = coolingError;
     model.thermostatHeats = sim.thermostat.ccpleAverage > sim.thermostat.ccpleTarget;
     model.samplingFrame = frame == FrameKind::Sampling;
@@ -169,7 +181,14 @@ StepReport timeStepOnce(Simulation& sim) {
             sim.arrays.particleArray.begin(),
             sim.arrays.particleArray.begin() + static_cast<std::ptrdiff_t>(slots));
     }
-    integrate(sim.particles(), live, sim.arrays.forceArray.data(), sim.model.timeStep);
+    if (sim.options.langevin()) {
+        const LangevinModel gas{sim.options.friction,
+                                sim.options.gasTemperature / sim.model.plasmaTemperature,
+                                sim.model.timeStep};
+        integrateLangevin(sim.particles(), live, sim.arrays.forceArray.data(), gas, sim.random);
+    } else {
+        integrate(sim.particles(), live, sim.arrays.forceArray.data(), sim.model.timeStep);
+    }
     return report;
 }
 

@@ -16,6 +16,7 @@ namespace qv::test {
 struct RandomCloud {
     std::vector<Particle> particles;
     ForceModel model;  // pair forces and apparatus field on, nothing sampled, no thermostat
+    double spacing = 0;  // the interparticle distance a
 };
 
 inline RandomCloud makeRandomCloud(int n, unsigned seed) {
@@ -40,6 +41,7 @@ inline RandomCloud makeRandomCloud(int n, unsigned seed) {
         std::sqrt(boltzmannConstant * dustTemperature / (mass * electronMass)) / thermalSpeed;
 
     RandomCloud cloud;
+    cloud.spacing = spacing;
     cloud.model.debyeSphereCount = nd;
     cloud.model.apparatusRadius = bigR;
     cloud.model.totalCharge = n * charge;
@@ -75,6 +77,7 @@ inline Simulation makeCloudSimulation(int n, unsigned seed) {
     sim.model.apparatusRadius = cloud.model.apparatusRadius;
     sim.model.totalCharge = cloud.model.totalCharge;
     sim.model.timeStep = cloud.model.timeStep;
+    sim.model.interparticleDistance = cloud.spacing;
     sim.clock.currentFrame = 2;
     sim.arrays.particleArray = cloud.particles;
     sim.arrays.forceArray.assign(3 * static_cast<std::size_t>(n), 0.0);
