@@ -20,7 +20,9 @@
 #include "app/session.h"
 #include "console/console.h"
 #include "console/output_file.h"
+#include "setup/config.h"
 #include "setup/load_dialogue.h"
+#include "setup/model_options.h"
 #include "setup/setup.h"
 #include "sim/cooling.h"
 #include "sim/parallel.h"
@@ -134,6 +136,11 @@ void configure(Simulation& sim, const Config& config, const BatchOptions& option
         sim.switches.automatedAnalysis = config.flag("cooling_schedule");
         takeOutputs2D(sim, config);
         configureContinue(sim, config);
+        // A continued run keeps the interaction and dynamics it was recorded with.
+        if (std::string problem; !readModelRecord(sim, config.text("from"), problem))
+            config.reject("from", problem);
+        takeModelOptions(sim, config);
+        resolveScreening(sim);
         sim.run.baseName = config.text("name");
         if (const std::string problem = dataSetNameProblem(sim.run.baseName); !problem.empty())
             config.reject("name", problem);

@@ -68,6 +68,30 @@ constexpr KeyInfo kOutputs2D[] = {
      "\"2D\" time by radius file of the electric field"},
 };
 
+// The interaction and dynamics beyond the bare Coulomb model; at their defaults they are left
+// out of the resolved configuration, so that a plain run's files stay as they were.
+constexpr KeyInfo kModelKeys[] = {
+    {"screening.length", KeyKind::Real, "inf", "electron Debye lengths",
+     "above 0; inf: bare Coulomb",
+     "screening length lambda_s: pair energy ~ exp(-r/lambda_s)/r (taken over from the record "
+     "when continuing)"},
+    {"screening.kappa", KeyKind::Real, "0.0", "interparticle distances per screening length",
+     "0 or more; 0: bare Coulomb; not with screening.length",
+     "kappa = a / lambda_s, the screening length in units of the interparticle distance a"},
+    {"screening.cutoff_tolerance", KeyKind::Real, "1e-06", "", "above 0 and below 1",
+     "screened pairs add nothing beyond where the pair term is this fraction of its value at a"},
+    {"langevin.friction", KeyKind::Real, "0.0", "per second", "0 or more; 0: no gas",
+     "Epstein drag rate gamma of the neutral gas (Langevin dynamics with its random kicks)"},
+    {"langevin.gas_temperature", KeyKind::Real, "300.0", "K", "above 0",
+     "temperature T_n of the neutral gas the grains come to"},
+    {"langevin.coupling_thermostat", KeyKind::Flag, "false", "", "true or false",
+     "with friction: the coupling thermostat acts as well (else the gas takes its place)"},
+};
+
+bool isModelKey(std::string_view name) {
+    return name.starts_with("screening.") || name.starts_with("langevin.");
+}
+
 std::vector<KeyInfo> renderKeys() {
     std::vector<KeyInfo> keys = {
         kName,
@@ -99,6 +123,7 @@ std::vector<KeyInfo> renderKeys() {
     };
     keys.insert(keys.end(), std::begin(kScheduleKeys), std::end(kScheduleKeys));
     keys.insert(keys.end(), std::begin(kOutputs2D), std::end(kOutputs2D));
+    keys.insert(keys.end(), std::begin(kModelKeys), std::end(kModelKeys));
     return keys;
 }
 
@@ -125,6 +150,7 @@ std::vector<KeyInfo> continueKeys() {
     };
     keys.insert(keys.end(), std::begin(kScheduleKeys), std::end(kScheduleKeys));
     keys.insert(keys.end(), std::begin(kOutputs2D), std::end(kOutputs2D));
+    keys.insert(keys.end(), std::begin(kModelKeys), std::end(kModelKeys));
     return keys;
 }
 
@@ -435,7 +461,7 @@ std::string Config::resolved() const {
                           ? "# quorvex render: every key in force, defaults filled in\n"
                           : "# quorvex continue: every key in force, defaults filled in\n";
     for (const KeyInfo& k : configKeys(command_)) {
-        if (!given(k.name) && *k.defaultValue == '\0') continue;
+        if (!given(k.name) && (*k.defaultValue == '\0' || isModelKey(k.name))) continue;
         out += std::string(k.name) + " = " + tomlValue(entry(k.name).value) + '\n';
     }
     return out;

@@ -10,6 +10,7 @@
 #include "dataset/header.h"
 #include "setup/config.h"
 #include "setup/configuration.h"
+#include "setup/model_options.h"
 #include "setup/load_dialogue.h"
 #include "setup/loading.h"
 #include "setup/setup.h"
@@ -301,6 +302,10 @@ void loadAndContinue(Simulation& sim, OutputFile& dataSet) {
     checkDeadParticles(sim, nullptr);
     offerTemperatureChange(sim);
     askContinuation(sim, nullptr);
+    // A recorded run goes on with its interaction and dynamics; a broken record is named and
+    // left out rather than ending the dialogue.
+    if (std::string problem; !readModelRecord(sim, sim.run.baseName, problem))
+        console::err() << problem << ": continuing with the bare Coulomb model and no gas\n";
     promptDataSetFile(sim, dataSet);
 }
 

@@ -17,6 +17,7 @@
 #include "dataset/writer.h"
 #include "setup/config.h"
 #include "setup/configuration.h"
+#include "setup/model_options.h"
 #include "setup/derived.h"
 #include "setup/load_dialogue.h"
 #include "sim/simulation.h"
@@ -232,12 +233,20 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
     }
 }
 
+// The gas draws from a stream of its own, not the one that placed the grains.
+void startModelOptions(Simulation& sim) {
+    constexpr unsigned long kGasStream = 0x9e3779b9UL;
+    sim.random.seed(static_cast<unsigned long>(sim.run.randomSeed) ^ kGasStream);
+    writeModelRecord(sim);
+}
+
 void startRender(Simulation& sim, OutputFile& dataSet) {
     reportDerivedQuantities(sim);
     configureInitialParticles(sim);
     writeDataSetHeader(sim, dataSet, sim.clock.numWrittenFrames, sim.clock.writeFreq);
     sim.model.totalCharge = chargeSum(sim);
     writeRunLogHeaders(sim);
+    startModelOptions(sim);
 }
 
 void startContinuedRender(Simulation& sim, OutputFile& dataSet) {
@@ -246,6 +255,7 @@ void startContinuedRender(Simulation& sim, OutputFile& dataSet) {
     sim.model.totalCharge = chargeSum(sim);
     out() << "Thank you generating" << '\n' << '\n' << std::flush;
     writeRunLogHeaders(sim);
+    startModelOptions(sim);
 }
 
 void configureRender(Simulation& sim, const Config& config) {
@@ -257,8 +267,10 @@ void configureRender(Simulation& sim, const Config& config) {
         config.reject("name", problem);
     promptParameters(sim, &config);
     if (sim.switches.automatedAnalysis) promptCoolingSchedule(sim, &config);
+    takeModelOptions(sim, config);
     const Simulation answered = sim;
     computeDerivedQuantities(sim);
+    resolveScreening(sim);
     const SetUpProblem problem = setUpProblem(sim, answered, ".");
     if (problem.why.empty()) return;
     if (problem.key.empty()) throw ConfigError(config.source() + ": " + problem.why);

@@ -140,14 +140,15 @@ struct DeadReserve {
 // run at its defaults steps exactly as one without these options.
 struct ModelOptions {
     double screeningLength = kUnscreened;  // lambda_s, electron Debye lengths
+    double kappa = 0;  // a / lambda_s as given, until the interparticle distance a is known
     // Screened pairs farther apart than where the pair term has fallen to this fraction of its
     // value at the interparticle distance add nothing.
     double cutoffTolerance = 1e-6;
-    double friction = 0;            // Langevin gamma, per inverse electron plasma frequency
+    double friction = 0;            // Langevin gamma, per second
     double gasTemperature = 300.0;  // K, the neutral gas of the Langevin dynamics
     bool couplingThermostat = false;  // with friction: the coupling thermostat acts as well
 
-    bool screened() const { return screeningLength < kUnscreened; }
+    bool screened() const { return screeningLength < kUnscreened || kappa > 0; }
     bool langevin() const { return friction > 0.0; }
     bool atDefaults() const { return !screened() && !langevin(); }
 };

@@ -182,7 +182,7 @@ StepReport timeStepOnce(Simulation& sim) {
             sim.arrays.particleArray.begin() + static_cast<std::ptrdiff_t>(slots));
     }
     if (sim.options.langevin()) {
-        const LangevinModel gas{sim.options.friction,
+        const LangevinModel gas{sim.options.friction / electronPlasmaFrequency(sim.model.plasmaDensity),
                                 sim.options.gasTemperature / sim.model.plasmaTemperature,
                                 sim.model.timeStep};
         integrateLangevin(sim.particles(), live, sim.arrays.forceArray.data(), gas, sim.random);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "setup/model_options.h"
 #include "sim/simulation.h"
 #include "view/view_state.h"
 
@@ -87,6 +88,7 @@ void showParameters(const Simulation& sim, const ViewState& view) {
             << sim.arrays.particleArray[sim.reserve.probeIndex].charge() / sim.model.grainCharge
             << '\n';
     }
+    out << describeModelOptions(sim);
     out << '\n' << std::flush;
     out.precision(saved);
 }
