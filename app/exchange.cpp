@@ -17,6 +17,7 @@
 #include "dataset/lammps.h"
 #include "dataset/writer.h"
 #include "setup/loading.h"
+#include "setup/model_options.h"
 #include "sim/constants.h"
 #include "sim/timestep.h"
 
@@ -122,6 +123,14 @@ int exportLammps(Simulation& sim, const ExportOptions& o) {
     state.totalCharge = sim.model.totalCharge;
     state.timeStep = sim.model.timeStep;
     state.steps = o.steps;
+    state.screeningLength = sim.options.screeningLength;
+    state.cutoff = screenedCutoff(sim.options.screeningLength, sim.model.interparticleDistance,
+                                  sim.options.cutoffTolerance);
+    if (sim.options.langevin()) {
+        state.friction = sim.options.friction / electronPlasmaFrequency(sim.model.plasmaDensity);
+        state.gasTemperature = sim.options.gasTemperature / sim.model.plasmaTemperature;
+        state.seed = sim.run.randomSeed > 0 ? sim.run.randomSeed : 1;
+    }
     state.every = o.every > 0 ? o.every : (sim.clock.writeFreq > 1 ? sim.clock.writeFreq : 4);
     std::vector<double> v;
     const bool moving = velocitiesOf(sim, q, v);
@@ -173,7 +182,8 @@ bool loadDataSet(Simulation& sim, const std::string& path, std::string& problem)
     options.endFrameAnswer = 0;
     if (!loadFramesOnce(sim, options, &problem)) return false;
     sim.model.totalCharge = chargeSum(sim);
-    return true;
+    // The interaction and dynamics the run was recorded with, for minimising and hand-offs.
+    return readModelRecord(sim, path, problem);
 }
 
 std::vector<int> frameRange(const std::string& text, int count, std::string& problem) {
@@ -276,6 +286,8 @@ int runImport(const ImportOptions& o) {
             writeFrame(sim, dataSet);
         }
     }
+    sim.run.baseName = o.out;
+    writeModelRecord(sim);  // the run goes on with the interaction it had
     if (writesFailed()) return 1;
     std::cout << o.out << ": " << frames << " frames (timesteps " << first << " to "
               << read.frames.back().timestep << ", every " << interval << ") of " << live

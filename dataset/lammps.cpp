@@ -101,6 +101,7 @@ AtomTypes atomTypes(const std::vector<Particle>& atoms) {
 }
 
 double lammpsCutoff(const LammpsState& state) {
+    if (state.screeningLength < kUnscreened) return state.cutoff;
     return 4.0 * std::max(state.apparatusRadius, largestDistance(state.atoms));
 }
 
@@ -142,6 +143,12 @@ std::string lammpsInput(const LammpsState& s, const std::string& name) {
     const std::string bigQ = exact(s.totalCharge);
     const double cutoff = lammpsCutoff(s);
     const LammpsWall wall = lammpsWall(s);
+    const bool screened = s.screeningLength < kUnscreened;
+    // LAMMPS's coul/debye is q_i q_j exp(-kappa r) / (dielectric r): kappa is 1 / lambda_s.
+    const std::string pairStyle =
+        screened ? "coul/debye " + exact(1.0 / s.screeningLength) + ' ' + exact(cutoff)
+                 : "coul/cut " + exact(cutoff);
+    const std::string pairName = screened ? "coul/debye" : "coul/cut";
 
     std::ostringstream out;
     out << "# quorvex: " << s.source << ", frame " << s.frame << ", for LAMMPS\n"
@@ -153,12 +160,18 @@ std::string lammpsInput(const LammpsState& s, const std::string& name) {
         << "# Units: the program's own, under LAMMPS's lj style: length = electron Debye length,\n"
         << "# mass = electron mass, charge = elementary charge, energy = kB Te, time = "
            "1/omega_pe.\n"
-        << "# The Coulomb factor 1/(3 ND) is the dielectric constant 3 ND.\n"
-        << "# As in quorvex: the Coulomb force and energy of every pair (the cutoff lies beyond "
-           "the\n"
-        << "# cloud); the field of the apparatus sphere (radius R, charge -Q: linear in r inside,\n"
+        << "# The Coulomb factor 1/(3 ND) is the dielectric constant 3 ND.\n";
+    if (screened) {
+        out << "# As in quorvex: the screened pair force and energy (screening length "
+            << num(s.screeningLength) << ", the\n# same cutoff " << num(cutoff) << "); the field";
+    } else {
+        out << "# As in quorvex: the Coulomb force and energy of every pair (the cutoff lies "
+               "beyond the\n# cloud); the field";
+    }
+    out << " of the apparatus sphere (radius R, charge -Q: linear in r inside,\n"
         << "# 1/r^2 outside) on every atom, and its energy on the grains; constant energy with\n"
-        << "# the same step.\n"
+        << "# the same step" << (s.friction > 0 ? ", and the Langevin gas (fix langevin)" : "")
+        << ".\n"
         << "# Not as in quorvex:\n"
         << "# - integration by velocity Verlet (quorvex: semi-implicit Euler);\n"
         << "# - the reflecting wall is a soft container (fix indent, sphere, side in) on the\n"
@@ -183,9 +196,9 @@ std::string lammpsInput(const LammpsState& s, const std::string& name) {
     out << "\n\nread_data " << name << ".data\n"
         << "reset_timestep " << s.frame - 1 << "\n\n"
         << "dielectric " << exact(3.0 * s.debyeSphereCount) << '\n'
-        << "pair_style coul/cut " << exact(cutoff) << '\n'
+        << "pair_style " << pairStyle << '\n'
         << "pair_coeff * *\n"
-        << "neighbor " << num(0.1 * cutoff) << " nsq\n"
+        << "neighbor " << num(0.1 * cutoff) << (screened ? " bin\n" : " nsq\n")
         << "neigh_modify every 1 delay 0 check yes\n\n"
         << "group grains type" << grains << '\n';
     if (!others.empty()) out << "group others type" << others << '\n';
@@ -208,9 +221,14 @@ std::string lammpsInput(const LammpsState& s, const std::string& name) {
         << "  \"fix wall grains indent " << num(wall.constant) << " sphere 0 0 0 " << bigR
         << " side in\" &\n"
         << "  \"fix_modify wall energy yes\"\n\n"
-        << "fix integrate all nve\n"
-        << "timestep " << exact(s.timeStep) << "\n\n"
-        << "compute pair all pair coul/cut\n"
+        << "fix integrate all nve\n";
+    // LAMMPS's damp is the relaxation time 1 / gamma; its lj temperature is k T in energy units.
+    if (s.friction > 0) {
+        out << "fix gas all langevin " << exact(s.gasTemperature) << ' ' << exact(s.gasTemperature)
+            << ' ' << exact(1.0 / s.friction) << ' ' << s.seed << "\n";
+    }
+    out << "timestep " << exact(s.timeStep) << "\n\n"
+        << "compute pair all pair " << pairName << "\n"
         << "thermo_style custom step temp ke pe c_pair f_apparatus etotal\n"
         << "thermo_modify norm no format float %.15g\n"
         << "thermo ${every}\n"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dataset/reader.h"
+#include "sim/kernels.h"
 #include "sim/particle.h"
 
 namespace qv::dataset {
@@ -21,6 +22,13 @@ struct LammpsState {
     double timeStep = 0;
     int steps = 1000;  // what the script runs unless told otherwise
     int every = 25;    // dump and thermo interval
+    // The screened interaction and its cutoff (kUnscreened: bare Coulomb).
+    double screeningLength = kUnscreened;
+    double cutoff = kUnscreened;
+    // The Langevin gas: friction per time unit (0: none), k T_n in units of k Te, its seed.
+    double friction = 0;
+    double gasTemperature = 0;
+    int seed = 1;
     std::vector<Particle> atoms;
 };
 
@@ -32,8 +40,9 @@ struct AtomTypes {
 };
 AtomTypes atomTypes(const std::vector<Particle>& atoms);
 
-// The pair cutoff: twice the diameter of the larger of the cloud and the apparatus, so that
-// every pair interacts, as in the program, while the cloud breathes.
+// The pair cutoff: the screened interaction's own; without screening twice the diameter of the
+// larger of the cloud and the apparatus, so that every pair interacts, as in the program, while
+// the cloud breathes.
 double lammpsCutoff(const LammpsState& state);
 
 // The wall is a container LAMMPS does have: a spherical indenter from inside (fix indent, side

@@ -56,7 +56,8 @@ void resolveScreening(Simulation& sim) {
 
 std::string modelRecordName(const std::string& dataSet) {
     std::string base = dataSet;
-    if (base.ends_with(kMasterSuffix)) base.resize(base.size() - std::char_traits<char>::length(kMasterSuffix));
+    if (base.ends_with(kMasterSuffix))
+        base.resize(base.size() - std::char_traits<char>::length(kMasterSuffix));
     return base + "Model.toml";
 }
 
@@ -106,9 +107,9 @@ std::string describeModelOptions(const Simulation& sim) {
           << " : Cutoff tolerance : " << o.cutoffTolerance << '\n';
     }
     if (o.langevin()) {
-        s << "Langevin friction (1/s) : " << o.friction << " : Gas temperature (K) : "
-          << o.gasTemperature << " : Coupling thermostat (1=yes) : " << o.couplingThermostat
-          << '\n';
+        s << "Langevin friction (1/s) : " << o.friction
+          << " : Gas temperature (K) : " << o.gasTemperature
+          << " : Coupling thermostat (1=yes) : " << o.couplingThermostat << '\n';
     }
     return s.str();
 }

@@ -17,9 +17,9 @@
 #include "dataset/writer.h"
 #include "setup/config.h"
 #include "setup/configuration.h"
-#include "setup/model_options.h"
 #include "setup/derived.h"
 #include "setup/load_dialogue.h"
+#include "setup/model_options.h"
 #include "sim/simulation.h"
 
 namespace qv {

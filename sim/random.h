@@ -12,7 +12,8 @@ class Random {
     explicit Random(unsigned long seed = 0) : seed_(seed) {}
     Random(const Random& other);
     Random& operator=(const Random& other);
-    Random(Random&& other) noexcept : seed_(other.seed_), rng_(std::exchange(other.rng_, nullptr)) {}
+    Random(Random&& other) noexcept
+        : seed_(other.seed_), rng_(std::exchange(other.rng_, nullptr)) {}
     Random& operator=(Random&& other) noexcept {
         seed_ = other.seed_;
         std::swap(rng_, other.rng_);

@@ -144,8 +144,8 @@ struct ModelOptions {
     // Screened pairs farther apart than where the pair term has fallen to this fraction of its
     // value at the interparticle distance add nothing.
     double cutoffTolerance = 1e-6;
-    double friction = 0;            // Langevin gamma, per second
-    double gasTemperature = 300.0;  // K, the neutral gas of the Langevin dynamics
+    double friction = 0;              // Langevin gamma, per second
+    double gasTemperature = 300.0;    // K, the neutral gas of the Langevin dynamics
     bool couplingThermostat = false;  // with friction: the coupling thermostat acts as well
 
     bool screened() const { return screeningLength < kUnscreened || kappa > 0; }
@@ -185,7 +185,7 @@ struct Simulation {
     DeadReserve reserve;
     RunSetup run;
     ModelOptions options;
-    Random random{13};  // the Langevin gas's kicks, seeded with the run's seed
+    Random random{13};     // the Langevin gas's kicks, seeded with the run's seed
     int numParticles = 0;  // slots: live grains and waiting dead particles
     Arrays arrays;
     TrackerState tracker;

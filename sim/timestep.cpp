@@ -182,9 +182,9 @@ StepReport timeStepOnce(Simulation& sim) {
             sim.arrays.particleArray.begin() + static_cast<std::ptrdiff_t>(slots));
     }
     if (sim.options.langevin()) {
-        const LangevinModel gas{sim.options.friction / electronPlasmaFrequency(sim.model.plasmaDensity),
-                                sim.options.gasTemperature / sim.model.plasmaTemperature,
-                                sim.model.timeStep};
+        const LangevinModel gas{
+            sim.options.friction / electronPlasmaFrequency(sim.model.plasmaDensity),
+            sim.options.gasTemperature / sim.model.plasmaTemperature, sim.model.timeStep};
         integrateLangevin(sim.particles(), live, sim.arrays.forceArray.data(), gas, sim.random);
     } else {
         integrate(sim.particles(), live, sim.arrays.forceArray.data(), sim.model.timeStep);

@@ -35,62 +35,73 @@ double relative(double a, double b) {
     return std::abs(a - b) / std::max(std::abs(b), 1e-300);
 }
 
+// Bare Coulomb (pair_style coul/cut) and screened at kappa = 2 (coul/debye, the same cutoff).
 TEST(LammpsExport, LammpsGivesTheProgramsForcesAndEnergiesToTenDigits) {
-    test::TempDir dir;
-    test::RandomCloud cloud = test::makeRandomCloud(200, 11);
-    // A fired dead particle of another mass outside the sphere: the 1/r^2 field, a second atom
-    // type, and no apparatus energy of its own.
-    Particle& dead = cloud.particles[199];
-    dead.role = Role::FiredDead;
-    dead.m *= 3;
-    for (double& x : dead.pos) x *= 1.6 * cloud.model.apparatusRadius / dead.distanceFromCentre();
+    for (const double kappa : {0.0, 2.0}) {
+        SCOPED_TRACE(kappa);
+        test::TempDir dir;
+        test::RandomCloud cloud = test::makeRandomCloud(200, 11);
+        // A fired dead particle of another mass outside the sphere: the 1/r^2 field, a second atom
+        // type, and no apparatus energy of its own.
+        Particle& dead = cloud.particles[199];
+        dead.role = Role::FiredDead;
+        dead.m *= 3;
+        for (double& x : dead.pos)
+            x *= 1.6 * cloud.model.apparatusRadius / dead.distanceFromCentre();
 
-    dataset::LammpsState state;
-    state.source = "cloud";
-    state.frame = 7;
-    state.debyeSphereCount = cloud.model.debyeSphereCount;
-    state.apparatusRadius = cloud.model.apparatusRadius;
-    state.totalCharge = cloud.model.totalCharge;
-    state.timeStep = cloud.model.timeStep;
-    state.atoms = cloud.particles;
-    std::ofstream("cloud.data") << dataset::lammpsData(state);
-    std::ofstream("cloud.in") << dataset::lammpsInput(state, "cloud");
-    std::ofstream("check.in") << "include cloud.in\n"
-                                 "write_dump all custom forces id fx fy fz modify sort id "
-                                 "format float %.17g\n";
-    ASSERT_EQ(std::system("lmp -in check.in -var steps 0 -var wall 0 -log log -screen none"), 0)
-        << "Debian's lmp must be installed (scripts/install-deps)";
-
-    ForceModel model = cloud.model;
-    model.samplingFrame = true;
-    std::vector<double> force(3 * cloud.particles.size(), 0.0);
-    const EnergySums sums = forcePassReference(cloud.particles.data(), 200, model, force.data());
-
-    // step temp ke pe c_pair f_apparatus etotal; the program counts every pair twice.
-    const std::vector<double> row = thermoRow(test::readFile("log"), "Step ");
-    ASSERT_EQ(row.size(), 7u);
-    EXPECT_LT(relative(row[4], sums.pairEnergy / 2), 1e-10);
-    EXPECT_LT(relative(row[5], sums.apparatusEnergy), 1e-10);
-
-    std::ifstream dump("forces");
-    const dataset::DumpRead read = dataset::readLammpsDump(dump, 200, {"fx", "fy", "fz"}, {});
-    ASSERT_FALSE(read.problem) << read.problem->what;
-    ASSERT_EQ(read.frames.size(), 1u);
-    double worst = 0;
-    for (int i = 0; i < 200; ++i) {
-        double difference = 0;
-        double size = 0;
-        for (int c : kAxes) {
-            const double f = force[3 * i + c];
-            difference += std::pow(read.frames[0].values[3 * i + c] - f, 2);
-            size += f * f;
+        dataset::LammpsState state;
+        state.source = "cloud";
+        state.frame = 7;
+        state.debyeSphereCount = cloud.model.debyeSphereCount;
+        state.apparatusRadius = cloud.model.apparatusRadius;
+        state.totalCharge = cloud.model.totalCharge;
+        state.timeStep = cloud.model.timeStep;
+        state.atoms = cloud.particles;
+        if (kappa > 0) {
+            state.screeningLength = cloud.model.screeningLength = cloud.spacing / kappa;
+            state.cutoff = cloud.model.cutoff =
+                screenedCutoff(cloud.spacing / kappa, cloud.spacing, 1e-6);
         }
-        worst = std::max(worst, std::sqrt(difference / size));
+        std::ofstream("cloud.data") << dataset::lammpsData(state);
+        std::ofstream("cloud.in") << dataset::lammpsInput(state, "cloud");
+        std::ofstream("check.in") << "include cloud.in\n"
+                                     "write_dump all custom forces id fx fy fz modify sort id "
+                                     "format float %.17g\n";
+        ASSERT_EQ(std::system("lmp -in check.in -var steps 0 -var wall 0 -log log -screen none"), 0)
+            << "Debian's lmp must be installed (scripts/install-deps)";
+
+        ForceModel model = cloud.model;
+        model.samplingFrame = true;
+        std::vector<double> force(3 * cloud.particles.size(), 0.0);
+        const EnergySums sums =
+            forcePassReference(cloud.particles.data(), 200, model, force.data());
+
+        // step temp ke pe c_pair f_apparatus etotal; the program counts every pair twice.
+        const std::vector<double> row = thermoRow(test::readFile("log"), "Step ");
+        ASSERT_EQ(row.size(), 7u);
+        EXPECT_LT(relative(row[4], sums.pairEnergy / 2), 1e-10);
+        EXPECT_LT(relative(row[5], sums.apparatusEnergy), 1e-10);
+
+        std::ifstream dump("forces");
+        const dataset::DumpRead read = dataset::readLammpsDump(dump, 200, {"fx", "fy", "fz"}, {});
+        ASSERT_FALSE(read.problem) << read.problem->what;
+        ASSERT_EQ(read.frames.size(), 1u);
+        double worst = 0;
+        for (int i = 0; i < 200; ++i) {
+            double difference = 0;
+            double size = 0;
+            for (int c : kAxes) {
+                const double f = force[3 * i + c];
+                difference += std::pow(read.frames[0].values[3 * i + c] - f, 2);
+                size += f * f;
+            }
+            worst = std::max(worst, std::sqrt(difference / size));
+        }
+        EXPECT_LT(worst, 1e-10);
+        std::cout << "pair energy " << relative(row[4], sums.pairEnergy / 2)
+                  << ", apparatus energy " << relative(row[5], sums.apparatusEnergy)
+                  << ", worst atom force " << worst << " relative\n";
     }
-    EXPECT_LT(worst, 1e-10);
-    std::cout << "pair energy " << relative(row[4], sums.pairEnergy / 2) << ", apparatus energy "
-              << relative(row[5], sums.apparatusEnergy) << ", worst atom force " << worst
-              << " relative\n";
 }
 
 // The outermost grains flying out at twice the rms speed of the cloud before them, and nothing

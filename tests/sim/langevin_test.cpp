@@ -14,7 +14,7 @@ namespace {
 constexpr int kGrains = 1000;
 constexpr double kMass = 2.0;
 constexpr double kStep = 0.1;
-constexpr double kGammaStep = 0.05;  // gamma dt in the program's time unit
+constexpr double kGammaStep = 0.05;   // gamma dt in the program's time unit
 constexpr double kTemperature = 0.3;  // k T_n in units of k Te
 
 // Free grains at rest in a gas: no field, no pair forces, no wall.

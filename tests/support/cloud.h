@@ -15,7 +15,7 @@ namespace qv::test {
 
 struct RandomCloud {
     std::vector<Particle> particles;
-    ForceModel model;  // pair forces and apparatus field on, nothing sampled, no thermostat
+    ForceModel model;    // pair forces and apparatus field on, nothing sampled, no thermostat
     double spacing = 0;  // the interparticle distance a
 };
 
