@@ -135,6 +135,27 @@ int runCommandLine(int argc, char** argv) {
         ->check(CLI::Range(1e-6, 1e6));
     analyser->add_flag("--field", analyseOptions.field, "field and potential (30 shells)");
 
+    MinimiseCommand minimiseOptions;
+    CLI::App* minimiser = app.add_subcommand(
+        "minimise", "relax a stored frame to a local energy minimum (FIRE), or search for the "
+                    "ground state");
+    minimiser->add_option("DATASET", minimiseOptions.dataSet, "data set or master file")
+        ->required();
+    minimiser->add_option("--frame", minimiseOptions.frame, "the stored frame (default: the last)");
+    minimiser
+        ->add_option("--search", minimiseOptions.search,
+                     "ground-state search: anneal and minimise from this many seeds, keep the "
+                     "lowest")
+        ->check(CLI::Range(1, 100000));
+    minimiser->add_option("--seed", minimiseOptions.seed, "seed of the first try (default 1)");
+    minimiser
+        ->add_option("--anneal-steps", minimiseOptions.annealSteps,
+                     "time steps of each try's annealing (default 2000)")
+        ->check(CLI::Range(0, 100000000));
+    minimiser->add_option("--tolerance", minimiseOptions.tolerance,
+                          "largest force at the minimum (default: 1e-6 of the neighbour force)");
+    minimiser->add_option("-o", minimiseOptions.out, "the new data set")->required();
+
     PlotOptions plotOptions;
     CLI::App* plot = app.add_subcommand(
         "plot", "PNG figures of a render's result files (matplotlib, no display needed)");
@@ -157,8 +178,9 @@ int runCommandLine(int argc, char** argv) {
                       "draw the apparatus as a wire sphere");
     picture->add_option("-o", pictureOptions.out, "the PNG (numbered for --frames)")->required();
 
-    const std::vector<std::string> commands = {"render", "continue", "sweep", "keys",   "export",
-                                               "import", "analyse",  "plot",  "picture"};
+    const std::vector<std::string> commands = {"render",  "continue", "sweep", "keys",
+                                               "export",  "import",   "analyse", "minimise",
+                                               "plot",    "picture"};
     const std::string first = argv[1];
     if (first[0] != '-' && std::find(commands.begin(), commands.end(), first) == commands.end()) {
         std::cerr << "quorvex: unknown command \"" << first << "\"; did you mean \""
@@ -180,6 +202,7 @@ int runCommandLine(int argc, char** argv) {
     if (app.got_subcommand("export")) return runExport(exportOptions);
     if (app.got_subcommand("import")) return runImport(importOptions);
     if (app.got_subcommand("analyse")) return runAnalyse(analyseOptions);
+    if (app.got_subcommand("minimise")) return runMinimise(minimiseOptions);
     if (app.got_subcommand("render"))
         return runConfigured(configPath, Command::Render, overrides, batch, threads);
     if (app.got_subcommand("continue"))

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <locale>
+#include <sstream>
 #include <system_error>
 
 #include "analysis/runlog.h"
@@ -349,6 +351,97 @@ int runAnalyse(const AnalyseOptions& o) {
     if (pcf > 0) std::cout << " \"" << sim.run.baseName << "PCF Data.xls\"";
     if (shells > 0) std::cout << " \"" << sim.run.baseName << "ShellStructure.xls\"";
     std::cout << '\n';
+    return 0;
+}
+
+}  // namespace qv
+
+namespace qv {
+
+MinimiseResult minimiseLive(Simulation& sim, const MinimiseOptions& options) {
+    return minimiseFire(sim.particles(), std::max(sim.liveCount(), 0), forceModelOf(sim), options,
+                        sim.workspace);
+}
+
+std::string describeMinimisation(const MinimiseResult& r, int live) {
+    std::ostringstream s;
+    s.precision(10);
+    const double n = std::max(live, 1);
+    s << "energy per grain " << r.energyBefore / n << " -> " << r.energyAfter / n << " kB Te in "
+      << r.iterations << " iterations, largest force " << r.largestForce;
+    if (!r.converged) s << " (the iteration limit came first: not a minimum yet)";
+    return s.str();
+}
+
+int runMinimise(const MinimiseCommand& o) {
+    const QuietConsole quiet;
+    Simulation sim;
+    std::string problem;
+    if (!loadDataSet(sim, o.dataSet, problem)) return refuse(o.dataSet + ": " + problem);
+    const int count = storedFrames(sim);
+    const int q = o.frame == 0 ? count : o.frame;
+    if (q < 1 || q > count)
+        return refuse("--frame " + std::to_string(o.frame) + ": " + o.dataSet +
+                      " holds stored frames 1 to " + std::to_string(count));
+    if (!(o.tolerance >= 0) || !std::isfinite(o.tolerance))
+        return refuse("--tolerance must be 0 or a positive force");
+    if (!makeFolderFor(o.out, problem)) return refuse(problem);
+    const double* x = framePositions(sim, q);
+    for (int s = 0; s < sim.numParticles; ++s) {
+        Particle& p = sim.arrays.particleArray[s];
+        for (int c : kAxes) {
+            p.setPosition(c, x[3 * s + c]);
+            p.setVelocity(c, 0.0);
+        }
+    }
+
+    std::cout.imbue(std::locale::classic());
+    const int live = sim.liveCount();
+    MinimiseOptions minimise;
+    minimise.forceTolerance = o.tolerance;
+    MinimiseResult result;
+    if (o.search > 0) {
+        GroundStateOptions search;
+        search.tries = o.search;
+        search.seed = o.seed;
+        search.annealSteps = o.annealSteps;
+        search.minimise = minimise;
+        const GroundStateResult found =
+            searchGroundState(sim.particles(), live, forceModelOf(sim), search, sim.workspace);
+        for (std::size_t t = 0; t < found.tries.size(); ++t)
+            std::cout << o.out << ": try " << t + 1 << " (seed " << o.seed + t
+                      << "): " << describeMinimisation(found.tries[t], live) << '\n';
+        result = found.tries[found.bestTry];
+        std::cout << o.out << ": the lowest is try " << found.bestTry + 1 << '\n';
+    } else {
+        result = minimiseLive(sim, minimise);
+    }
+
+    // Two equal frames: replayed it stands still, continued it starts at rest.
+    sim.clock.writeFreq = 1;
+    sim.clock.framesToCalculate = INT_MAX;  // no end-of-run report from the header writer
+    {
+        OutputFile dataSet = openForWrite(o.out);
+        writeDataSetHeader(sim, dataSet, 2, 1);
+        for (const int frame : {1, 2}) {
+            sim.clock.currentFrame = frame;
+            writeFrame(sim, dataSet);
+        }
+    }
+    {
+        OutputFile master = openForWrite(o.out + "MasterFile");
+        writeMasterFileTo(sim, master);
+    }
+    sim.run.baseName = o.out;
+    writeModelRecord(sim);
+    if (writesFailed()) return 1;
+    std::cout << o.out << ": stored frame " << q << " of " << o.dataSet
+              << " minimised: " << describeMinimisation(result, live) << '\n';
+    if (!result.converged) {
+        std::cerr << "quorvex: " << o.out << " is written but is not a minimum: the largest force "
+                  << result.largestForce << " is still above the tolerance\n";
+        return 1;
+    }
     return 0;
 }
 

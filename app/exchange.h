@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/minimise.h"
 #include "sim/simulation.h"
 
 namespace qv {
@@ -38,6 +39,26 @@ struct AnalyseOptions {
     bool field = false;
 };
 int runAnalyse(const AnalyseOptions& options);
+
+struct MinimiseCommand {
+    std::string dataSet;
+    int frame = 0;            // the stored frame, 0 for the last
+    int search = 0;           // ground-state search: anneal-and-minimise tries; 0: minimise only
+    unsigned long seed = 1;   // of the first try
+    int annealSteps = 2000;   // per try
+    double tolerance = 0;     // largest force at the minimum; 0: a millionth of the neighbour force
+    std::string out;
+};
+// The stored frame relaxed to a local minimum (or the lowest of several), written as a data set
+// of that state at rest (two equal frames, so that it continues with zero velocities), its master
+// file and, for a screened run, its record.
+int runMinimise(const MinimiseCommand& command);
+
+// The live records of `sim` relaxed where they are, in the run's own interaction (the thermostat
+// and the wall take no part); velocities are zero afterwards.
+MinimiseResult minimiseLive(Simulation& sim, const MinimiseOptions& options = {});
+// The console line that reports a minimisation: energy per live record before and after.
+std::string describeMinimisation(const MinimiseResult& result, int live);
 
 // "quorvex: " and the problem on stderr; the status of bad input.
 int refuse(const std::string& what);

@@ -110,15 +110,7 @@ FrameKind classifyFrame(const Simulation& sim) {
 // Adds the swept pair forces and the apparatus and thermostat forces to forceArray; returns the
 // speed sum of the grains.
 double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame) {
-    ForceModel model;
-    model.debyeSphereCount = sim.model.debyeSphereCount;
-    model.screeningLength = sim.options.screeningLength;
-    model.cutoff = pairCutoff(sim);
-    model.apparatusRadius = sim.model.apparatusRadius;
-    model.totalCharge = sim.model.totalCharge;
-    model.timeStep = sim.model.timeStep;
-    model.pairForces = sim.switches.pairInteractionOn;
-    model.apparatusField = sim.switches.apparatusFieldOn;
+    ForceModel model = forceModelOf(sim);
     // The gas takes the coupling thermostat's place unless asked to act beside it.
     model.thermostat = sim.thermostat.coolingState == CoolingState::Steering &&
                        (!sim.options.langevin() || sim.options.couplingThermostat);
@@ -135,6 +127,19 @@ double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame
 }
 
 }  // namespace
+
+ForceModel forceModelOf(const Simulation& sim) {
+    ForceModel model;
+    model.debyeSphereCount = sim.model.debyeSphereCount;
+    model.screeningLength = sim.options.screeningLength;
+    model.cutoff = pairCutoff(sim);
+    model.apparatusRadius = sim.model.apparatusRadius;
+    model.totalCharge = sim.model.totalCharge;
+    model.timeStep = sim.model.timeStep;
+    model.pairForces = sim.switches.pairInteractionOn;
+    model.apparatusField = sim.switches.apparatusFieldOn;
+    return model;
+}
 
 void measureTemperatureAndCoupling(Simulation& sim, double speedSum, int live) {
     if (live <= 0) return;  // nothing to average over: keep the last values

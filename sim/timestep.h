@@ -32,6 +32,10 @@ struct StepReport {
 // particles return to the reserve, lowering the live count.
 StepReport timeStepOnce(Simulation& sim);
 
+// The forces of the run's interaction and field as the switches have them: pair forces (screened
+// as the options say, with their cutoff) and the apparatus field; no thermostat, nothing sampled.
+ForceModel forceModelOf(const Simulation& sim);
+
 // The dust temperature from the mean grain speed (squared mean, not mean square) and the
 // coupling parameter it gives. The mean divides by every live record, dead ones in flight too;
 // `speedSum` sums the grains' speeds only.

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "analysis/tracker.h"
+#include "app/exchange.h"
 #include "console/console.h"
 #include "sim/dead_particles.h"
 #include "sim/simulation.h"
@@ -151,6 +152,24 @@ void toggleVelocityTracking(Simulation& sim) {
                    << std::flush;
 }
 
+// A render's cloud relaxed to the nearest minimum of its energy; the render goes on from there at
+// rest. A replay's frames are stored: `quorvex minimise` relaxes one of them into a new data set.
+void minimiseNow(Simulation& sim) {
+    std::ostream& out = console::out();
+    if (sim.run.runMode == RunMode::Play) {
+        out << '\n'
+            << "Minimising acts on a render; quorvex minimise relaxes a stored frame" << '\n'
+            << '\n'
+            << std::flush;
+        return;
+    }
+    const MinimiseResult r = minimiseLive(sim);
+    out << '\n'
+        << "Energy minimised (FIRE): " << describeMinimisation(r, sim.liveCount()) << '\n'
+        << '\n'
+        << std::flush;
+}
+
 void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
     const double rapar = sim.model.apparatusRadius;
     switch (key) {
@@ -180,6 +199,9 @@ void commandKey(Simulation& sim, ViewState& view, unsigned char key) {
             break;
         case 'P':
             view.pictureRequested = true;  // saved by the next redraw, which draws it
+            break;
+        case 'M':
+            minimiseNow(sim);
             break;
         case 'i':
             view.sceneRotX += 1;

@@ -56,6 +56,7 @@ void showHelp() {
     out << "2 decreases z, 8 increases z, 4 decreases x, 6 increases x" << '\n';
     out << "**********PROBE CONTROLS END***********" << '\n';
     out << "Shift+P saves the view as a PNG picture (the console names the file)" << '\n';
+    out << "Shift+M minimises the energy (FIRE); a render goes on from the minimum" << '\n';
     out << '\n' << std::flush;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/batch.h"
 #include "setup/derived.h"
+#include "setup/model_options.h"
 #include "setup/setup.h"
 #include "sim/simulation.h"
 #include "tests/support/test_support.h"
@@ -121,6 +122,57 @@ TEST(Config, NearestKeyAndShellsAndSweepNames) {
     EXPECT_EQ(runs[1], (std::vector<std::string>{"1", "y"}));
     EXPECT_EQ(runs[3], (std::vector<std::string>{"2", "x"}));
     EXPECT_EQ(sweepFolderName({"a", "name"}, {"-1.5e+3", "x/y z"}), "a--1.5e+3_name-x_y_z");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Screening and gas: refused values name key and rule; the record holds what a continued run
+// needs, and a plain run records and resolves nothing new.
+TEST(ModelOptions, RangesRecordAndResolution) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"screening.length = 0.0", "screening.length = 0.0: above 0"},
+        {"screening.length = nan", "above 0"},
+        {"screening.kappa = -1.0", "screening.kappa = -1.0: 0 or more"},
+        {"screening.length = 3.0\nscreening.kappa = 1.0", "not both"},
+        {"screening.cutoff_tolerance = 1.0", "above 0 and below 1"},
+        {"langevin.friction = -2.0", "langevin.friction = -2.0: 0 or more"},
+        {"langevin.gas_temperature = 0.0", "langevin.gas_temperature = 0.0: above 0"},
+    };
+    for (const auto& [toml, why] : refused) {
+        Simulation sim;
+        try {
+            takeModelOptions(sim, Config::fromText(toml, "c.toml", Command::Continue));
+            ADD_FAILURE() << toml;
+        } catch (const ConfigError& e) {
+            EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
+        }
+    }
+
+    Simulation sim;
+    sim.model.interparticleDistance = 4;
+    EXPECT_EQ(modelRecord(sim.options), modelRecord(ModelOptions{}));
+    EXPECT_TRUE(sim.options.atDefaults());
+    const Config plain = Config::fromText("", "c.toml", Command::Render);
+    EXPECT_EQ(plain.resolved().find("screening"), std::string::npos);
+    EXPECT_EQ(plain.resolved().find("langevin"), std::string::npos);
+
+    takeModelOptions(sim, Config::fromText("screening.kappa = 2.0\n[langevin]\nfriction = 50.0\n"
+                                           "gas_temperature = 290.0\n",
+                                           "c.toml", Command::Continue));
+    resolveScreening(sim);
+    EXPECT_EQ(sim.options.screeningLength, 2.0);
+    // Kept by a continued run: its record reads back as the same options.
+    Simulation continued;
+    takeModelOptions(continued,
+                     Config::fromText(modelRecord(sim.options), "rModel.toml", Command::Continue));
+    EXPECT_EQ(modelRecord(continued.options), modelRecord(sim.options));
+    EXPECT_EQ(continued.options.gasTemperature, 290.0);
+    EXPECT_EQ(modelRecordName("dir/runMasterFile"), "dir/runModel.toml");
+    EXPECT_EQ(modelRecordName("run"), "runModel.toml");
 }
 
 }  // namespace
