@@ -1,0 +1,102 @@
+#include "sim/minimise.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "tests/support/cloud.h"
+
+namespace qv {
+namespace {
+
+double tight(const test::RandomCloud& c) {
+    return 1e-11 * neighbourForce(c.particles[0].q, c.spacing, c.model);
+}
+
+TEST(Minimise, EndsAtRestBelowTheToleranceWhereThePairEnergyIsTwiceTheHarmonicPart) {
+    for (auto [n, tolerance] : {std::pair{40, 0.0}, {40, -1.0}, {13, -1.0}}) {  // 0: the default
+        test::RandomCloud c = test::makeRandomCloud(n, 7);
+        const ForceModel& m = c.model;
+        KernelWorkspace ws;
+        MinimiseOptions o;
+        o.forceTolerance = tolerance < 0 ? tight(c) : 0.0;
+        const MinimiseResult r = minimiseFire(c.particles.data(), n, m, o, ws);
+        const double limit = o.forceTolerance > 0 ? o.forceTolerance : 1e5 * tight(c);
+        ASSERT_TRUE(r.converged && r.largestForce <= limit && r.iterations > 10) << n;
+        EXPECT_LT(r.energyAfter, r.energyBefore);
+        ForceModel sampled = m;
+        sampled.samplingFrame = true;
+        std::vector<double> f(3 * n, 0.0);
+        const double pair =
+            forcePassReference(c.particles.data(), n, sampled, f.data()).pairEnergy / 2;
+        double harmonic = 0, bigR = m.apparatusRadius, q = c.particles[0].q;
+        for (int p = 0; p < n; ++p) {
+            const double rp = c.particles[p].distanceFromCentre();
+            harmonic += q * m.totalCharge * rp * rp / (6 * m.debyeSphereCount * std::pow(bigR, 3));
+            EXPECT_LE(std::hypot(f[3 * p], f[3 * p + 1], f[3 * p + 2]), limit) << p;
+            EXPECT_TRUE(c.particles[p].speed() == 0 && rp < bigR);
+        }
+        const double constant = -n * q * m.totalCharge / (2 * bigR * m.debyeSphereCount);
+        EXPECT_NEAR(r.energyAfter, pair + harmonic + constant, 1e-12 * std::abs(constant));
+        EXPECT_NEAR(pair, 2 * harmonic, (tolerance < 0 ? 1e-8 : 1e-5) * pair) << n;
+    }
+}
+
+TEST(Minimise, TwoGrainsSettleWhereTheirRepulsionBalancesTheField) {
+    for (double screening : {kUnscreened, 0.5, 0.1}) {  // in units of the Coulomb separation R
+        test::RandomCloud c = test::makeRandomCloud(2, 3);
+        const double bigR = c.model.apparatusRadius, q = c.particles[0].q;
+        const double nd = c.model.debyeSphereCount, lambda = screening * bigR;
+        c.model.screeningLength = lambda;
+        // q^2 e^(-d/lambda) (1 + d/lambda) / d^2 = q Q (d / 2) / R^3 with Q = 2q; Coulomb: d = R.
+        const auto excess = [&](double d) {
+            return std::exp(-d / lambda) * (1 + d / lambda) / (d * d) - d / std::pow(bigR, 3);
+        };
+        double low = 1e-3 * bigR, high = bigR;
+        for (int i = 0; i < 100; ++i)
+            (excess((low + high) / 2) > 0 ? low : high) = (low + high) / 2;
+        KernelWorkspace ws;
+        MinimiseOptions o;
+        o.forceTolerance = 1e-12 * neighbourForce(q, bigR, c.model);
+        const MinimiseResult r = minimiseFire(c.particles.data(), 2, c.model, o, ws);
+        const double d = c.particles[0].distanceTo(c.particles[1]);
+        EXPECT_TRUE(r.converged);
+        EXPECT_NEAR(d, low, 1e-9 * bigR) << screening;
+        const double field = -4 * q * q * (3 - d * d / (4 * bigR * bigR)) / (6 * nd * bigR);
+        EXPECT_NEAR(r.energyAfter, q * q * std::exp(-d / lambda) / (3 * nd * d) + field,
+                    1e-12 * std::abs(field));
+    }
+}
+
+TEST(Minimise, DegenerateCloudsStayFiniteFixedRecordsStayPutAndFarGrainsSeeAPointCharge) {
+    const Particle grain{{1, 2, 0}, {5, 0, 0}, {}, 1, -1, 0};
+    Particle probe = grain, massless = grain, far = grain;
+    probe.m = 2e30, probe.pos[0] = -1, massless.m = 0, massless.pos[2] = 2, far.pos[0] = 0,
+    far.pos[1] = 8;
+    ForceModel m;
+    m.debyeSphereCount = 2, m.apparatusRadius = 4, m.totalCharge = -3, m.timeStep = 0.1;
+    m.pairForces = m.apparatusField = true;
+    const std::vector<std::vector<Particle>> cases = {
+        {}, {grain}, {grain, grain}, {Particle{}}, {grain, probe, massless}};
+    for (const std::vector<Particle>& before : cases) {
+        std::vector<Particle> ps = before;
+        KernelWorkspace ws;
+        const int n = static_cast<int>(ps.size());
+        const MinimiseResult r = minimiseFire(ps.data(), n, m, MinimiseOptions{}, ws);
+        EXPECT_TRUE(r.converged && std::isfinite(r.energyAfter)) << n;
+        for (int p = 0; p < n; ++p) {
+            const bool moves = ps[p].m > 0 && ps[p].m < 1e30;
+            EXPECT_TRUE(moves || std::equal(ps[p].pos, ps[p].pos + 3, before[p].pos)) << p;
+        }
+    }
+    // Outside R the field energy -q Q / (3 ND r); a record without mass adds its pair energy only.
+    KernelWorkspace ws;
+    const Particle pair[] = {far, massless};
+    EXPECT_NEAR(potentialEnergy(pair, 2, m, ws), -3 / (6 * 8.0) + 1 / (6 * std::hypot(1, 6, 2)),
+                1e-15);
+}
+
+}  // namespace
+}  // namespace qv
