@@ -5,6 +5,8 @@
 #include <numbers>
 
 #include "sim/constants.h"
+#include "sim/langevin.h"
+#include "sim/random.h"
 
 namespace qv {
 namespace {
@@ -39,18 +41,23 @@ double apparatusEnergy(const Particle& p, const ForceModel& model) {
 struct MovableRecords {
     int count = 0;
     double meanCharge = 0;
+    double plasmaFrequency2 = 0;  // mean of |q Q| / (ND R^3 m), the dust plasma frequency squared
 };
 
-MovableRecords movableRecords(const Particle* particles, int n) {
+MovableRecords movableRecords(const Particle* particles, int n, const ForceModel& model) {
     MovableRecords s;
+    const double bigR = model.apparatusRadius;
     for (int p = 0; p < n; ++p) {
         const Particle& a = particles[p];
         if (!movable(a)) continue;
         ++s.count;
         s.meanCharge += a.q;
+        s.plasmaFrequency2 +=
+            std::abs(a.q * model.totalCharge) / (model.debyeSphereCount * bigR * bigR * bigR * a.m);
     }
     if (s.count > 0) {
         s.meanCharge /= s.count;
+        s.plasmaFrequency2 /= s.count;
     }
     return s;
 }
@@ -58,7 +65,7 @@ MovableRecords movableRecords(const Particle* particles, int n) {
 double toleranceFor(const Particle* particles, int n, const ForceModel& model,
                     const MinimiseOptions& options) {
     if (options.forceTolerance > 0.0) return options.forceTolerance;
-    const MovableRecords s = movableRecords(particles, n);
+    const MovableRecords s = movableRecords(particles, n, model);
     const double t =
         defaultForceTolerance(s.meanCharge, evenSpacing(s.count, model.apparatusRadius), model);
     return std::isfinite(t) ? t : 0.0;
@@ -90,6 +97,26 @@ Sums sums(const Particle* particles, int n, const double* force) {
 void stop(Particle* particles, int n) {
     for (int p = 0; p < n; ++p)
         std::fill(std::begin(particles[p].vel), std::end(particles[p].vel), 0.0);
+}
+
+// Langevin dynamics from thermal velocities at `start` while the gas cools linearly to 0; the
+// records that must stay put are put back after every step (immovable ones still drift by
+// rounding-sized kicks).
+void anneal(Particle* particles, int n, const ForceModel& model, LangevinModel gas, double start,
+            int steps, Random& random, std::vector<double>& force, KernelWorkspace& ws) {
+    const std::vector<Particle> fixed(particles, particles + n);
+    for (int p = 0; p < n; ++p) {
+        Particle& a = particles[p];
+        const double sigma = movable(a) ? std::sqrt(start / a.m) : 0.0;
+        for (double& v : a.vel) v = sigma != 0.0 ? sigma * random.gaussian() : 0.0;
+    }
+    for (int k = 0; k < steps; ++k) {
+        gas.temperature = start * (1.0 - static_cast<double>(k + 1) / steps);
+        forcePass(particles, n, model, force.data(), false, ws);
+        integrateLangevin(particles, n, force.data(), gas, random);
+        for (int p = 0; p < n; ++p)
+            if (!movable(particles[p])) particles[p] = fixed[p];
+    }
 }
 
 }  // namespace
@@ -187,6 +214,48 @@ MinimiseResult minimiseFire(Particle* particles, int n, const ForceModel& model,
     }
     stop(particles, n);
     result.energyAfter = forcesAndEnergy(particles, n, model, force.data(), ws);
+    return result;
+}
+
+GroundStateResult searchGroundState(Particle* particles, int n, const ForceModel& model,
+                                    const GroundStateOptions& options, KernelWorkspace& ws) {
+    n = std::max(n, 0);
+    GroundStateResult result;
+    const MovableRecords records = movableRecords(particles, n, model);
+    double start = options.startTemperature;
+    if (!(start > 0.0)) {
+        const double a = evenSpacing(records.count, model.apparatusRadius);
+        start = neighbourForce(records.meanCharge, a, model) * a / 20.0;
+        if (!std::isfinite(start)) start = 0.0;
+    }
+    LangevinModel gas;
+    gas.timeStep = model.timeStep;
+    gas.friction =
+        options.friction > 0.0 ? options.friction : 3.0 * std::sqrt(records.plasmaFrequency2);
+    // Without a field to set the frequency the gas still has to take the heat out.
+    if (!(gas.friction > 0.0 && std::isfinite(gas.friction)) && model.timeStep > 0.0)
+        gas.friction = 0.1 / model.timeStep;
+
+    const std::vector<Particle> initial(particles, particles + n);
+    std::vector<Particle> trial, best;
+    std::vector<double> force(3 * static_cast<std::size_t>(n));
+    for (int t = 0; t < options.tries; ++t) {
+        trial = initial;
+        Random random(options.seed + t);
+        anneal(trial.data(), n, model, gas, start, options.annealSteps, random, force, ws);
+        const MinimiseResult m = minimiseFire(trial.data(), n, model, options.minimise, ws);
+        result.tries.push_back(m);
+        if (result.bestTry < 0 || m.energyAfter < result.energy) {
+            result.bestTry = t;
+            result.energy = m.energyAfter;
+            best = trial;
+        }
+    }
+    if (result.bestTry >= 0) {
+        std::copy(best.begin(), best.end(), particles);
+    } else {
+        result.energy = potentialEnergy(particles, n, model, ws);
+    }
     return result;
 }
 

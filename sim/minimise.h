@@ -1,7 +1,8 @@
 #pragma once
-// Relaxing a cloud into a local minimum of its potential energy (FIRE, Bitzek et al. 2006). Pure
-// functions over the particle array, like the kernels they call. Records without mass and immovable
-// ones (mass above 1e30) stay where they are.
+// Relaxing a cloud into a local minimum of its potential energy (FIRE, Bitzek et al. 2006), and
+// a search for the lowest of those minima by annealing from several seeds and relaxing each
+// result. Pure functions over the particle array, like the kernels they call. Records without
+// mass and immovable ones (mass above 1e30) stay where they are.
 #include <vector>
 
 #include "sim/kernels.h"
@@ -51,5 +52,28 @@ struct MinimiseResult {
 // velocities are zero at the end.
 MinimiseResult minimiseFire(Particle* particles, int n, const ForceModel& model,
                             const MinimiseOptions& options, KernelWorkspace& workspace);
+
+struct GroundStateOptions {
+    int tries = 4;
+    unsigned long seed = 1;  // try t draws from seed + t
+    int annealSteps = 2000;  // of model.timeStep, from the start temperature linearly down to 0
+    // k T in units of k Te. 0 takes a coupling of 20, q^2 / (3 ND a) / 20 for the mean charge of
+    // the movable records at their even spacing a in the apparatus.
+    double startTemperature = 0;
+    double friction = 0;  // gamma; 0 takes three dust plasma frequencies
+    MinimiseOptions minimise;
+};
+
+struct GroundStateResult {
+    double energy = 0;  // of the configuration kept
+    int bestTry = -1;   // none without tries
+    std::vector<MinimiseResult> tries;
+};
+
+// From the given state, tries times: thermal velocities at the start temperature, Langevin
+// dynamics while the gas cools to 0, then minimiseFire. Writes back the lowest minimum found
+// (the particles are left alone without tries). The same seed gives the same bits.
+GroundStateResult searchGroundState(Particle* particles, int n, const ForceModel& model,
+                                    const GroundStateOptions& options, KernelWorkspace& workspace);
 
 }  // namespace qv

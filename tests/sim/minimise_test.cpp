@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "tests/support/cloud.h"
@@ -96,6 +97,32 @@ TEST(Minimise, DegenerateCloudsStayFiniteFixedRecordsStayPutAndFarGrainsSeeAPoin
     const Particle pair[] = {far, massless};
     EXPECT_NEAR(potentialEnergy(pair, 2, m, ws), -3 / (6 * 8.0) + 1 / (6 * std::hypot(1, 6, 2)),
                 1e-15);
+}
+
+TEST(GroundState, ThirteenGrainsMakeOneInTheMiddleAndTwelveAroundItTheSameWithTheSameSeed) {
+    test::RandomCloud c = test::makeRandomCloud(13, 11);
+    GroundStateOptions o;
+    o.tries = 3;
+    o.seed = 40;
+    o.minimise.forceTolerance = tight(c);
+    std::vector<Particle> again = c.particles;
+    KernelWorkspace ws;
+    const GroundStateResult r = searchGroundState(c.particles.data(), 13, c.model, o, ws);
+    const GroundStateResult same = searchGroundState(again.data(), 13, c.model, o, ws);
+    EXPECT_EQ(std::memcmp(c.particles.data(), again.data(), 13 * sizeof(Particle)), 0);
+    ASSERT_EQ(r.tries.size(), 3u);
+    EXPECT_NE(r.tries[0].energyBefore, r.tries[1].energyBefore);  // each try anneals its own way
+    double lowest = r.tries[0].energyAfter;
+    for (const MinimiseResult& t : r.tries) lowest = std::min(lowest, t.energyAfter);
+    EXPECT_TRUE(r.energy == lowest && r.tries[r.bestTry].energyAfter == lowest);
+    EXPECT_TRUE(same.energy == r.energy && same.bestTry == r.bestTry);
+    EXPECT_EQ(r.energy, potentialEnergy(c.particles.data(), 13, c.model, ws));
+    std::vector<double> radii;
+    for (const Particle& p : c.particles) radii.push_back(p.distanceFromCentre());
+    std::sort(radii.begin(), radii.end());
+    EXPECT_LT(radii[0], 1e-6 * c.spacing);
+    EXPECT_NEAR(radii[1], radii[12], 1e-6 * radii[12]);
+    EXPECT_GT(radii[1], 0.5 * c.spacing);
 }
 
 }  // namespace
