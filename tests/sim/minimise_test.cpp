@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/cloud.h"
@@ -12,21 +13,22 @@
 namespace qv {
 namespace {
 
-double tight(const test::RandomCloud& c) {
-    return 1e-11 * neighbourForce(c.particles[0].q, c.spacing, c.model);
-}
-
 TEST(Minimise, EndsAtRestBelowTheToleranceWhereThePairEnergyIsTwiceTheHarmonicPart) {
-    for (auto [n, tolerance] : {std::pair{40, 0.0}, {40, -1.0}, {13, -1.0}}) {  // 0: the default
+    // Tolerance relative to the neighbour force (0: the default), and the steps FIRE has been seen
+    // to need with a little to spare.
+    for (auto [n, tolerance, steps] :
+         {std::tuple{40, 0.0, 700}, {40, 1e-11, 1300}, {13, 1e-11, 430}}) {
         test::RandomCloud c = test::makeRandomCloud(n, 7);
         const ForceModel& m = c.model;
         KernelWorkspace ws;
         MinimiseOptions o;
-        o.forceTolerance = tolerance < 0 ? tight(c) : 0.0;
+        const double scale = c.particles[0].q * c.particles[0].q / (3 * m.debyeSphereCount);
+        o.forceTolerance = tolerance * scale / (c.spacing * c.spacing);
         const MinimiseResult r = minimiseFire(c.particles.data(), n, m, o, ws);
-        const double limit = o.forceTolerance > 0 ? o.forceTolerance : 1e5 * tight(c);
-        ASSERT_TRUE(r.converged && r.largestForce <= limit && r.iterations > 10) << n;
-        EXPECT_LT(r.energyAfter, r.energyBefore);
+        const double limit =
+            tolerance > 0 ? o.forceTolerance : 1e-6 * scale / (c.spacing * c.spacing);
+        ASSERT_TRUE(r.converged && r.largestForce <= limit) << n;
+        EXPECT_TRUE(r.iterations > 10 && r.iterations < steps && r.energyAfter < r.energyBefore);
         ForceModel sampled = m;
         sampled.samplingFrame = true;
         std::vector<double> f(3 * n, 0.0);
@@ -41,7 +43,7 @@ TEST(Minimise, EndsAtRestBelowTheToleranceWhereThePairEnergyIsTwiceTheHarmonicPa
         }
         const double constant = -n * q * m.totalCharge / (2 * bigR * m.debyeSphereCount);
         EXPECT_NEAR(r.energyAfter, pair + harmonic + constant, 1e-12 * std::abs(constant));
-        EXPECT_NEAR(pair, 2 * harmonic, (tolerance < 0 ? 1e-8 : 1e-5) * pair) << n;
+        EXPECT_NEAR(pair, 2 * harmonic, (tolerance > 0 ? 1e-8 : 1e-5) * pair) << n;
     }
 }
 
@@ -73,9 +75,8 @@ TEST(Minimise, TwoGrainsSettleWhereTheirRepulsionBalancesTheField) {
 
 TEST(Minimise, DegenerateCloudsStayFiniteFixedRecordsStayPutAndFarGrainsSeeAPointCharge) {
     const Particle grain{{1, 2, 0}, {5, 0, 0}, {}, 1, -1, 0};
-    Particle probe = grain, massless = grain, far = grain;
-    probe.m = 2e30, probe.pos[0] = -1, massless.m = 0, massless.pos[2] = 2, far.pos[0] = 0,
-    far.pos[1] = 8;
+    Particle probe = grain, massless = grain;
+    probe.m = 2e30, probe.pos[0] = -1, massless.m = 0, massless.pos[2] = 2;
     ForceModel m;
     m.debyeSphereCount = 2, m.apparatusRadius = 4, m.totalCharge = -3, m.timeStep = 0.1;
     m.pairForces = m.apparatusField = true;
@@ -94,7 +95,7 @@ TEST(Minimise, DegenerateCloudsStayFiniteFixedRecordsStayPutAndFarGrainsSeeAPoin
     }
     // Outside R the field energy -q Q / (3 ND r); a record without mass adds its pair energy only.
     KernelWorkspace ws;
-    const Particle pair[] = {far, massless};
+    const Particle pair[] = {{{0, 8, 0}, {}, {}, 1, -1, 0}, massless};
     EXPECT_NEAR(potentialEnergy(pair, 2, m, ws), -3 / (6 * 8.0) + 1 / (6 * std::hypot(1, 6, 2)),
                 1e-15);
 }
@@ -104,7 +105,7 @@ TEST(GroundState, ThirteenGrainsMakeOneInTheMiddleAndTwelveAroundItTheSameWithTh
     GroundStateOptions o;
     o.tries = 3;
     o.seed = 40;
-    o.minimise.forceTolerance = tight(c);
+    o.minimise.forceTolerance = 1e-11 * neighbourForce(c.particles[0].q, c.spacing, c.model);
     std::vector<Particle> again = c.particles;
     KernelWorkspace ws;
     const GroundStateResult r = searchGroundState(c.particles.data(), 13, c.model, o, ws);
@@ -115,7 +116,6 @@ TEST(GroundState, ThirteenGrainsMakeOneInTheMiddleAndTwelveAroundItTheSameWithTh
     double lowest = r.tries[0].energyAfter;
     for (const MinimiseResult& t : r.tries) lowest = std::min(lowest, t.energyAfter);
     EXPECT_TRUE(r.energy == lowest && r.tries[r.bestTry].energyAfter == lowest);
-    EXPECT_TRUE(same.energy == r.energy && same.bestTry == r.bestTry);
     EXPECT_EQ(r.energy, potentialEnergy(c.particles.data(), 13, c.model, ws));
     std::vector<double> radii;
     for (const Particle& p : c.particles) radii.push_back(p.distanceFromCentre());
@@ -123,6 +123,15 @@ TEST(GroundState, ThirteenGrainsMakeOneInTheMiddleAndTwelveAroundItTheSameWithTh
     EXPECT_LT(radii[0], 1e-6 * c.spacing);
     EXPECT_NEAR(radii[1], radii[12], 1e-6 * radii[12]);
     EXPECT_GT(radii[1], 0.5 * c.spacing);
+    // A short single try: the defaults are coupling 20 and three dust plasma frequencies.
+    o.tries = 1, o.annealSteps = 50, o.minimise.maxIterations = 20;
+    const GroundStateResult short1 = searchGroundState(again.data(), 13, c.model, o, ws);
+    EXPECT_EQ(short1.energy, potentialEnergy(again.data(), 13, c.model, ws));
+    const double nd = c.model.debyeSphereCount, bigR = c.model.apparatusRadius, q = again[0].q;
+    o.startTemperature = q * q / (3 * nd * c.spacing) / 20;
+    o.friction = 3 * std::sqrt(q * c.model.totalCharge / (nd * bigR * bigR * bigR * again[0].m));
+    const GroundStateResult short2 = searchGroundState(c.particles.data(), 13, c.model, o, ws);
+    EXPECT_NEAR(short2.energy, short1.energy, 1e-13 * std::abs(short1.energy));
 }
 
 }  // namespace
