@@ -126,7 +126,7 @@ TEST(GroundState, ThirteenGrainsMakeOneInTheMiddleAndTwelveAroundItTheSameWithTh
     // A short single try: the defaults are coupling 20 and three dust plasma frequencies.
     o.tries = 1, o.annealSteps = 50, o.minimise.maxIterations = 20;
     const GroundStateResult short1 = searchGroundState(again.data(), 13, c.model, o, ws);
-    EXPECT_EQ(short1.energy, potentialEnergy(again.data(), 13, c.model, ws));
+    EXPECT_EQ(short1.tries.at(0).energyAfter, potentialEnergy(again.data(), 13, c.model, ws));
     const double nd = c.model.debyeSphereCount, bigR = c.model.apparatusRadius, q = again[0].q;
     o.startTemperature = q * q / (3 * nd * c.spacing) / 20;
     o.friction = 3 * std::sqrt(q * c.model.totalCharge / (nd * bigR * bigR * bigR * again[0].m));
