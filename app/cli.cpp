@@ -137,8 +137,9 @@ int runCommandLine(int argc, char** argv) {
 
     MinimiseCommand minimiseOptions;
     CLI::App* minimiser = app.add_subcommand(
-        "minimise", "relax a stored frame to a local energy minimum (FIRE), or search for the "
-                    "ground state");
+        "minimise",
+        "relax a stored frame to a local energy minimum (FIRE), or search for the "
+        "ground state");
     minimiser->add_option("DATASET", minimiseOptions.dataSet, "data set or master file")
         ->required();
     minimiser->add_option("--frame", minimiseOptions.frame, "the stored frame (default: the last)");
@@ -178,9 +179,8 @@ int runCommandLine(int argc, char** argv) {
                       "draw the apparatus as a wire sphere");
     picture->add_option("-o", pictureOptions.out, "the PNG (numbered for --frames)")->required();
 
-    const std::vector<std::string> commands = {"render",  "continue", "sweep", "keys",
-                                               "export",  "import",   "analyse", "minimise",
-                                               "plot",    "picture"};
+    const std::vector<std::string> commands = {"render", "continue", "sweep",    "keys", "export",
+                                               "import", "analyse",  "minimise", "plot", "picture"};
     const std::string first = argv[1];
     if (first[0] != '-' && std::find(commands.begin(), commands.end(), first) == commands.end()) {
         std::cerr << "quorvex: unknown command \"" << first << "\"; did you mean \""

@@ -406,6 +406,8 @@ int runMinimise(const MinimiseCommand& o) {
         search.seed = o.seed;
         search.annealSteps = o.annealSteps;
         search.minimise = minimise;
+        const double stored =
+            potentialEnergy(sim.particles(), live, forceModelOf(sim), sim.workspace);
         const GroundStateResult found =
             searchGroundState(sim.particles(), live, forceModelOf(sim), search, sim.workspace);
         for (std::size_t t = 0; t < found.tries.size(); ++t)
@@ -413,6 +415,8 @@ int runMinimise(const MinimiseCommand& o) {
                       << "): " << describeMinimisation(found.tries[t], live) << '\n';
         result = found.tries[found.bestTry];
         std::cout << o.out << ": the lowest is try " << found.bestTry + 1 << '\n';
+        // From the stored frame, not from the anneal that led to it.
+        result.energyBefore = stored;
     } else {
         result = minimiseLive(sim, minimise);
     }

@@ -42,11 +42,11 @@ int runAnalyse(const AnalyseOptions& options);
 
 struct MinimiseCommand {
     std::string dataSet;
-    int frame = 0;            // the stored frame, 0 for the last
-    int search = 0;           // ground-state search: anneal-and-minimise tries; 0: minimise only
-    unsigned long seed = 1;   // of the first try
-    int annealSteps = 2000;   // per try
-    double tolerance = 0;     // largest force at the minimum; 0: a millionth of the neighbour force
+    int frame = 0;           // the stored frame, 0 for the last
+    int search = 0;          // ground-state search: anneal-and-minimise tries; 0: minimise only
+    unsigned long seed = 1;  // of the first try
+    int annealSteps = 2000;  // per try
+    double tolerance = 0;    // largest force at the minimum; 0: a millionth of the neighbour force
     std::string out;
 };
 // The stored frame relaxed to a local minimum (or the lowest of several), written as a data set
