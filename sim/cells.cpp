@@ -89,8 +89,9 @@ Grid planGrid(const Particle* particles, int n, double reach, int placed) {
 }
 
 // Particle p (in slot `self`) against the slots [from, to): its force and energy, and the pairs
-// p < q that may overlap. The squared distances go in one vector loop; those within reach are then
-// gathered, since only they pay for the exponential.
+// p < q that may overlap. The squared distances go in one vector loop, those within reach are
+// packed, and the pair terms of the packed columns go in vector loops again but for the
+// exponential; the sums then run in column order, so the vector width changes no bit.
 template <bool Pairs>
 void cellRange(int self, int from, int to, double reach2, double nd, double lambda,
                const KernelWorkspace& ws, double (&force)[3], double& energy,
@@ -101,7 +102,9 @@ void cellRange(int self, int from, int to, double reach2, double nd, double lamb
     const double qp = ws.sq[self];
     const double rp = ws.srad[self];
     const int p = ws.order[self];
-    double d2[kChunk];
+    alignas(64) double dx[kChunk], dy[kChunk], dz[kChunk], d2[kChunk];
+    alignas(64) double kx[kChunk], ky[kChunk], kz[kChunk], k2[kChunk], kq[kChunk];
+    alignas(64) double ku[kChunk], kd[kChunk], ke[kChunk];
     int hit[kChunk];
     for (int j0 = from; j0 < to; j0 += kChunk) {
         const int m = std::min(kChunk, to - j0);
@@ -109,39 +112,54 @@ void cellRange(int self, int from, int to, double reach2, double nd, double lamb
         const double* __restrict y = ws.sy.data() + j0;
         const double* __restrict z = ws.sz.data() + j0;
         const double* __restrict rad = ws.srad.data() + j0;
+        const double* __restrict charge = ws.sq.data() + j0;
+        int touching = 0;
         for (int t = 0; t < m; ++t) {
-            const double dx = x[t] - xp;
-            const double dy = y[t] - yp;
-            const double dz = z[t] - zp;
-            d2[t] = dx * dx + dy * dy + dz * dz;
+            dx[t] = x[t] - xp;
+            dy[t] = y[t] - yp;
+            dz[t] = z[t] - zp;
+            d2[t] = dx[t] * dx[t] + dy[t] * dy[t] + dz[t] * dz[t];
+            const double b = rp + rad[t];
+            touching |= (b * b * kOverlapSlack >= d2[t]) & (j0 + t != self);
         }
+        // Overlaps are rare: a range that has one is scanned again to list them.
+        for (int t = 0; touching && t < m; ++t) {
+            const double b = rp + rad[t];
+            const int q = ws.order[j0 + t];
+            if (b * b * kOverlapSlack >= d2[t] && q > p) overlaps.emplace_back(p, q);
+        }
+        if constexpr (!Pairs) continue;
         int hits = 0;
         for (int t = 0; t < m; ++t) {
             hit[hits] = t;
             hits += d2[t] > 0.0 && d2[t] <= reach2;
-            const double b = rp + rad[t];
-            // Rare but for p itself: a branch that is almost always predicted.
-            if (b * b * kOverlapSlack >= d2[t]) {
-                const int q = ws.order[j0 + t];
-                if (q > p) overlaps.emplace_back(p, q);
-            }
         }
-        if constexpr (!Pairs) continue;
-        const double* __restrict charge = ws.sq.data() + j0;
         for (int h = 0; h < hits; ++h) {
             const int t = hit[h];
-            const double dx = x[t] - xp;
-            const double dy = y[t] - yp;
-            const double dz = z[t] - zp;
-            const double d = std::sqrt(d2[t]);
-            double f = qp * charge[t] / (d * d * 3.0 * nd);
-            double u = f * d;
-            u *= std::exp(-d / lambda);
-            f = u / d * (1.0 + d / lambda);
-            energy += u;
-            force[0] -= f * (dx / d);
-            force[1] -= f * (dy / d);
-            force[2] -= f * (dz / d);
+            kx[h] = dx[t], ky[h] = dy[t], kz[h] = dz[t], k2[h] = d2[t], kq[h] = charge[t];
+        }
+        // The operations of forcePassReference, in its order: each pair term has its bits.
+        for (int h = 0; h < hits; ++h) {
+            const double d = std::sqrt(k2[h]);
+            kd[h] = d;
+            ku[h] = qp * kq[h] / (d * d * 3.0 * nd) * d;
+            ke[h] = -d / lambda;
+        }
+        for (int h = 0; h < hits; ++h) ke[h] = std::exp(ke[h]);
+        for (int h = 0; h < hits; ++h) {
+            const double d = kd[h];
+            const double u = ku[h] * ke[h];
+            const double f = u / d * (1.0 + d / lambda);
+            ku[h] = u;
+            kx[h] = f * (kx[h] / d);
+            ky[h] = f * (ky[h] / d);
+            kz[h] = f * (kz[h] / d);
+        }
+        for (int h = 0; h < hits; ++h) {
+            energy += ku[h];
+            force[0] -= kx[h];
+            force[1] -= ky[h];
+            force[2] -= kz[h];
         }
     }
 }
