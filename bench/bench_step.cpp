@@ -1,8 +1,10 @@
 // Time per step of the reference and the fast kernels (overlap pass, force pass, integration),
 // of each fast pass on its own and of the program's whole step, as unique pair interactions per
-// second. The ratio fast / reference is printed after the table, from the times of this run.
+// second; for a screened cloud, steps and pairs within the cutoff per second. The ratio fast /
+// reference is printed after the table, from the times of this run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -89,6 +91,61 @@ void BM_TimeStepOnce(benchmark::State& state) {
     countPairs(state, n);
 }
 
+// A screened cloud at kappa = a / lambda = 2, cut off where the pair term has fallen to 1e-6 of
+// its value at the spacing a, as a run with these options would do.
+constexpr double kKappa = 2;
+constexpr double kTolerance = 1e-6;
+
+// Pairs of the cloud within the cutoff, counted once per size (a sweep along x).
+double pairsWithinCutoff(int n) {
+    static std::map<int, double> counted;
+    if (const auto found = counted.find(n); found != counted.end()) return found->second;
+    const RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    const double cutoff = qv::screenedCutoff(cloud.spacing / kKappa, cloud.spacing, kTolerance);
+    std::vector<qv::Particle> ps = cloud.particles;
+    std::sort(ps.begin(), ps.end(),
+              [](const qv::Particle& a, const qv::Particle& b) { return a.pos[0] < b.pos[0]; });
+    double pairs = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n && ps[j].pos[0] - ps[i].pos[0] <= cutoff; ++j)
+            pairs += ps[i].distanceTo(ps[j]) <= cutoff;
+    return counted[n] = pairs;
+}
+
+void countScreened(benchmark::State& state, int n) {
+    const double pairs = pairsWithinCutoff(n);
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["steps/s"] = benchmark::Counter(iterations, benchmark::Counter::kIsRate);
+    state.counters["pairs/s"] = benchmark::Counter(pairs * iterations, benchmark::Counter::kIsRate);
+    state.counters["neighbours"] = 2.0 * pairs / n;
+}
+
+void BM_ForcePassScreened(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RandomCloud cloud = qv::test::makeRandomCloud(n, kSeed);
+    cloud.model.screeningLength = cloud.spacing / kKappa;
+    cloud.model.cutoff = qv::screenedCutoff(cloud.model.screeningLength, cloud.spacing, kTolerance);
+    std::vector<double> force(3 * n);
+    qv::KernelWorkspace workspace;
+    for (auto _ : state) {
+        std::fill(force.begin(), force.end(), 0.0);
+        benchmark::DoNotOptimize(
+            qv::forcePassFast(cloud.particles.data(), n, cloud.model, force.data(), workspace));
+    }
+    countScreened(state, n);
+}
+
+void BM_TimeStepScreened(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    qv::Simulation sim = qv::test::makeCloudSimulation(n, kSeed);
+    sim.options.screeningLength = sim.model.interparticleDistance / kKappa;
+    sim.options.cutoffTolerance = kTolerance;
+    sim.clock.analysisFreq = 1000000;
+    sim.clock.coolingSampleFreq = 1000000;
+    for (auto _ : state) benchmark::DoNotOptimize(qv::timeStepOnce(sim));
+    countScreened(state, n);
+}
+
 BENCHMARK(BM_StepReference)
     ->Arg(276)
     ->Arg(2000)
@@ -107,6 +164,22 @@ BENCHMARK(BM_TimeStepOnce)
     ->Arg(276)
     ->Arg(2000)
     ->Arg(8000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ForcePassScreened)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Arg(20000)
+    ->Arg(50000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_TimeStepScreened)
+    ->Arg(2000)
+    ->Arg(8000)
+    ->Arg(20000)
+    ->Arg(50000)
+    ->Arg(200000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -305,6 +305,13 @@ void KernelWorkspace::planBlocks(int n) {
 }
 
 void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep, KernelWorkspace& ws) {
+    // A screened interaction reaches only a few spacings: neighbouring cells hold every pair
+    // that counts.
+    if (std::isfinite(sweep.screeningLength)) {
+        sweepPairsInCells(particles, n, sweep, ws);
+        return;
+    }
+    ws.sweptCells = false;
     n = std::max(n, 0);
     ws.load(particles, n);
     ws.planBlocks(n);
@@ -342,7 +349,11 @@ int collideSweptPairs(Particle* particles, KernelWorkspace& ws,
 EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& model, double* force,
                           const KernelWorkspace& ws) {
     EnergySums sums;
-    if (ws.sweptForces) {
+    if (ws.sweptForces && ws.sweptCells) {
+        const int swept =
+            static_cast<int>(std::min<std::size_t>(3 * std::size_t(n), ws.cellForce.size()));
+        for (int i = 0; i < swept; ++i) force[i] += ws.cellForce[i];
+    } else if (ws.sweptForces) {
         // Per particle the blocks add up in block order, whatever ran them; a few hundred
         // particles at a time so that their sums stay in registers and cache.
         constexpr int kChunk = 256;
@@ -363,7 +374,7 @@ EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& mo
     }
     if (ws.sweptEnergy) {
         double energy = 0;
-        for (const double e : ws.blockEnergy) energy += e;
+        for (const double e : ws.sweptCells ? ws.cellEnergy : ws.blockEnergy) energy += e;
         // Every unordered pair counts twice, as in the reference.
         sums.pairEnergy = 2.0 * energy;
     }

@@ -20,7 +20,7 @@ inline constexpr double kUnscreened = std::numeric_limits<double>::infinity();
 
 // What the force pass reads besides the particles, in normalised units.
 struct ForceModel {
-    double debyeSphereCount = 0;   // ND: the Coulomb factor is 1 / (3 ND)
+    double debyeSphereCount = 0;  // ND: the Coulomb factor is 1 / (3 ND)
     // Pair energy q_a q_b exp(-d / lambda) / (3 ND d); infinite lambda is bare Coulomb. Pairs
     // farther apart than the cutoff add nothing (only ever finite with screening).
     double screeningLength = kUnscreened;
@@ -102,6 +102,16 @@ class KernelWorkspace {
     std::vector<std::vector<ParticlePair>> blockPairs;
     std::vector<ParticlePair> candidates;
 
+    // The linked-cell sweep of a screened interaction. Particles with finite positions are sorted
+    // by cell: slot k holds particle order[k], cell c the slots [cellStart[c], cellStart[c + 1]).
+    // The pair forces land per particle in cellForce (x, y, z), the energy per block.
+    bool sweptCells = false;
+    Buffer sx, sy, sz, sq, srad;
+    std::vector<int> order, cellOf, cellStart, cellFill;
+    Buffer cellForce;
+    std::vector<double> cellEnergy;
+    std::vector<std::vector<ParticlePair>> cellPairs;
+
     int blocks() const { return static_cast<int>(blockEnergy.size()); }
     int blockOrigin(int b) const;  // blockStart[b] rounded down to a whole cache line
     int blockLength(int b) const;
@@ -130,6 +140,11 @@ double screenedCutoff(double screeningLength, double nearestNeighbour, double to
 // positions serves both the overlap pass and the force pass of a step.
 void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep,
                     KernelWorkspace& workspace);
+// The sweep of sweepPairsFast for a finite screening length: only particles in the same or
+// adjacent cells of a grid with edges at least the cutoff and the largest contact distance are
+// tested, so its cost grows as n. The cutoff decides which pairs add forces and energy.
+void sweepPairsInCells(const Particle* particles, int n, const PairSweep& sweep,
+                       KernelWorkspace& workspace);
 // The overlap pass from the last sweep: collides the overlapping pairs in order p ascending,
 // q ascending, exactly as overlapPassReference does.
 int collideSweptPairs(Particle* particles, KernelWorkspace& workspace,
