@@ -22,8 +22,6 @@ EnergySums forcePass(const Particle* particles, int n, const ForceModel& model, 
     ForceModel quiet = model;
     quiet.thermostat = false;
     quiet.samplingFrame = energy;
-    // The fast sweep has no screening term on this branch yet: screened runs take the reference.
-    if (std::isfinite(model.screeningLength)) return forcePassReference(particles, n, quiet, force);
     return forcePassFast(particles, n, quiet, force, ws);
 }
 
