@@ -238,6 +238,8 @@ const Case kCases[] = {
     {"C", "", "0\n-3\nlots\n120\n"}, {"C"},
     // Help, and the parameters in six digits with no probe, one in slot 3, slot 0 (none for the
     // listing) and beyond the array.
+    // Shift+M relaxes a render where it stands; a replay's frames are stored and stay.
+    {"M", "mode=1 nd=1"}, {"M"},
     {"F1"}, {"F12", "probe=3"}, {"F12", "probe=0"}, {"F12", "probe=9"}, {"F12", "probe=7"},
     {"F12", "timestep=0.0123456789 nd=123456.7 mass=1.5e10 frame=77 delay=30 shellr=5 shellw=0.5 "
             "cooling=2 selected=2"},
