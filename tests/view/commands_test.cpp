@@ -132,7 +132,7 @@ struct Scene {
             &v.sliceMax, &sim.model.debyeSphereCount, &sim.model.grainMass, &s.automatedAnalysis,
             &sim.clock.simTime, &sim.clock.framesToCalculate, &sim.model.apparatusRadius,
             &sim.model.grainCharge, &sim.model.grainRadius, &d.deadParkY,
-            &sim.thermostat.temperatureRatio};
+            &sim.thermostat.temperatureRatio, &sim.options.screeningLength, &sim.options.friction};
         // clang-format on
         std::istringstream names(
             "phi theta tx ty tz ex ey ez rotx roty shellr shellw mode play saved delay "
@@ -141,7 +141,7 @@ struct Scene {
             "massfraction radiusfraction chargefraction wall text fullscreen scan phimin "
             "phimax firingphi tolerance grainscale apparatusscale resolution width height "
             "compensate open window slicemin slicemax nd mass auto time frames rapar charge "
-            "radius park tempratio");
+            "radius park tempratio lambda gamma");
         std::map<std::string, Field> named;
         for (std::string name; const Field& f : all) named[(names >> name, name)] = f;
         return named;
@@ -236,11 +236,12 @@ const Case kCases[] = {
     {"Insert", "frame=12 dead=0"}, {"f", "", "120\n"}, {"f^2", "", "120\n"}, {"f", "", "0\n"},
     {"F"}, {"q", "", "2\n"}, {"C", "cooling=2 ccple=77"}, {"C", "", "250.5\n"}, {"f", "firing=0"},
     {"C", "", "0\n-3\nlots\n120\n"}, {"C"},
-    // Help, and the parameters in six digits with no probe, one in slot 3, slot 0 (none for the
-    // listing) and beyond the array.
     // Shift+M relaxes a render where it stands; a replay's frames are stored and stay.
     {"M", "mode=1 nd=1"}, {"M"},
+    // Help, and the parameters in six digits with no probe, one in slot 3, slot 0 (none for the
+    // listing) and beyond the array.
     {"F1"}, {"F12", "probe=3"}, {"F12", "probe=0"}, {"F12", "probe=9"}, {"F12", "probe=7"},
+    {"F12", "probe=0 lambda=2.5 gamma=4"},
     {"F12", "timestep=0.0123456789 nd=123456.7 mass=1.5e10 frame=77 delay=30 shellr=5 shellw=0.5 "
             "cooling=2 selected=2"},
     // The slice in Rapar; width 0 or none resets, no centre changes nothing.
