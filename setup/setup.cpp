@@ -5,6 +5,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <locale>
 #include <optional>
@@ -233,10 +234,17 @@ void runSetUp(Simulation& sim, OutputFile& dataSet, bool windowOpen) {
     }
 }
 
-// The gas draws from a stream of its own, not the one that placed the grains.
+// The gas draws from a stream of its own, not the one that placed the grains, and a continued
+// run from another than the run it continues: the state it starts from picks the stream.
 void startModelOptions(Simulation& sim) {
     constexpr unsigned long kGasStream = 0x9e3779b9UL;
-    sim.random.seed(static_cast<unsigned long>(sim.run.randomSeed) ^ kGasStream);
+    unsigned long seed = static_cast<unsigned long>(sim.run.randomSeed) ^ kGasStream;
+    if (sim.liveCount() > 0) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &sim.particles()[0].pos[0], sizeof bits);
+        seed ^= static_cast<unsigned long>(bits);
+    }
+    sim.random.seed(seed);
     writeModelRecord(sim);
 }
 
