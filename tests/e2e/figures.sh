@@ -26,6 +26,8 @@ DATA
 # check for the pictures.
 ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "${run[@]}" picture three -o three.png \
     --size 600 >/dev/null || fail "picture of three grains"
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "${run[@]}" picture three --view 0,180 \
+    -o turned.png --size 600 >/dev/null || fail "picture turned about y"
 $python - <<'EOF' || fail "the three grains are not where the camera puts them"
 import math
 import matplotlib.image as image
@@ -43,6 +45,9 @@ for x, y in [(5, 0), (0, 5), (-5, -5)]:
     assert 10 < len(rows) < 100, (x, y, len(rows))
     assert abs(top + rows.mean() - row) < 0.5 and abs(left + cols.mean() - col) < 0.5, (x, y)
 assert drawn.sum() < 100, drawn.sum()
+# Half a turn about y mirrors the flat frame left to right.
+turned = image.imread("turned.png")[:, :, :3].max(axis=2) > 0.02
+assert (turned != drawn[:, ::-1]).sum() < 10, (turned != drawn[:, ::-1]).sum()
 EOF
 
 ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "${run[@]}" picture three --view 30 -o no.png \
