@@ -258,9 +258,9 @@ void sweepColumns(int n, int placed, const Grid& g, const Stencil& stencil, cons
         double* fy = fx + length;
         double* fz = fy + length;
         double energy = 0;
-        // The window of every column of the stencil, [low, high) of [.., end); as x grows along
-        // the own column, both bounds only move up.
-        int low[kStencil], high[kStencil], end[kStencil];
+        // The window of every column of the stencil, [low, high) of [start, end): each particle
+        // starts from the last one's, which is near, since x grows along the own column.
+        int low[kStencil], high[kStencil], start[kStencil], end[kStencil];
         double sides[kStencil][4];  // of the column, in y and z
         int column = -1;
         for (int k = first(b); k < first(b + 1); ++k) {
@@ -274,36 +274,37 @@ void sweepColumns(int n, int placed, const Grid& g, const Stencil& stencil, cons
                     const int z = cz + stencil.dz[s];
                     const bool inside = y >= 0 && y < ny && z >= 0 && z < nz;
                     const int c = inside ? y + ny * z : 0;
-                    low[s] = high[s] = ws.cellStart[c];
-                    end[s] = inside ? ws.cellStart[c + 1] : low[s];
+                    low[s] = high[s] = start[s] = ws.cellStart[c];
+                    end[s] = inside ? ws.cellStart[c + 1] : start[s];
                     for (int a = 0; a < 4; ++a)
                         sides[s][a] = g.side(1 + a / 2, a < 2 ? y : z, a % 2);
                 }
             }
-            const double xp = ws.sx[k];
+            const double* x = ws.sx.data();
+            const double xp = x[k];
+            const double yp = ws.sy[k];
+            const double zp = ws.sz[k];
             Lanes sums;
             // In the own column the slots after this one, so each pair counts once.
             high[0] = std::max(high[0], k + 1);
-            while (high[0] < end[0] && ws.sx[high[0]] - xp <= stencil.halfWidth[0]) ++high[0];
+            while (high[0] < end[0] && x[high[0]] - xp <= stencil.halfWidth[0]) ++high[0];
             window<Pairs>(k, k + 1, high[0], terms, ws, fx, fy, fz, sums, overlaps);
-            const double yp = ws.sy[k];
-            const double zp = ws.sz[k];
             for (int s = 1; s < stencil.size; ++s) {
-                const double w = stencil.halfWidth[s];
-                while (low[s] < end[s] && ws.sx[low[s]] - xp < -w) ++low[s];
-                high[s] = std::max(high[s], low[s]);
-                while (high[s] < end[s] && ws.sx[high[s]] - xp <= w) ++high[s];
                 // The window of the column as seen from this particle rather than from its
                 // column is narrower: fewer pair terms for the vector loop.
                 const double gy = std::max({0.0, sides[s][0] - yp, yp - sides[s][1]});
                 const double gz = std::max({0.0, sides[s][2] - zp, zp - sides[s][3]});
                 const double room = terms.reach * terms.reach - (gy * gy + gz * gz);
                 if (!(room >= 0.0)) continue;
-                const double near = std::sqrt(room) * kWindowMargin + kWindowSlack * terms.reach;
+                const double w = std::sqrt(room) * kWindowMargin + kWindowSlack * terms.reach;
                 int from = low[s];
-                int to = high[s];
-                while (from < to && ws.sx[from] - xp < -near) ++from;
-                while (to > from && ws.sx[to - 1] - xp > near) --to;
+                while (from > start[s] && x[from - 1] - xp >= -w) --from;
+                while (from < end[s] && x[from] - xp < -w) ++from;
+                int to = std::max(high[s], from);
+                while (to > from && x[to - 1] - xp > w) --to;
+                while (to < end[s] && x[to] - xp <= w) ++to;
+                low[s] = from;
+                high[s] = to;
                 window<Pairs>(k, from, to, terms, ws, fx, fy, fz, sums, overlaps);
             }
             fx[k] -= laneSum(sums.fx);
