@@ -150,9 +150,10 @@ double laneSum(const double (&lanes)[kLanes]) {
 // pairs that may overlap, as (lower index, higher index). Overlaps are rare: a window that has
 // one is scanned again to list them.
 template <bool Pairs>
-void window(int self, int from, int to, const Terms& t, const KernelWorkspace& ws,
-            double* __restrict fx, double* __restrict fy, double* __restrict fz, Lanes& sums,
-            std::vector<ParticlePair>& overlaps) {
+[[gnu::always_inline]] inline void window(int self, int from, int to, const Terms& t,
+                                          const KernelWorkspace& ws, double* __restrict fx,
+                                          double* __restrict fy, double* __restrict fz, Lanes& sums,
+                                          std::vector<ParticlePair>& overlaps) {
     const double* __restrict x = ws.sx.data();
     const double* __restrict y = ws.sy.data();
     const double* __restrict z = ws.sz.data();
