@@ -84,7 +84,7 @@ Grid planGrid(const Particle* particles, int n, double edge, int placed) {
     double width[3];
     for (int c : kAxes) width[c] = high[c] - g.low[c];
     const double limit = 2.0 * placed + 27.0;
-    double counts[3] = {1, 1, 1};
+    double counts[3] = {1};  // x is never split
     for (;;) {
         double cells = 1;
         for (int c = 1; c < 3; ++c) {
