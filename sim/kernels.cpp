@@ -1,12 +1,14 @@
 #include "sim/kernels.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
 
 #include "sim/collisions.h"
+#include "sim/fastexp.h"
 #include "sim/parallel.h"
 
 namespace qv {
@@ -92,9 +94,15 @@ double laneSum(const double (&lanes)[kLanes]) {
 // the energy of the row, the sum of q_p q_q / (3 ND d), is added to `energy`. Two particles in
 // the same place have no direction between them and add nothing. The overlap test rides along
 // for free, since the loop waits on its square root and division anyway; overlaps are rare, so
-// a row that has one is scanned again one pair at a time to list them.
-template <bool Forces, bool Energy>
-void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __restrict fx,
+// a row that has one is scanned again one pair at a time to list them. Screened, each pair term
+// takes the factor exp(-d / lambda) and only pairs within the cutoff count.
+struct PairTerms {
+    double coulomb = 0;        // 1 / (3 ND)
+    double inverseLength = 0;  // 1 / lambda
+    double reach2 = 0;         // squaredCutoff of the cutoff
+};
+template <bool Forces, bool Energy, bool Screened>
+void pairRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws, double* __restrict fx,
              double* __restrict fy, double* __restrict fz, double& energy,
              std::vector<ParticlePair>& overlaps) {
     const double* __restrict x = ws.x.data();
@@ -105,8 +113,10 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
     const double xp = x[p];
     const double yp = y[p];
     const double zp = z[p];
-    const double qp = q[p] * coulomb;
+    const double qp = q[p] * terms.coulomb;
     const double rp = rad[p];
+    const double inverseLength = terms.inverseLength;
+    const double reach2 = terms.reach2;
     double sx[kLanes] = {}, sy[kLanes] = {}, sz[kLanes] = {}, rowEnergy[kLanes] = {};
     double closest[kLanes];  // largest overlap measure b^2 - d^2 of the lane
     std::fill(closest, closest + kLanes, -kInfinity);
@@ -120,17 +130,36 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
         const double d2 = dx * dx + dy * dy + dz * dz;
         const double b = rp + rad[j];
         closest[lane] = std::max(closest[lane], keep ? b * b * kOverlapSlack - d2 : -kInfinity);
-        // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
-        const double inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
-        const double pairPotential = keep ? qp * q[j] * inverse : 0.0;
+        double inverse, pairPotential, s;
+        double ux = dx, uy = dy, uz = dz;
+        if constexpr (Screened) {
+            // -dU/dd of U = C exp(-d / lambda) / d, computed for every pair and kept for those
+            // within the cutoff: selects rather than branches keep the loop a vector one. A
+            // particle far off or nowhere (an infinite or missing position) weighs nothing.
+            const bool within = keep & (d2 > 0.0) & (d2 <= reach2);
+            const double d = std::sqrt(d2);
+            const double ratio = d * inverseLength;
+            inverse = 1.0 / d;
+            const double u = qp * q[j] * inverse * expNonPositive(-ratio);
+            const double f = u * inverse * inverse * (1.0 + ratio);
+            pairPotential = within ? u : 0.0;
+            s = within ? f : 0.0;
+            ux = within ? dx : 0.0;
+            uy = within ? dy : 0.0;
+            uz = within ? dz : 0.0;
+        } else {
+            // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
+            inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
+            pairPotential = keep ? qp * q[j] * inverse : 0.0;
+            s = pairPotential * inverse * inverse;
+        }
         if constexpr (Forces) {
-            const double s = pairPotential * inverse * inverse;
-            fx[j] += s * dx;
-            fy[j] += s * dy;
-            fz[j] += s * dz;
-            sx[lane] += s * dx;
-            sy[lane] += s * dy;
-            sz[lane] += s * dz;
+            fx[j] += s * ux;
+            fy[j] += s * uy;
+            fz[j] += s * uz;
+            sx[lane] += s * ux;
+            sy[lane] += s * uy;
+            sz[lane] += s * uz;
         }
         if constexpr (Energy) rowEnergy[lane] += pairPotential;
     };
@@ -158,8 +187,8 @@ void pairRow(int p, int n, double coulomb, const KernelWorkspace& ws, double* __
     }
 }
 
-template <bool Forces, bool Energy>
-void sweepBlocks(int n, double coulomb, KernelWorkspace& ws) {
+template <bool Forces, bool Energy, bool Screened>
+void sweepBlocks(int n, const PairTerms& terms, KernelWorkspace& ws) {
     // Each block writes only its own accumulators, energy and pair list, so which thread runs it
     // and when changes nothing.
     auto block = [&](int b) {
@@ -174,7 +203,7 @@ void sweepBlocks(int n, double coulomb, KernelWorkspace& ws) {
         overlaps.clear();
         double energy = 0;
         for (int p = ws.blockStart[b]; p < ws.blockStart[b + 1]; ++p)
-            pairRow<Forces, Energy>(p, n, coulomb, ws, fx, fy, fz, energy, overlaps);
+            pairRow<Forces, Energy, Screened>(p, n, terms, ws, fx, fy, fz, energy, overlaps);
         ws.blockEnergy[b] = energy;
     };
     forEachBlock(ws.blocks(), ws.threads > 0 ? ws.threads : parallelThreads(), block);
@@ -304,28 +333,52 @@ void KernelWorkspace::planBlocks(int n) {
     blockPairs.resize(made);
 }
 
-void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep, KernelWorkspace& ws) {
-    // A screened interaction reaches only a few spacings: neighbouring cells hold every pair
-    // that counts.
-    if (std::isfinite(sweep.screeningLength)) {
-        sweepPairsInCells(particles, n, sweep, ws);
-        return;
+namespace {
+
+template <bool Screened>
+void sweepAllPairs(int n, const PairTerms& terms, const PairSweep& sweep, KernelWorkspace& ws) {
+    if (sweep.forces && sweep.energy) {
+        sweepBlocks<true, true, Screened>(n, terms, ws);
+    } else if (sweep.forces) {
+        sweepBlocks<true, false, Screened>(n, terms, ws);
+    } else if (sweep.energy) {
+        sweepBlocks<false, true, Screened>(n, terms, ws);
+    } else {
+        sweepBlocks<false, false, false>(n, terms, ws);
     }
+}
+
+}  // namespace
+
+double squaredCutoff(double cutoff) {
+    if (cutoff < 0.0) return -1.0;
+    if (!(cutoff < DBL_MAX)) return DBL_MAX;
+    // sqrt(c * c) is c; a square that overflows is capped. A few doubles above c^2 may still
+    // have c as their rounded root.
+    double s = std::min(cutoff * cutoff, DBL_MAX);
+    while (std::sqrt(std::nextafter(s, kInfinity)) <= cutoff) s = std::nextafter(s, kInfinity);
+    return s;
+}
+
+void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep, KernelWorkspace& ws) {
+    // A screened interaction reaches only a few spacings: unless the cutoff spans much of the
+    // cloud, the cells that are near each other hold every pair that counts.
+    const bool screened = std::isfinite(sweep.screeningLength);
+    if (screened && sweepPairsInCells(particles, n, sweep, ws)) return;
     ws.sweptCells = false;
     n = std::max(n, 0);
     ws.load(particles, n);
     ws.planBlocks(n);
     ws.sweptForces = sweep.forces;
     ws.sweptEnergy = sweep.energy;
-    const double coulomb = 1.0 / (3.0 * sweep.debyeSphereCount);
-    if (sweep.forces && sweep.energy) {
-        sweepBlocks<true, true>(n, coulomb, ws);
-    } else if (sweep.forces) {
-        sweepBlocks<true, false>(n, coulomb, ws);
-    } else if (sweep.energy) {
-        sweepBlocks<false, true>(n, coulomb, ws);
+    PairTerms terms;
+    terms.coulomb = 1.0 / (3.0 * sweep.debyeSphereCount);
+    if (screened) {
+        terms.inverseLength = 1.0 / sweep.screeningLength;
+        terms.reach2 = squaredCutoff(sweep.cutoff);
+        sweepAllPairs<true>(n, terms, sweep, ws);
     } else {
-        sweepBlocks<false, false>(n, coulomb, ws);
+        sweepAllPairs<false>(n, terms, sweep, ws);
     }
 }
 

@@ -102,13 +102,21 @@ class KernelWorkspace {
     std::vector<std::vector<ParticlePair>> blockPairs;
     std::vector<ParticlePair> candidates;
 
-    // The linked-cell sweep of a screened interaction. Particles with finite positions are sorted
-    // by cell: slot k holds particle order[k], cell c the slots [cellStart[c], cellStart[c + 1]).
-    // The pair forces land per particle in cellForce (x, y, z), the energy per block.
+    // The column sweep of a screened interaction. Particles with finite positions are sorted by
+    // column, then by x: slot k holds particle order[k], column c the slots [cellStart[c],
+    // cellStart[c + 1]). The pair forces land per particle in cellForce (x, y, z), the energy per
+    // block.
     bool sweptCells = false;
     Buffer sx, sy, sz, sq, srad;
     std::vector<int> order, cellOf, cellStart, cellFill;
+    std::vector<std::pair<double, int>> slotKeys;
+    std::vector<double> cellExtent;
     Buffer cellForce;
+    // Each block's forces on the slots [its first, spanEnd[b]) at spanForce[spanOffset[b]], as
+    // the all-pairs blocks keep theirs.
+    Buffer spanForce;
+    std::vector<int> spanEnd;
+    std::vector<std::size_t> spanOffset;
     std::vector<double> cellEnergy;
     std::vector<std::vector<ParticlePair>> cellPairs;
 
@@ -134,16 +142,23 @@ inline PairSweep pairSweepFor(const ForceModel& model) {
 // times its value at the nearest-neighbour distance; infinite without screening.
 double screenedCutoff(double screeningLength, double nearestNeighbour, double tolerance);
 
+// The largest squared distance whose square root is at most the cutoff: a test on d^2 against it
+// keeps exactly the pairs that the reference keeps by its test on d. A cutoff that is not a number
+// skips nothing, a negative one everything.
+double squaredCutoff(double cutoff);
+
 // The fast kernels share one sweep over all pairs. It reads positions, charges and radii only:
 // it lists the pairs that may overlap and, when asked, sums the pair forces and energy, all in
 // the workspace. Since collisions change velocities only, one sweep after the last change of
 // positions serves both the overlap pass and the force pass of a step.
 void sweepPairsFast(const Particle* particles, int n, const PairSweep& sweep,
                     KernelWorkspace& workspace);
-// The sweep of sweepPairsFast for a finite screening length: only particles in the same or
-// adjacent cells of a grid with edges at least the cutoff and the largest contact distance are
-// tested, so its cost grows as n. The cutoff decides which pairs add forces and energy.
-void sweepPairsInCells(const Particle* particles, int n, const PairSweep& sweep,
+// The sweep of sweepPairsFast for a finite screening length when it pays: each particle meets
+// only the particles of the columns of a grid in y and z that lie within reach, in the x window
+// they can be within reach in, so its cost grows as n. The cutoff decides which pairs add forces
+// and energy. Returns false, having swept nothing, when the cutoff spans so much of the cloud that
+// the sweep over all pairs would do less work.
+bool sweepPairsInCells(const Particle* particles, int n, const PairSweep& sweep,
                        KernelWorkspace& workspace);
 // The overlap pass from the last sweep: collides the overlapping pairs in order p ascending,
 // q ascending, exactly as overlapPassReference does.

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "sim/fastexp.h"
 #include "sim/kernels.h"
 
 namespace qv {
@@ -49,7 +50,7 @@ Outcome run(std::vector<Particle> ps, const ForceModel& model, int threads) {
         sweepPairsFast(o.particles.data(), n, pairSweepFor(model), ws);
         collideSweptPairs(o.particles.data(), ws, &o.collided);
         o.sums = addSweptForces(o.particles.data(), n, model, o.force.data(), ws);
-        o.cells = static_cast<int>(ws.cellStart.size()) - 1;
+        o.cells = ws.sweptCells ? static_cast<int>(ws.cellStart.size()) - 1 : 0;
     } else {
         overlapPassReference(o.particles.data(), n, &o.collided);
         o.sums = forcePassReference(o.particles.data(), n, model, o.force.data());
@@ -94,31 +95,34 @@ TEST(CellSweep, FindsExactlyThePairsWithinTheCutoffAndCollidesInTheReferenceOrde
     struct Case {
         std::vector<Particle> cloud;
         double lambda, cutoff;
-        int cells;  // 0: not checked
+        int cells;  // columns of the sweep, 0 for the sweep over all pairs
     };
     std::vector<Case> cases = {
-        {{}, 0.5, 2, 1},
-        {box(1, 1, 0.1, 1), 0.5, 2, 1},
-        {box(300, 10, 0, 2), 0.5, screenedCutoff(0.5, 1.5, 1e-3), 0},
-        {box(2000, 13, 0, 3), 1, screenedCutoff(1, 1, 1e-2), 0},
-        {box(2000, 13, 0, 4), 0.25, screenedCutoff(0.25, 1, 1e-6), 0},
-        {box(400, 8, 0, 5), 1, kInf, 1},     // no cutoff: all pairs
-        {box(700, 8, 0.5, 6), 0.3, 0.5, 0},  // contact beyond the cutoff, many overlaps
-        {lattice(9, 1.1), 0.6, 1.1, 7 * 7 * 7},
-        {lattice(9, 1.1), 0.6, 2.2 / (1 + 2e-6), 4 * 4 * 4},  // every other grain on a border
-        // 7 cells along 7.999996: a pair 0.99999995 apart just across the second border, and
-        // a pair whose d^2 is one step above 1 but whose d rounds to 1.
-        {{grain(0, 0, 0, -1), grain(7.999996, 0, 0, -1), grain(0.99999925, 0, 0, -1),
-          grain(1.9999992, 0, 0, -1), grain(4, 0, 0, -1), grain(5, std::ldexp(1.0, -26), 0, -1)},
+        {{}, 0.5, 2, 0},
+        {box(1, 1, 0.1, 1), 0.5, 2, 0},
+        {box(300, 10, 0, 2), 0.5, screenedCutoff(0.5, 1.5, 1e-3), 16},
+        {box(300, 4, 0.1, 8), 1, 3, 0},  // the cutoff spans the cloud: all pairs
+        {box(2000, 13, 0, 3), 1, screenedCutoff(1, 1, 1e-2), 36},
+        {box(2000, 13, 0, 4), 0.25, screenedCutoff(0.25, 1, 1e-6), 36},
+        {box(400, 8, 0, 5), 1, kInf, 0},       // no cutoff: all pairs
+        {box(700, 8, 0.5, 6), 0.3, 0.5, 100},  // contact beyond the cutoff, many overlaps
+        {lattice(9, 1.1), 0.6, 1.1, 15 * 15},
+        {lattice(9, 1.1), 0.6, 2.2 / (1 + 3e-6), 8 * 8},  // every grain on a border
+        // 15 columns along 7.999996: pairs 0.99999995 apart across their borders, and a pair
+        // whose d^2 is one step above 1 but whose d rounds to 1.
+        {{grain(0, 0, 0, -1), grain(0, 7.999996, 0, -1), grain(0, 0.99999925, 0, -1),
+          grain(0, 1.9999992, 0, -1), grain(0, 4, 0, -1), grain(std::ldexp(1.0, -26), 5, 0, -1)},
          0.5,
          1,
-         7},
+         15},
     };
-    // One grain far out (the cells grow), and positions that are not numbers.
+    // A cloud stretched along y (the columns widen to stay within 2 placed + 27 of them), one
+    // grain far out along x, and positions that are not numbers.
     std::vector<Particle> far = box(500, 10, 0.2, 7);
+    for (Particle& p : far) p.pos[1] *= 30;
     far[17].pos[0] = 1e12, far[40].pos[1] = nan, far[41].pos[2] = -kInf;
     far[42] = far[43];  // in one place: overlapping, yet no force
-    cases.push_back({far, 0.7, 3, 0});
+    cases.push_back({far, 0.7, 3, 885});
     for (const Case& c : cases) {
         const ForceModel model = screened(c.lambda, c.cutoff);
         const int n = static_cast<int>(c.cloud.size());
@@ -130,30 +134,31 @@ TEST(CellSweep, FindsExactlyThePairsWithinTheCutoffAndCollidesInTheReferenceOrde
             ASSERT_NEAR(f.force[i], r.force[i], 1e-12 * scale) << n << " " << c.cutoff << " " << i;
         EXPECT_NEAR(f.sums.pairEnergy, r.sums.pairEnergy, 1e-12 * std::abs(r.sums.pairEnergy)) << n;
         EXPECT_EQ(f.collided, r.collided) << n;
-        if (c.cells > 0) {
-            EXPECT_EQ(f.cells, c.cells) << n;
-        }
+        EXPECT_EQ(f.cells, c.cells) << n;
         EXPECT_EQ(std::memcmp(f.particles.data(), r.particles.data(), n * sizeof(Particle)), 0);
+        // The sweep's own exp, against the library's over the arguments the case meets.
+        for (double x = 0; x <= std::min(c.cutoff / c.lambda, 700.0); x += 0.0123)
+            ASSERT_NEAR(expNonPositive(-x), std::exp(-x), 3e-16 * std::exp(-x)) << x;
     }
-    // The straggler widens the cells to stay within 2 placed + 27 of them, but not much more.
-    const int farCells = run(far, screened(0.7, 3), 1).cells;
-    EXPECT_TRUE(farCells <= 2 * 498 + 27 && farCells > 900) << farCells;
     // The cases see pairs both kept and cut off, and collisions.
-    EXPECT_GT(run(cases[6].cloud, screened(0.3, 0.5), 0).collided.size(), 100u);
-    EXPECT_NE(run(cases[7].cloud, screened(0.6, 1.1), 0).sums.pairEnergy,
-              run(cases[8].cloud, screened(0.6, 2.2 / (1 + 2e-6)), 0).sums.pairEnergy);
+    EXPECT_GT(run(cases[7].cloud, screened(0.3, 0.5), 0).collided.size(), 100u);
+    EXPECT_NE(run(cases[8].cloud, screened(0.6, 1.1), 0).sums.pairEnergy,
+              run(cases[9].cloud, screened(0.6, 2.2 / (1 + 3e-6)), 0).sums.pairEnergy);
 }
 
 TEST(CellSweep, GivesTheSameBitsOnAnyThreadCount) {
     std::vector<Particle> cloud = box(3000, 16, 0.4, 9);
-    ForceModel model = screened(0.8, screenedCutoff(0.8, 1.1, 1e-6));
-    const Outcome one = run(cloud, model, 1);
-    EXPECT_GT(one.collided.size(), 10u);
-    for (int threads : {2, 5}) {
-        const Outcome again = run(cloud, model, threads);
-        EXPECT_EQ(again.collided, one.collided);
-        EXPECT_EQ(std::memcmp(again.force.data(), one.force.data(), 9000 * sizeof(double)), 0);
-        EXPECT_EQ(std::memcmp(&again.sums, &one.sums, sizeof(EnergySums)), 0) << threads;
+    for (double lambda : {0.3, 0.8}) {  // by columns, then over all pairs
+        ForceModel model = screened(lambda, screenedCutoff(lambda, 1.1, 1e-6));
+        const Outcome one = run(cloud, model, 1);
+        EXPECT_GT(one.collided.size(), 10u);
+        EXPECT_EQ(one.cells == 0, lambda > 0.5) << one.cells;
+        for (int threads : {2, 5}) {
+            const Outcome again = run(cloud, model, threads);
+            EXPECT_EQ(again.collided, one.collided);
+            EXPECT_EQ(std::memcmp(again.force.data(), one.force.data(), 9000 * sizeof(double)), 0);
+            EXPECT_EQ(std::memcmp(&again.sums, &one.sums, sizeof(EnergySums)), 0) << threads;
+        }
     }
 }
 
