@@ -116,6 +116,11 @@ TEST(DeadParticles, ShotsScanCompensationProbeResetAndDisplacement) {
     sim.particles()[0].highlighted = true, sim.particles()[0].pos[0] = 1;
     displaceParticles(sim, Displaced::Highlighted, 0.1, 0, 0);
     EXPECT_GT(sim.particles()[0].distanceFromCentre(), 1.0);
+    sim = makeCloud(2, 2);  // the next shot's slot moved off its place: a reset parks it again
+    for (double& x : sim.particles()[2].pos) x = 7;
+    resetDeadParticles(sim);
+    EXPECT_EQ(std::vector<double>(sim.particles()[2].pos, sim.particles()[2].pos + 3),
+              (std::vector<double>{0, sim.reserve.deadParkY, 0}));
     test::expectGolden("dead_particles.txt", listing.str());
 }
 
