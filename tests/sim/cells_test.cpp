@@ -123,6 +123,11 @@ TEST(CellSweep, FindsExactlyThePairsWithinTheCutoffAndCollidesInTheReferenceOrde
     far[17].pos[0] = 1e12, far[40].pos[1] = nan, far[41].pos[2] = -kInf;
     far[42] = far[43];  // in one place: overlapping, yet no force
     cases.push_back({far, 0.7, 3, 885});
+    // Two grains overlapping by a sliver that the vector test must not round away.
+    std::vector<Particle> sliver = box(300, 10, 0, 2);
+    sliver[0] = {{1, 1, 1}, {1, 0, 0}, {}, 1, -1, 0.5};
+    sliver[1] = {{2 - 1e-12, 1, 1}, {}, {}, 1, -1, 0.5};
+    cases.push_back({sliver, 0.5, screenedCutoff(0.5, 1.5, 1e-3), 16});
     for (const Case& c : cases) {
         const ForceModel model = screened(c.lambda, c.cutoff);
         const int n = static_cast<int>(c.cloud.size());
@@ -142,6 +147,8 @@ TEST(CellSweep, FindsExactlyThePairsWithinTheCutoffAndCollidesInTheReferenceOrde
     }
     // The cases see pairs both kept and cut off, and collisions.
     EXPECT_GT(run(cases[7].cloud, screened(0.3, 0.5), 0).collided.size(), 100u);
+    EXPECT_EQ(run(cases.back().cloud, screened(0.5, 1), 1).collided,
+              std::vector<ParticlePair>{ParticlePair(0, 1)});
     EXPECT_NE(run(cases[8].cloud, screened(0.6, 1.1), 0).sums.pairEnergy,
               run(cases[9].cloud, screened(0.6, 2.2 / (1 + 3e-6)), 0).sums.pairEnergy);
 }

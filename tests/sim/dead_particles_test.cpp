@@ -144,7 +144,8 @@ TEST(Particle, StoredColoursGiveRoleAndHighlight) {
         takeStoredColour(p, c.colour, c.inReserve);
         EXPECT_TRUE(p.role == c.role && p.highlighted == c.highlighted) << c.colour[1];
         EXPECT_EQ(displayColour(p), c.shown) << c.colour[0] << " " << c.colour[2];
-    }    Particle unit{{1, 0, 0}};  // 1 from the centre: moved out along its own direction
+    }
+    Particle unit{{1, 0, 0}};  // 1 from the centre: moved out along its own direction
     unit.setDistanceFromCentre(2);
     EXPECT_TRUE(unit.pos[0] == 2 && unit.pos[1] == 0 && unit.pos[2] == 0);
     // Below the centre on the z axis sin(theta) rounds to 1e-16, not 0: a turn must not move it.
