@@ -73,13 +73,9 @@ bool isSamplingFrame(const Simulation& sim) {
 // From the boundary pass to the integration nothing moves a particle (collisions change only
 // velocities), so one sweep over all pairs finds both what the overlap pass tests and the pair
 // forces and energy the force pass adds.
-void sweepPairs(Simulation& sim, int live) {
-    PairSweep sweep;
-    sweep.forces = sim.switches.pairInteractionOn;
+void sweepPairs(Simulation& sim, int live, const ForceModel& model) {
+    PairSweep sweep = pairSweepFor(model);
     sweep.energy = isSamplingFrame(sim);
-    sweep.debyeSphereCount = sim.model.debyeSphereCount;
-    sweep.screeningLength = sim.options.screeningLength;
-    sweep.cutoff = pairCutoff(sim);
     sweepPairsFast(sim.particles(), live, sweep, sim.workspace);
 }
 
@@ -109,8 +105,8 @@ FrameKind classifyFrame(const Simulation& sim) {
 
 // Adds the swept pair forces and the apparatus and thermostat forces to forceArray; returns the
 // speed sum of the grains.
-double forcePass(Simulation& sim, int live, double coolingError, FrameKind frame) {
-    ForceModel model = forceModelOf(sim);
+double forcePass(Simulation& sim, int live, ForceModel model, double coolingError,
+                 FrameKind frame) {
     // The gas takes the coupling thermostat's place unless asked to act beside it.
     model.thermostat = sim.thermostat.coolingState == CoolingState::Steering &&
                        (!sim.options.langevin() || sim.options.couplingThermostat);
@@ -165,12 +161,14 @@ StepReport timeStepOnce(Simulation& sim) {
     int live = std::max(sim.liveCount(), 0);
     clearForces(sim, live);
     live = boundaryPass(sim, report, live);
-    sweepPairs(sim, live);
+    // One model for the sweep and the force pass: the cutoff is found once a step.
+    const ForceModel model = forceModelOf(sim);
+    sweepPairs(sim, live, model);
     collideSweptPairs(sim.particles(), sim.workspace);
     const double coolingError = resetEnergiesAndUpdateCoolingState(sim);
     report.frame = classifyFrame(sim);
     report.live = live;
-    const double speedSum = forcePass(sim, live, coolingError, report.frame);
+    const double speedSum = forcePass(sim, live, model, coolingError, report.frame);
     if (report.frame != FrameKind::Plain) {
         measureTemperatureAndCoupling(sim, speedSum, live);
         report.energies = sim.energies;
