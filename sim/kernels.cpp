@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 
@@ -101,10 +102,25 @@ struct PairTerms {
     double inverseLength = 0;  // 1 / lambda
     double reach2 = 0;         // squaredCutoff of the cutoff
 };
-template <bool Forces, bool Energy, bool Screened>
-void pairRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws, double* __restrict fx,
-             double* __restrict fy, double* __restrict fz, double& energy,
-             std::vector<ParticlePair>& overlaps) {
+// Every pair p < j of row p that overlaps, in order: a row that may have one is scanned again.
+void listOverlaps(int p, int n, const KernelWorkspace& ws, std::vector<ParticlePair>& overlaps) {
+    const double* x = ws.x.data();
+    const double* y = ws.y.data();
+    const double* z = ws.z.data();
+    const double* rad = ws.rad.data();
+    for (int j = p + 1; j < n; ++j) {
+        const double dx = x[j] - x[p];
+        const double dy = y[j] - y[p];
+        const double dz = z[j] - z[p];
+        const double b = rad[p] + rad[j];
+        if (b * b * kOverlapSlack >= dx * dx + dy * dy + dz * dz) overlaps.emplace_back(p, j);
+    }
+}
+
+template <bool Forces, bool Energy>
+void screenedRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws,
+                 double* __restrict fx, double* __restrict fy, double* __restrict fz,
+                 double& energy, std::vector<ParticlePair>& overlaps) {
     const double* __restrict x = ws.x.data();
     const double* __restrict y = ws.y.data();
     const double* __restrict z = ws.z.data();
@@ -130,29 +146,20 @@ void pairRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws, do
         const double d2 = dx * dx + dy * dy + dz * dz;
         const double b = rp + rad[j];
         closest[lane] = std::max(closest[lane], keep ? b * b * kOverlapSlack - d2 : -kInfinity);
-        double inverse, pairPotential, s;
-        double ux = dx, uy = dy, uz = dz;
-        if constexpr (Screened) {
-            // -dU/dd of U = C exp(-d / lambda) / d, computed for every pair and kept for those
-            // within the cutoff: selects rather than branches keep the loop a vector one. A
-            // particle far off or nowhere (an infinite or missing position) weighs nothing.
-            const bool within = keep & (d2 > 0.0) & (d2 <= reach2);
-            const double d = std::sqrt(d2);
-            const double ratio = d * inverseLength;
-            inverse = 1.0 / d;
-            const double u = qp * q[j] * inverse * expNonPositive(-ratio);
-            const double f = u * inverse * inverse * (1.0 + ratio);
-            pairPotential = within ? u : 0.0;
-            s = within ? f : 0.0;
-            ux = within ? dx : 0.0;
-            uy = within ? dy : 0.0;
-            uz = within ? dz : 0.0;
-        } else {
-            // 1/sqrt(inf) = 0 for a pair in the same place, without a branch in the vector loop.
-            inverse = 1.0 / std::sqrt(d2 > 0.0 ? d2 : kInfinity);
-            pairPotential = keep ? qp * q[j] * inverse : 0.0;
-            s = pairPotential * inverse * inverse;
-        }
+        // -dU/dd of U = C exp(-d / lambda) / d, computed for every pair and kept for those
+        // within the cutoff: selects rather than branches keep the loop a vector one. A particle
+        // far off or nowhere (an infinite or missing position) weighs nothing.
+        const bool within = keep & (d2 > 0.0) & (d2 <= reach2);
+        const double d = std::sqrt(d2);
+        const double ratio = d * inverseLength;
+        const double inverse = 1.0 / d;
+        const double u = qp * q[j] * inverse * expNonPositive(-ratio);
+        const double f = u * inverse * inverse * (1.0 + ratio);
+        const double pairPotential = within ? u : 0.0;
+        const double s = within ? f : 0.0;
+        const double ux = within ? dx : 0.0;
+        const double uy = within ? dy : 0.0;
+        const double uz = within ? dz : 0.0;
         if constexpr (Forces) {
             fx[j] += s * ux;
             fy[j] += s * uy;
@@ -177,14 +184,114 @@ void pairRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws, do
         fz[p] -= laneSum(sz);
     }
     if constexpr (Energy) energy += laneSum(rowEnergy);
-    if (!(*std::max_element(closest, closest + kLanes) >= 0.0)) return;
-    for (j = p + 1; j < n; ++j) {
-        const double dx = x[j] - xp;
-        const double dy = y[j] - yp;
-        const double dz = z[j] - zp;
-        const double b = rp + rad[j];
-        if (b * b * kOverlapSlack >= dx * dx + dy * dy + dz * dz) overlaps.emplace_back(p, j);
+    if (*std::max_element(closest, closest + kLanes) >= 0.0) listOverlaps(p, n, ws, overlaps);
+}
+
+// The bare Coulomb rows, with one chunk of kLanes columns as one vector (GCC's vector types, which
+// every target lowers to its own instructions or to scalar code), so lane l always holds column
+// j + l. The square root and the division are the slow part: one of each per pair, 1/(d^2 d)
+// giving the force directly.
+using Vec = double __attribute__((vector_size(kLanes * sizeof(double))));
+using VecBits = std::int64_t __attribute__((vector_size(kLanes * sizeof(double))));
+
+Vec load(const double* from) {
+    Vec v;
+    std::memcpy(&v, from, sizeof v);
+    return v;
+}
+
+void store(double* to, Vec v) {
+    std::memcpy(to, &v, sizeof v);
+}
+
+Vec splat(double value) {
+    return Vec{} + value;
+}
+
+Vec root(Vec v) {
+    for (int lane = 0; lane < kLanes; ++lane) v[lane] = std::sqrt(v[lane]);
+    return v;
+}
+
+double laneSum(Vec v) {
+    return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
+}
+
+template <bool Forces, bool Energy>
+void coulombRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws,
+                double* __restrict fx, double* __restrict fy, double* __restrict fz, double& energy,
+                std::vector<ParticlePair>& overlaps) {
+    const double* __restrict x = ws.x.data();
+    const double* __restrict y = ws.y.data();
+    const double* __restrict z = ws.z.data();
+    const double* __restrict q = ws.q.data();
+    const double* __restrict rad = ws.rad.data();
+    const double xp = x[p];
+    const double yp = y[p];
+    const double zp = z[p];
+    const double qp = q[p] * terms.coulomb;
+    Vec sx{}, sy{}, sz{}, rowEnergy{};
+    // Overlaps are rare: the nearest distance of each lane is kept, and only a row that comes
+    // within reach of the largest grain is scanned for them pair by pair.
+    Vec nearest = splat(kInfinity);
+    const auto chunk = [&](int j, bool first) __attribute__((always_inline)) {
+        const Vec dx = load(x + j) - xp;
+        const Vec dy = load(y + j) - yp;
+        const Vec dz = load(z + j) - zp;
+        const Vec d2 = dx * dx + dy * dy + dz * dz;
+        // The same place (or no distance at all) counts as infinitely far: no force, no energy.
+        const Vec far = d2 > 0.0 ? d2 : splat(kInfinity);
+        const Vec d = root(far);
+        const Vec inverseCube = 1.0 / (far * d);
+        Vec charges = qp * load(q + j);
+        Vec distance2 = d2;
+        if (first) {
+            // In the first chunk the columns up to p itself are masked.
+            VecBits column{};
+            for (int lane = 0; lane < kLanes; ++lane) column[lane] = j + lane;
+            const VecBits keep = column > p;
+            distance2 = keep ? distance2 : splat(kInfinity);
+            charges = keep ? charges : splat(0.0);
+        }
+        nearest = distance2 < nearest ? distance2 : nearest;
+        if constexpr (Forces) {
+            const Vec s = charges * inverseCube;
+            const Vec gx = s * dx;
+            const Vec gy = s * dy;
+            const Vec gz = s * dz;
+            store(fx + j, load(fx + j) + gx);
+            store(fy + j, load(fy + j) + gy);
+            store(fz + j, load(fz + j) + gz);
+            sx += gx;
+            sy += gy;
+            sz += gz;
+        }
+        // Energy is asked for on sampling frames only; it takes a division of its own.
+        if constexpr (Energy) rowEnergy += charges * (1.0 / d);
+    };
+    const int end = paddedCount(n);
+    int j = (p + 1) / kLanes * kLanes;
+    if (j < end) {
+        chunk(j, true);
+        j += kLanes;
     }
+    // Two chunks at a time: their long chains (the root takes a dozen dependent operations)
+    // overlap in the processor's window.
+    for (; j + kLanes < end; j += 2 * kLanes) {
+        chunk(j, false);
+        chunk(j + kLanes, false);
+    }
+    if (j < end) chunk(j, false);
+    if constexpr (Forces) {
+        fx[p] -= laneSum(sx);
+        fy[p] -= laneSum(sy);
+        fz[p] -= laneSum(sz);
+    }
+    if constexpr (Energy) energy += laneSum(rowEnergy);
+    double least = kInfinity;
+    for (int lane = 0; lane < kLanes; ++lane) least = std::min(least, nearest[lane]);
+    const double reach = rad[p] + ws.largestRadius;
+    if (least <= reach * reach * kOverlapSlack) listOverlaps(p, n, ws, overlaps);
 }
 
 template <bool Forces, bool Energy, bool Screened>
@@ -203,7 +310,10 @@ void sweepBlocks(int n, const PairTerms& terms, KernelWorkspace& ws) {
         overlaps.clear();
         double energy = 0;
         for (int p = ws.blockStart[b]; p < ws.blockStart[b + 1]; ++p)
-            pairRow<Forces, Energy, Screened>(p, n, terms, ws, fx, fy, fz, energy, overlaps);
+            if constexpr (Screened)
+                screenedRow<Forces, Energy>(p, n, terms, ws, fx, fy, fz, energy, overlaps);
+            else
+                coulombRow<Forces, Energy>(p, n, terms, ws, fx, fy, fz, energy, overlaps);
         ws.blockEnergy[b] = energy;
     };
     forEachBlock(ws.blocks(), ws.threads > 0 ? ws.threads : parallelThreads(), block);
@@ -299,8 +409,10 @@ void KernelWorkspace::load(const Particle* particles, int n) {
         x[i] = y[i] = z[i] = kFarAway;
         q[i] = rad[i] = 0;
     }
+    largestRadius = 0;
     for (int i = 0; i < n; ++i) {
         const Particle& p = particles[i];
+        largestRadius = std::max(largestRadius, p.rad);
         x[i] = p.pos[0];
         y[i] = p.pos[1];
         z[i] = p.pos[2];

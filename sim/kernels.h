@@ -91,6 +91,7 @@ class KernelWorkspace {
     bool sweptForces = false;
     bool sweptEnergy = false;
     Buffer x, y, z, q, rad;
+    double largestRadius = 0;  // of the loaded particles
     // Block b holds rows [blockStart[b], blockStart[b + 1]); its forces on particles i >=
     // blockOrigin(b) lie at blockForce[blockOffset[b] + k * blockLength(b) + i - blockOrigin(b)],
     // k = 0, 1, 2 for x, y, z.
