@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -34,70 +35,101 @@ struct Job {
     void* context;
     int blocks;
     int helpers;  // threads besides the caller that may join
-    std::atomic<int> next{0};
-
-    void claimAndRun() {
-        inBlock = true;
-        for (int b = next.fetch_add(1); b < blocks; b = next.fetch_add(1)) task(context, b);
-        inBlock = false;
-    }
 };
+
+void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
 
 // Helper threads, started when first needed and kept for the life of the process. They are
 // never joined: at exit they sleep, and the pool is never destroyed under them.
+//
+// A step of a few hundred grains takes tens of microseconds, less than waking a sleeping thread
+// costs, so a helper that has just worked waits a little while spinning before it sleeps: steps
+// that follow each other find it awake. Blocks are claimed one at a time by whichever thread is
+// running, so a helper that is asleep or held up by another program only means the caller does
+// more of the blocks itself.
 class Pool {
   public:
-    void run(Job& job) {
-        const int wanted = job.helpers;
+    void run(const Job& job) {
         {
             std::lock_guard lock(mutex_);
             // A helper the system will not start is simply not there: the caller and the
             // others take its blocks.
             try {
-                while (static_cast<int>(started_) < wanted) {
-                    std::thread(&Pool::serve, this).detach();
+                while (static_cast<int>(started_) < job.helpers) {
+                    std::thread(&Pool::serve, this, generation_.load()).detach();
                     ++started_;
                 }
             } catch (const std::system_error&) {
             }
-            job_ = &job;
-            joined_ = 0;
-            ++generation_;
         }
-        wake_.notify_all();
-        job.claimAndRun();
-        // Only helpers that took part are waited for; their blocks are the last unfinished ones.
-        std::unique_lock lock(mutex_);
-        finished_.wait(lock, [this] { return inside_ == 0; });
-        job_ = nullptr;
+        job_ = job;
+        next_.store(0, std::memory_order_relaxed);
+        seats_.store(job.helpers, std::memory_order_relaxed);
+        open_.store(true);
+        generation_.fetch_add(1);
+        if (sleepers_.load() > 0) {
+            std::lock_guard lock(mutex_);
+            wake_.notify_all();
+        }
+        claimAndRun();
+        // Once closed, no helper joins; those inside are finishing their last blocks.
+        open_.store(false);
+        for (int spins = 0; inside_.load() != 0; ++spins) {
+            if (spins < kSpinsBeforeYield) {
+                pause();
+            } else {
+                std::this_thread::yield();
+            }
+        }
     }
 
   private:
-    void serve() {
-        unsigned long seen = 0;
-        std::unique_lock lock(mutex_);
+    static constexpr int kSpinsBeforeYield = 1 << 12;
+    static constexpr auto kSpinBeforeSleep = std::chrono::microseconds(100);
+
+    void claimAndRun() {
+        inBlock = true;
+        for (int b = next_.fetch_add(1); b < job_.blocks; b = next_.fetch_add(1))
+            job_.task(job_.context, b);
+        inBlock = false;
+    }
+
+    // Starts before the job that needs it is posted, so it looks for any job after `seen`.
+    void serve(unsigned long seen) {
         for (;;) {
-            wake_.wait(lock, [&] { return generation_ != seen; });
-            seen = generation_;
-            if (job_ == nullptr || joined_ >= job_->helpers) continue;
-            Job* job = job_;
-            ++joined_;
-            ++inside_;
-            lock.unlock();
-            job->claimAndRun();
-            lock.lock();
-            if (--inside_ == 0) finished_.notify_one();
+            const auto spinUntil = std::chrono::steady_clock::now() + kSpinBeforeSleep;
+            for (int spins = 1; generation_.load() == seen; ++spins) {
+                pause();
+                if (spins % 64 != 0 || std::chrono::steady_clock::now() < spinUntil) continue;
+                std::unique_lock lock(mutex_);
+                sleepers_.fetch_add(1);
+                wake_.wait(lock, [&] { return generation_.load() != seen; });
+                sleepers_.fetch_sub(1);
+            }
+            seen = generation_.load();
+            // Entering first and then checking that the job is still open means the caller,
+            // which closes first and then waits for none inside, never returns under a helper.
+            inside_.fetch_add(1);
+            if (open_.load() && generation_.load() == seen && seats_.fetch_sub(1) > 0)
+                claimAndRun();
+            inside_.fetch_sub(1);
         }
     }
 
+    Job job_{};
+    std::atomic<int> next_{0};
+    std::atomic<int> seats_{0};
+    std::atomic<bool> open_{false};
+    std::atomic<int> inside_{0};
+    std::atomic<unsigned long> generation_{0};
+    std::atomic<int> sleepers_{0};
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::condition_variable finished_;
-    Job* job_ = nullptr;
-    unsigned long generation_ = 0;
     unsigned started_ = 0;
-    int joined_ = 0;
-    int inside_ = 0;
 };
 
 Pool& pool() {
@@ -167,7 +199,7 @@ std::vector<int> rowBlocks(int n, std::int64_t minPairs, int maxBlocks) {
 }
 
 void runBlocks(int blocks, int threads, void (*task)(void*, int), void* context) {
-    Job job{task, context, blocks, inBlock ? 0 : std::min(threads, blocks) - 1};
+    const Job job{task, context, blocks, inBlock ? 0 : std::min(threads, blocks) - 1};
     if (job.helpers <= 0) {
         for (int b = 0; b < blocks; ++b) task(context, b);
         return;
