@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/kernels.h"
+#include "sim/parallel.h"
 #include "sim/simulation.h"
 #include "sim/timestep.h"
 #include "tests/support/cloud.h"
@@ -97,6 +98,20 @@ void BM_TimeStepOnce(benchmark::State& state) {
     countPairs(state, n);
 }
 
+// The same step on a given number of threads (the second argument), for the sizes from which a
+// second thread pays.
+void BM_TimeStepThreads(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const int before = qv::parallelThreads();
+    qv::setParallelThreads(static_cast<int>(state.range(1)));
+    qv::Simulation sim = qv::test::makeCloudSimulation(n, kSeed);
+    sim.clock.analysisFreq = 1000000;
+    sim.clock.coolingSampleFreq = 1000000;
+    for (auto _ : state) benchmark::DoNotOptimize(qv::timeStepOnce(sim));
+    qv::setParallelThreads(before);
+    countPairs(state, n);
+}
+
 // A screened cloud at kappa = a / lambda = 2, cut off where the pair term has fallen to 1e-6 of
 // its value at the spacing a, as a run with these options would do.
 constexpr double kKappa = 2;
@@ -165,6 +180,10 @@ BENCHMARK(BM_TimeStepOnce)
     ->Arg(2000)
     ->Arg(8000)
     ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_TimeStepThreads)
+    ->ArgsProduct({{32, 64, 128, 200, 276, 500, 1000, 2000, 8000}, {1, 2}})
+    ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 BENCHMARK(BM_ForcePassScreened)
     ->Arg(2000)

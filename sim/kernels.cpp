@@ -68,10 +68,9 @@ void particleTerms(const Particle& p, const ForceModel& model, double* force, En
 // same bits, where a compiler-chosen reduction would follow the machine's vector width. Eight
 // doubles are one cache line, so the vector part of a row reads whole lines.
 constexpr int kLanes = 8;
-// A block of rows is worth waking a sleeping helper thread from about this many pairs on: the
-// default 276 grains (38 000 pairs, 50 microseconds a step) make one block and stay on the calling
-// thread, where waking a second one cost more than it saved; from about 370 grains a step splits.
-constexpr std::int64_t kPairsPerBlock = 1 << 15;
+// Blocks of rows of about this many pairs (a few microseconds) are shared out among the threads:
+// the default 276 grains make four, so that two threads take two each.
+constexpr std::int64_t kPairsPerBlock = 1 << 13;
 // Enough blocks for a few threads to balance their load when one of them is held up; each block
 // costs a pass over its share of the force accumulators.
 constexpr int kMaxBlocks = 16;
@@ -240,7 +239,7 @@ void coulombRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws,
         const Vec dz = load(z + j) - zp;
         const Vec d2 = dx * dx + dy * dy + dz * dz;
         // The same place (or no distance at all) counts as infinitely far: no force, no energy.
-        const Vec far = d2 > 0.0 ? d2 : splat(kInfinity);
+        const Vec far = d2 >= DBL_MIN ? d2 : splat(kInfinity);
         const Vec d = root(far);
         const Vec inverseCube = 1.0 / (far * d);
         Vec charges = qp * load(q + j);
@@ -275,13 +274,7 @@ void coulombRow(int p, int n, const PairTerms& terms, const KernelWorkspace& ws,
         chunk(j, true);
         j += kLanes;
     }
-    // Two chunks at a time: their long chains (the root takes a dozen dependent operations)
-    // overlap in the processor's window.
-    for (; j + kLanes < end; j += 2 * kLanes) {
-        chunk(j, false);
-        chunk(j + kLanes, false);
-    }
-    if (j < end) chunk(j, false);
+    for (; j < end; j += kLanes) chunk(j, false);
     if constexpr (Forces) {
         fx[p] -= laneSum(sx);
         fy[p] -= laneSum(sy);
@@ -520,10 +513,12 @@ EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& mo
         for (int i = 0; i < swept; ++i) force[i] += ws.cellForce[i];
     } else if (ws.sweptForces) {
         // Per particle the blocks add up in block order, whatever ran them; a few hundred
-        // particles at a time so that their sums stay in registers and cache.
+        // particles at a time so that their sums stay in cache, and from a few thousand
+        // particles on these pieces are shared out among the threads too.
         constexpr int kChunk = 256;
-        double sum[std::size(kAxes)][kChunk];
-        for (int from = 0; from < n; from += kChunk) {
+        auto piece = [&](int k) {
+            double sum[std::size(kAxes)][kChunk];
+            const int from = k * kChunk;
             const int to = std::min(n, from + kChunk);
             for (double(&axis)[kChunk] : sum) std::fill(std::begin(axis), std::end(axis), 0.0);
             for (int b = 0; b < ws.blocks() && ws.blockStart[b] < to; ++b) {
@@ -535,7 +530,10 @@ EnergySums addSweptForces(const Particle* particles, int n, const ForceModel& mo
             }
             for (int i = from; i < to; ++i)
                 for (int c : kAxes) force[3 * i + c] += sum[c][i - from];
-        }
+        };
+        const int pieces = (n + kChunk - 1) / kChunk;
+        const int threads = ws.threads > 0 ? ws.threads : parallelThreads();
+        forEachBlock(pieces, pieces >= 8 ? threads : 1, piece);
     }
     if (ws.sweptEnergy) {
         double energy = 0;
