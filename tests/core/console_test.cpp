@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
+#include <iomanip>
+#include <limits>
+#include <locale>
 #include <sstream>
 
+#include "console/output_file.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -75,10 +81,14 @@ TEST(Console, AnswersBadAnswersAndEndOfInput) {
 TEST(Console, SetUpQuestionsEndTheProgramEvenWhereCommandsCancel) {
     namespace c = console;
     const auto yes = [](double) { return true; };
-    const std::function<void()> reads[] = {
-        [] { c::readInt(); },  [] { c::readReal(); },  [] { c::readWord(); },
-        [] { c::readChar(); }, [] { c::readYesNo(""); }, [&] { c::readIntWhere(yes, "", ""); },
-        [&] { c::readRealWhere(yes, "", ""); },         [&] { c::prompt<double>("", yes, ""); }};
+    const std::function<void()> reads[] = {[] { c::readInt(); },
+                                           [] { c::readReal(); },
+                                           [] { c::readWord(); },
+                                           [] { c::readChar(); },
+                                           [] { c::readYesNo(""); },
+                                           [&] { c::readIntWhere(yes, "", ""); },
+                                           [&] { c::readRealWhere(yes, "", ""); },
+                                           [&] { c::prompt<double>("", yes, ""); }};
     for (const auto& read : reads) {
         test::resetConsole();
         test::ScriptedConsole io("");
@@ -86,6 +96,43 @@ TEST(Console, SetUpQuestionsEndTheProgramEvenWhereCommandsCancel) {
         EXPECT_THROW(read(), test::ProgramExit);
     }
     test::resetConsole();
+}
+
+// Reals as printf's %.6g writes them (and %.17g at precision 17), also at the edges of the fixed
+// notation, for signed zeros, infinities and NaNs; integers, text and characters as the stream
+// writes them; a format flag or a field width is honoured. Enough rows to fill the file's buffer
+// several times, so that numbers also land at its end.
+TEST(OutputFile, WritesTheBytesTheStreamWrites) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double reals[] = {
+        0.0,     -0.0,     1e-5,     1e-4,     0.000123456789, 1.0 / 3,
+        100000,  999999.4, 999999.5, 1e6,      1234567.0,      -2.76e6,
+        inf,     -inf,     nan,      -nan,     4.9e-324,       1.7976931348623157e308,
+        -1e-300, 123456.5, 0.1,      9.9999995};
+    test::Sandbox box;
+    std::ostringstream expected;
+    {
+        OutputFile file("f", FileMode::Replace);
+        for (int row = 0; row < 120; ++row) {
+            const int precision = row < 100 ? 6 : 17;
+            file.stream().precision(precision);
+            for (double v : reals) {
+                char text[40];
+                std::snprintf(text, sizeof text, "%.*g\t", precision, v);
+                file << v << '\t';
+                expected << text;
+            }
+            file << row - 60 << ' ' << (static_cast<long long>(row) << 57) << ' '
+                 << std::numeric_limits<unsigned long long>::max() - row << std::string(" text")
+                 << std::string_view(" and ", 5) << "more\n";
+            expected << row - 60 << ' ' << (static_cast<long long>(row) << 57) << ' '
+                     << std::numeric_limits<unsigned long long>::max() - row << " text and more\n";
+        }
+        file << std::setw(9) << 2.5 << std::setw(4) << "ab" << std::fixed << 2.5;
+        expected << "      2.5  ab2.50000000000000000";
+    }
+    EXPECT_EQ(test::readFile("f"), expected.str());
 }
 
 }  // namespace
