@@ -9,7 +9,9 @@
 #include <limits>
 #include <locale>
 #include <sstream>
+#include <streambuf>
 
+#include "analysis/runlog.h"
 #include "console/output_file.h"
 #include "tests/support/test_support.h"
 
@@ -133,6 +135,64 @@ TEST(OutputFile, WritesTheBytesTheStreamWrites) {
         expected << "      2.5  ab2.50000000000000000";
     }
     EXPECT_EQ(test::readFile("f"), expected.str());
+}
+
+// A status line rewritten at every step reaches the terminal about 30 times a second, not more;
+// a read of an answer flushes what waits before it.
+TEST(Console, FlushesWhenDueAndBeforeAnAnswerIsRead) {
+    struct CountingBuffer : std::stringbuf {
+        int syncs = 0;
+        int sync() override {
+            ++syncs;
+            return std::stringbuf::sync();
+        }
+    } buffer;
+    std::ostream out(&buffer);
+    std::istringstream in("7\n");
+    console::setStreams(in, out);
+    const auto t0 = std::chrono::steady_clock::now() + std::chrono::hours(1);
+    const int after[] = {0, 1, 32, 33, 40, 65, 66, 0};  // milliseconds
+    const int syncs[] = {1, 1, 1, 2, 2, 2, 3, 4};       // at 0 again: an earlier time counts as due
+    for (int k = 0; k < 8; ++k) {
+        console::flushWhenDue(t0 + std::chrono::milliseconds(after[k]));
+        EXPECT_EQ(buffer.syncs, syncs[k]) << k;
+    }
+    out << "How many?";
+    EXPECT_EQ(console::readInt(), 7);
+    EXPECT_EQ(buffer.syncs, 5);
+    test::resetConsole();
+}
+
+// The status line: 199 backspaces, then the values as the console stream writes them with three
+// significant digits, which it keeps; also when the stream has a format flag set.
+TEST(RunLog, StatusLineIsWhatTheConsoleStreamWritesAtThreeDigits) {
+    Simulation sim;
+    const double values[][3] = {
+        {1.5, 123456, -0.0},
+        {1e-5, 999.5, 0.000123456},
+        {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(), 1e6}};
+    for (const auto flags :
+         {std::ios_base::fmtflags{}, std::ios_base::fixed, std::ios_base::showpos})
+        for (const auto& v : values) {
+            std::istringstream in;
+            std::ostringstream out, expected;
+            for (std::ostream* s : {&out, &expected}) {
+                s->imbue(std::locale::classic());
+                s->setf(flags);
+            }
+            console::setStreams(in, out);
+            sim.thermostat.temperatureRatio = v[0];
+            sim.thermostat.ccple = v[1];
+            sim.energies.kineticEnergy = v[2];
+            sim.clock.currentFrame = static_cast<int>(v[1]) % 10007;
+            printStatusLine(sim);
+            expected << std::setprecision(3) << std::string(199, '\b') << "T: " << v[0]
+                     << " : CCP: " << v[1] << " : Count: " << sim.clock.currentFrame
+                     << " : KE: " << v[2];
+            EXPECT_EQ(out.str(), expected.str());
+            EXPECT_EQ(out.precision(), 3);
+        }
+    test::resetConsole();
 }
 
 }  // namespace
