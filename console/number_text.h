@@ -19,8 +19,14 @@ inline bool plainNumbers(const std::ostream& out) {
            out.precision() >= 0 && out.precision() <= kMaxPlainPrecision && out.good();
 }
 
+// The common case of realText by a shorter way: finite values from 1e-15 to 1e21 at a precision
+// up to 9, unless a decimal tie is too close to tell. Returns the end of the text, or null (and
+// writes nothing that counts) when the value takes the general way.
+char* fastRealText(char* first, double value, int precision);
+
 // The text goes to `first`, which needs kNumberTextSize chars; returns its end.
 inline char* realText(char* first, double value, int precision) {
+    if (char* end = fastRealText(first, value, precision)) return end;
     return std::to_chars(first, first + kNumberTextSize, value, std::chars_format::general,
                          precision)
         .ptr;

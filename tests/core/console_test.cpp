@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <iomanip>
 #include <limits>
 #include <locale>
+#include <random>
 #include <sstream>
 #include <streambuf>
 
 #include "analysis/runlog.h"
+#include "console/number_text.h"
 #include "console/output_file.h"
 #include "tests/support/test_support.h"
 
@@ -135,6 +139,40 @@ TEST(OutputFile, WritesTheBytesTheStreamWrites) {
         expected << "      2.5  ab2.50000000000000000";
     }
     EXPECT_EQ(test::readFile("f"), expected.str());
+}
+
+// The shorter way to %.<p>g against printf itself: random bit patterns, magnitudes from 1e-22 to
+// 1e22, values halfway between two outputs, the neighbours of powers of ten, whole numbers.
+TEST(NumberText, RealsAreWhatPrintfWrites) {
+    std::mt19937_64 rng(3);
+    const int precisions[] = {0, 1, 3, 6, 9, 10};
+    for (int i = 0; i < 300000; ++i) {
+        const std::uint64_t b = rng();
+        const double ten = std::pow(10.0, static_cast<int>(b % 45) - 22);
+        double v = 0;
+        switch (i % 5) {
+            case 0:
+                std::memcpy(&v, &b, sizeof v);
+                break;
+            case 1:
+                v = std::ldexp(static_cast<double>(b >> 11), static_cast<int>(b % 140) - 120);
+                break;
+            case 2:
+                v = (static_cast<double>((b >> 40) % 2000000) + 0.5) * ten;
+                break;
+            case 3:
+                v = std::nextafter(std::nextafter(ten, (b & 2) ? 0 : 1.0), (b & 4) ? 0 : 1.0);
+                break;
+            default:
+                v = static_cast<double>((b >> 20) % 2000001) - 1e6;
+        }
+        if (b & 1) v = -v;
+        const int p = precisions[i % 6];
+        char expected[64], text[kNumberTextSize + 1];
+        std::snprintf(expected, sizeof expected, "%.*g", p, v);
+        *realText(text, v, p) = '\0';
+        ASSERT_STREQ(text, expected) << p;
+    }
 }
 
 // A status line rewritten at every step reaches the terminal about 30 times a second, not more;
