@@ -1,5 +1,6 @@
 #include "console/number_text.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -18,10 +19,11 @@ constexpr int kMaxFastPrecision = 9;
 // is off by at most half its unit in the last place, far less than the distance to the middle
 // between two integers that is asked of it; a value that close to a tie is left to to_chars.
 bool roundedDigits(double magnitude, int p, std::uint64_t& digits, int& exponent) {
-    int binary = 0;
-    std::frexp(magnitude, &binary);
-    // log10(2): at most one off the decimal exponent, corrected below.
-    int x = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+    // magnitude = m * 2^binary with m in [1, 2) (a normal number, by the range of the caller);
+    // 78913 / 2^18 is log10(2) to six digits, so x is at most one off the decimal exponent, which
+    // is corrected below. The shift of a negative number rounds down.
+    const int binary = static_cast<int>(std::bit_cast<std::uint64_t>(magnitude) >> 52) - 1023;
+    int x = (binary * 78913) >> 18;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int scale = p - 1 - x;
         if (scale > kMaxExactPower || -scale > kMaxExactPower) return false;
@@ -31,10 +33,11 @@ bool roundedDigits(double magnitude, int p, std::uint64_t& digits, int& exponent
         } else if (r >= kPow10[p]) {
             ++x;
         } else {
-            const double whole = std::floor(r);
-            const double fraction = r - whole;  // exact: r is far below 2^52
+            // r is positive and far below 2^52: truncation is floor, and the fraction is exact.
+            const auto whole = static_cast<std::uint64_t>(r);
+            const double fraction = r - static_cast<double>(whole);
             if (std::fabs(fraction - 0.5) < 1e-6) return false;
-            digits = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+            digits = whole + (fraction > 0.5 ? 1 : 0);
             if (digits == static_cast<std::uint64_t>(kPow10[p])) {  // 9.99...95 and up carry
                 digits /= 10;
                 ++x;
