@@ -1,5 +1,7 @@
 #include "analysis/runlog.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <initializer_list>
 #include <ostream>
@@ -8,12 +10,16 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/number_text.h"
 #include "console/output_file.h"
 #include "sim/constants.h"
 #include "sim/simulation.h"
 
 namespace qv {
 namespace {
+
+// Back over the previous status line, so that it is rewritten in place.
+constexpr int kBackspaces = 199;
 
 // Every result file sits beside the data set and carries its name in front.
 std::string resultFile(const Simulation& sim, std::string_view word, std::string_view extension) {
@@ -110,13 +116,31 @@ void writeDataRow(Simulation& sim, const StepReport& report) {
 
 void printStatusLine(const Simulation& sim) {
     std::ostream& out = console::out();
-    // Back over the previous status line so that it is rewritten in place.
-    out << std::string(199, '\b');
     // Three digits from now on, for every console number of the rest of the run.
     out.precision(3);
-    out << "T: " << sim.thermostat.temperatureRatio << " : CCP: " << sim.thermostat.ccple
-        << " : Count: " << sim.clock.currentFrame << " : KE: " << sim.energies.kineticEnergy
-        << std::flush;
+    if (plainNumbers(out)) {
+        // The line in one piece, as the stream would write it, into one write of the stream.
+        constexpr std::string_view labels[] = {"T: ", " : CCP: ", " : Count: ", " : KE: "};
+        std::array<char, kBackspaces + 4 * (kNumberTextSize + 12)> line;
+        char* end = std::fill_n(line.data(), kBackspaces, '\b');
+        const auto label = [&end](std::string_view text) {
+            end = std::copy(text.begin(), text.end(), end);
+        };
+        label(labels[0]);
+        end = realText(end, sim.thermostat.temperatureRatio, 3);
+        label(labels[1]);
+        end = realText(end, sim.thermostat.ccple, 3);
+        label(labels[2]);
+        end = integerText(end, sim.clock.currentFrame);
+        label(labels[3]);
+        end = realText(end, sim.energies.kineticEnergy, 3);
+        out.write(line.data(), end - line.data());
+    } else {
+        out << std::string(kBackspaces, '\b') << "T: " << sim.thermostat.temperatureRatio
+            << " : CCP: " << sim.thermostat.ccple << " : Count: " << sim.clock.currentFrame
+            << " : KE: " << sim.energies.kineticEnergy;
+    }
+    console::flushWhenDue();
 }
 
 void writeDetectorRow(const Simulation& sim, const Particle& escaped) {

@@ -37,6 +37,7 @@ void release(std::vector<T>& v) {
 // of disk can be continued from it elsewhere.
 FrameOutcome endRender(Session& session) {
     const Simulation& sim = session.sim;
+    console::out().flush();  // the last status line, which waited for its time
     if (writesFailed() && sim.clock.currentFrame <= sim.clock.framesToCalculate) {
         console::err() << '\n'
                        << "The render stops before frame " << sim.clock.currentFrame

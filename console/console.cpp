@@ -30,6 +30,8 @@ constexpr const char* kBlanks = " \t\r\n\v\f";
 
 // The next line that holds anything but blanks, without the blanks around it.
 std::optional<std::string> nextAnswer() {
+    // Whatever waits in the buffer, a status line among it, is seen before the answer is read.
+    outStream->flush();
     std::string line;
     while (std::getline(*inStream, line)) {
         const std::size_t first = line.find_first_not_of(kBlanks);
@@ -164,6 +166,14 @@ void exitProgram(int status) {
     outStream->flush();
     if (exitHook) exitHook(status);
     std::exit(status);
+}
+
+void flushWhenDue(std::chrono::steady_clock::time_point now) {
+    static std::chrono::steady_clock::time_point lastFlush{};
+    // A time before the last flush (a caller's own clock) counts as due.
+    if (now - lastFlush < kFlushInterval && now >= lastFlush) return;
+    lastFlush = now;
+    outStream->flush();
 }
 
 void clearScreen() {

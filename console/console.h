@@ -1,6 +1,7 @@
 #pragma once
 // The console: every prompt and message of the program goes through these streams, so that a
 // whole dialogue can run in a test from a script of answers.
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <iosfwd>
@@ -25,6 +26,12 @@ void setErrorStream(std::ostream* errors);
 using ExitHook = std::function<void(int)>;
 void setExitHook(ExitHook hook);
 [[noreturn]] void exitProgram(int status);
+
+// Flushes out() when at least kFlushInterval has passed since the last flush made here, so that a
+// line rewritten at every step reaches the terminal no more often than it can show it. Reads of
+// answers and exitProgram flush out() as well.
+inline constexpr std::chrono::milliseconds kFlushInterval{33};
+void flushWhenDue(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
 // Clears the terminal; the following text starts on an empty screen.
 void clearScreen();

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "console/console.h"
+#include "console/number_text.h"
 
 namespace qv {
 namespace {
@@ -57,6 +58,27 @@ struct OutputFile::File : std::streambuf {
         return traits_type::not_eof(c);
     }
     int sync() override { return drain() ? 0 : -1; }
+
+    // Whether numbers may skip the stream: it writes them as number_text.h does.
+    bool plain() const { return plainNumbers(stream); }
+    void put(const char* text, std::size_t n) {
+        if (static_cast<std::size_t>(epptr() - pptr()) >= n) {
+            std::memcpy(pptr(), text, n);
+            pbump(static_cast<int>(n));
+        } else {
+            stream.write(text, static_cast<std::streamsize>(n));
+        }
+    }
+    // A number's text is formed in the buffer when it has room, else beside it.
+    template <class Format>
+    void putNumber(Format format) {
+        if (epptr() - pptr() >= kNumberTextSize) {
+            pbump(static_cast<int>(format(pptr()) - pptr()));
+        } else {
+            char text[kNumberTextSize];
+            put(text, static_cast<std::size_t>(format(text) - text));
+        }
+    }
 
     // After the first failure the rest is dropped: the stream goes bad and writes nothing more.
     bool drain() {
@@ -127,6 +149,40 @@ std::ostream& OutputFile::stream() {
     if (file_) return file_->stream;
     static std::ostream nowhere(nullptr);
     return nowhere;
+}
+
+OutputFile& OutputFile::operator<<(std::string_view text) {
+    if (file_ && file_->stream.good() && file_->stream.width() == 0)
+        file_->put(text.data(), text.size());
+    else
+        stream() << text;
+    return *this;
+}
+
+OutputFile& OutputFile::operator<<(double value) {
+    if (file_ && file_->plain()) {
+        const int precision = static_cast<int>(file_->stream.precision());
+        file_->putNumber([&](char* at) { return realText(at, value, precision); });
+    } else {
+        stream() << value;
+    }
+    return *this;
+}
+
+OutputFile& OutputFile::operator<<(long long value) {
+    if (file_ && file_->plain())
+        file_->putNumber([&](char* at) { return integerText(at, value); });
+    else
+        stream() << value;
+    return *this;
+}
+
+OutputFile& OutputFile::operator<<(unsigned long long value) {
+    if (file_ && file_->plain())
+        file_->putNumber([&](char* at) { return integerText(at, value); });
+    else
+        stream() << value;
+    return *this;
 }
 
 void OutputFile::close() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace qv {
 
@@ -25,12 +26,33 @@ class OutputFile {
     bool is_open() const { return file_ != nullptr; }
     // Numbers in the classic "C" locale, reals with six significant digits in general notation.
     std::ostream& stream();
-    template <class T>
-    std::ostream& operator<<(const T& value) {
-        return stream() << value;
+    // The same bytes as stream() << value. Text, integers and reals go straight into the file's
+    // buffer while the stream has no format flag or field width set (see number_text.h); the
+    // rest, and everything after such a setting, goes through the stream.
+    OutputFile& operator<<(std::string_view text);
+    OutputFile& operator<<(const char* text) { return *this << std::string_view(text); }
+    OutputFile& operator<<(const std::string& text) { return *this << std::string_view(text); }
+    OutputFile& operator<<(char c) { return *this << std::string_view(&c, 1); }
+    OutputFile& operator<<(double value);
+    OutputFile& operator<<(float value) { return *this << static_cast<double>(value); }
+    OutputFile& operator<<(int value) { return *this << static_cast<long long>(value); }
+    OutputFile& operator<<(long value) { return *this << static_cast<long long>(value); }
+    OutputFile& operator<<(long long value);
+    OutputFile& operator<<(unsigned value) {
+        return *this << static_cast<unsigned long long>(value);
     }
-    std::ostream& operator<<(std::ostream& (*manipulator)(std::ostream&)) {
-        return stream() << manipulator;
+    OutputFile& operator<<(unsigned long value) {
+        return *this << static_cast<unsigned long long>(value);
+    }
+    OutputFile& operator<<(unsigned long long value);
+    template <class T>
+    OutputFile& operator<<(const T& value) {
+        stream() << value;
+        return *this;
+    }
+    OutputFile& operator<<(std::ostream& (*manipulator)(std::ostream&)) {
+        stream() << manipulator;
+        return *this;
     }
     // Writes what is still buffered and closes the file; a failure is reported.
     void close();

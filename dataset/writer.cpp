@@ -10,21 +10,17 @@
 namespace qv {
 namespace {
 
-// Each line goes to disk as soon as it is complete, so an interrupted render leaves a file
-// that the loader can still read up to its last whole line.
-void endLine(OutputFile& file) {
-    file << std::endl;
-}
-
-// One frame's lines, slots counted from 1; `position(g, axis)` gives what is written.
+// One frame's lines, slots counted from 1; `position(g, axis)` gives what is written. The frame
+// goes to disk before the next step: an interrupted render leaves a file that the loader can
+// still read up to its last whole frame, without a system call for every line.
 template <class Position>
 void writeFrameLines(const Simulation& sim, OutputFile& file, int frame, Position position) {
     int slot = 1;
     for (const Particle& g : sim.arrays.particleArray) {
         file << frame << ' ' << slot++ << ' ' << position(g, 0) << ' ' << position(g, 1) << ' '
-             << position(g, 2);
-        endLine(file);
+             << position(g, 2) << '\n';
     }
+    file << std::flush;
 }
 
 }  // namespace
@@ -46,15 +42,15 @@ void writeDataSetHeader(const Simulation& sim, OutputFile& dataSet, int endFrame
                                  sim.model.interparticleDistance,
                                  sim.reserve.numDeadParticles};
     dataset::writeHeaderLine(dataSet.stream(), header);
-    endLine(dataSet);
+    dataSet << '\n';
 
     int slot = 1;
     for (const Particle& g : sim.arrays.particleArray) {
         const std::array<double, 3> colour = displayColour(g);
         dataSet << slot++ << ' ' << colour[0] << ' ' << colour[1] << ' ' << colour[2] << ' '
-                << g.mass() << ' ' << g.charge() << ' ' << g.radius();
-        endLine(dataSet);
+                << g.mass() << ' ' << g.charge() << ' ' << g.radius() << '\n';
     }
+    dataSet << std::flush;
 
     // Only the master file, written after the last frame, reports the charge balance.
     if (sim.clock.currentFrame > sim.clock.framesToCalculate) {

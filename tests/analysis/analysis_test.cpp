@@ -16,6 +16,7 @@
 #include "analysis/structure.h"
 #include "analysis/tracker.h"
 #include "analysis/velocity_outputs.h"
+#include "sim/parallel.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -70,16 +71,25 @@ TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBey
 }
 
 TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {
-    // A cube wider than the binned range; 276 grains stay on one thread, 800 use the team.
+    // A cube wider than the binned range; 276 grains stay on one block, 800 make several, on one
+    // thread or two. Half the grains sit on a grid of quarters, so that many pairs lie exactly on
+    // a bin edge; 259 partners of a row fill a chunk and leave a tail of three.
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(-6, 6);
+    std::uniform_int_distribution<int> q(-24, 24);
     std::vector<Particle> cloud(800);
-    for (Particle& p : cloud) p = grain(u(rng), u(rng), u(rng));
-    for (int n : {276, 800})
-        for (int samples : {1, 7, 30, 1000})
-            EXPECT_EQ(pairHistogramReference(cloud.data(), n, 10.0 / samples, samples + 1),
-                      pairHistogramParallel(cloud.data(), n, 10.0 / samples, samples + 1))
-                << n << " " << samples;
+    for (std::size_t i = 0; i < cloud.size(); ++i)
+        cloud[i] = i % 2 ? grain(u(rng), u(rng), u(rng)) : grain(q(rng) / 4.0, q(rng) / 4.0, 0);
+    const int threads = parallelThreads();
+    for (int team : {1, 2}) {
+        setParallelThreads(team);
+        for (int n : {260, 276, 800})
+            for (int samples : {1, 7, 30, 40, 1000})
+                EXPECT_EQ(pairHistogramReference(cloud.data(), n, 10.0 / samples, samples + 1),
+                          pairHistogramParallel(cloud.data(), n, 10.0 / samples, samples + 1))
+                    << n << " " << samples << " " << team;
+    }
+    setParallelThreads(threads);
     // w = 0.25: from the first grain 0.5 (bin 2, its lower edge), 7.74 (bin 30, the last) and
     // 7.75 (dropped); grains without a finite position are never binned.
     const double nan = std::numeric_limits<double>::quiet_NaN();

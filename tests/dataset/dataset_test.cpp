@@ -2,6 +2,7 @@
 // load dialogues that read a replay and continue from a master file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -282,7 +283,7 @@ namespace qv {
 namespace {
 
 // The charge balance goes with the master file, written after the last frame, and never with the
-// header of a data set, not even one of a single frame.
+// header of a data set, not even one of a single frame. Every frame is on disk once written.
 TEST(Writer, OnlyTheHeaderWrittenAfterTheLastFrameReportsTheChargeBalance) {
     test::Sandbox box;
     Simulation sim;
@@ -295,6 +296,12 @@ TEST(Writer, OnlyTheHeaderWrittenAfterTheLastFrameReportsTheChargeBalance) {
         sim.clock.currentFrame = frame;
         writeDataSetHeader(sim, file, 1, 1);
         EXPECT_EQ(console.output().find("Total charge") != std::string::npos, frame == 2);
+        // On disk before the next step: the header, the property block, then each frame.
+        const std::string line = std::to_string(frame) + " 1 1 2 3\n";
+        const std::string before = test::readFile("d");
+        EXPECT_EQ(std::count(before.begin(), before.end(), '\n'), 2);
+        writeFrame(sim, file);
+        EXPECT_TRUE(test::readFile("d").ends_with("\n" + line));
     }
 }
 
