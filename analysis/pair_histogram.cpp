@@ -22,9 +22,9 @@ std::vector<std::int64_t> pairHistogramReference(const Particle* particles, int 
 
 namespace {
 
-// Rows of pairs worth a thread each: the default cloud of 276 grains is one block, binned in well
-// under a millisecond, less than waking a helper on a busy machine can cost.
-constexpr std::int64_t kPairsPerBlock = 1 << 16;
+// Rows of pairs shared out among the threads as in the time step: the default cloud of 276 grains
+// makes four blocks of tens of microseconds, which a helper that has just worked picks up awake.
+constexpr std::int64_t kPairsPerBlock = 1 << 13;
 constexpr int kMaxBlocks = 16;
 
 // Partners of a row binned at a time: their bin numbers are computed in vector registers into a
