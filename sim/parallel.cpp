@@ -49,10 +49,18 @@ void pause() {
 // A step of a few hundred grains takes tens of microseconds, less than waking a sleeping thread
 // costs, so a helper that has just worked waits a little while spinning before it sleeps: steps
 // that follow each other find it awake. Blocks are claimed one at a time by whichever thread is
-// running, so a helper that is asleep or held up by another program only means the caller does
-// more of the blocks itself.
+// running, so a helper that is asleep only means the caller does more of the blocks itself.
+//
+// A helper that another program's thread pushes off its core in the middle of a block keeps the
+// caller waiting for the scheduler, for milliseconds. When the caller waits longer than it worked
+// (and more than half a millisecond), the caller works alone for a while: 50 ms, doubling up to a
+// second while such waits keep coming soon after, so a machine that is busy elsewhere gets about
+// the one-thread speed rather than less.
 class Pool {
   public:
+    // Whether the caller should work alone for now.
+    bool solo() const { return Clock::now() < soloUntil_; }
+
     void run(const Job& job) {
         {
             std::lock_guard lock(mutex_);
@@ -75,9 +83,11 @@ class Pool {
             std::lock_guard lock(mutex_);
             wake_.notify_all();
         }
+        const Clock::time_point start = Clock::now();
         claimAndRun();
         // Once closed, no helper joins; those inside are finishing their last blocks.
         open_.store(false);
+        const Clock::time_point worked = Clock::now();
         for (int spins = 0; inside_.load() != 0; ++spins) {
             if (spins < kSpinsBeforeYield) {
                 pause();
@@ -85,11 +95,23 @@ class Pool {
                 std::this_thread::yield();
             }
         }
+        const Clock::time_point end = Clock::now();
+        if (end - worked > std::max<Clock::duration>(worked - start, kStallFloor)) {
+            // Stalls that keep coming (soon after the last span ended) lengthen the span.
+            const bool again = end - soloUntil_ < 4 * soloSpan_;
+            soloSpan_ = again ? std::min<Clock::duration>(2 * soloSpan_, kLongestSolo)
+                              : Clock::duration(kShortestSolo);
+            soloUntil_ = end + soloSpan_;
+        }
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
     static constexpr int kSpinsBeforeYield = 1 << 12;
     static constexpr auto kSpinBeforeSleep = std::chrono::microseconds(100);
+    static constexpr auto kStallFloor = std::chrono::microseconds(500);
+    static constexpr auto kShortestSolo = std::chrono::milliseconds(50);
+    static constexpr auto kLongestSolo = std::chrono::seconds(1);
 
     void claimAndRun() {
         inBlock = true;
@@ -121,6 +143,8 @@ class Pool {
     }
 
     Job job_{};
+    Clock::time_point soloUntil_{};
+    Clock::duration soloSpan_ = kShortestSolo;
     std::atomic<int> next_{0};
     std::atomic<int> seats_{0};
     std::atomic<bool> open_{false};
@@ -205,6 +229,10 @@ void runBlocks(int blocks, int threads, void (*task)(void*, int), void* context)
         return;
     }
     std::lock_guard lock(callers);
+    if (pool().solo()) {
+        for (int b = 0; b < blocks; ++b) task(context, b);
+        return;
+    }
     pool().run(job);
 }
 
