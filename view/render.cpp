@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstdio>
 #include <iomanip>
+#include <limits>
 #include <locale>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,7 +65,7 @@ class SphereLists {
     // Lists are kept while the resolution and the scales stay, which they do between frames.
     void keepFor(int resolution, const SceneScales& scales) {
         const Generation now{resolution, scales.radius, scales.position};
-        if (now == generation_) return;
+        if (generation_ == now) return;
         for (const Entry& e : entries_) glDeleteLists(e.list, 1);
         entries_.clear();
         generation_ = now;
@@ -78,8 +80,8 @@ class SphereLists {
                 return true;
             }
         }
-        if (entries_.size() >= kMaxLists) return false;
-        const GLuint list = glGenLists(1);
+        // 0 names no list: the cache is full, or GL has no list to give.
+        const GLuint list = entries_.size() < kMaxLists ? glGenLists(1) : 0;
         if (list == 0) return false;
         glNewList(list, GL_COMPILE);
         if (wire) {
@@ -110,7 +112,7 @@ class SphereLists {
         bool operator==(const Generation&) const = default;
     };
     std::vector<Entry> entries_;
-    Generation generation_{-1, 0, 0};
+    std::optional<Generation> generation_;
 };
 
 SphereLists sphereLists;
@@ -142,7 +144,8 @@ void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales&
     const double shellInner = view.shellViewRadius - view.shellViewWidth / 2;
     const double shellOuter = view.shellViewRadius + view.shellViewWidth / 2;
     // Setting the emission again to the same colour changes nothing but costs Mesa a flush.
-    std::array<GLfloat, 4> lastEmission{-1, -1, -1, -1};
+    std::array<GLfloat, 4> lastEmission;
+    lastEmission.fill(std::numeric_limits<GLfloat>::quiet_NaN());  // equal to no colour
     for (int i = 0; i < count; ++i) {
         const Particle& p = sim.arrays.particleArray[i];
         if (mode == DustDraw::SolidSlice && !(view.sliceMin < p.pos[2] && p.pos[2] < view.sliceMax))
