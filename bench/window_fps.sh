@@ -18,8 +18,9 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-programs=()
+programs=() labels=()
 for given in "${@:-build/quorvex}"; do
+    labels+=("$given")
     program=$(realpath "$given" 2>/dev/null)
     [[ -x $program ]] || { echo "no program at $given" >&2; exit 1; }
     programs+=("$program")
@@ -48,22 +49,26 @@ export DISPLAY=:$number
 # prints one line for each.
 run=0
 measure() {
-    local title=$1 answers=$2 program folder figure
-    for program in "${programs[@]}"; do
+    local title=$1 answers=$2 program folder figure i
+    for i in "${!programs[@]}"; do
+        program=${programs[i]}
         run=$((run + 1)) folder=$work/$run
         mkdir -p "$folder" && cp -r "$work/data/." "$folder/" 2>/dev/null
         figure=$(cd "$folder" && printf '%b' "$answers" >answers &&
             SWAPCOUNT_OUT=$folder/fps LD_PRELOAD=$lib timeout -k 5 180 "$program" \
                 <answers >out.txt 2>err.txt
             sed 's/ (.*, / (/' fps 2>/dev/null)
-        echo "window $title: ${figure:-no figure, see $folder} ${programs[1]+ $program}"
+        echo "window $title: ${figure:-no figure (KEEP=1 keeps $folder)}${programs[1]+  ${labels[i]}}"
     done
 }
 
 # A 276-grain data set to replay (written by the first program; the format has not changed).
-mkdir -p "$work/data" && (cd "$work/data" &&
-    printf 'name = "small"\nparticles = 276\nframes = 200\n' >small.toml &&
-    "${programs[0]}" render small.toml >/dev/null 2>&1) || { echo "no 276-grain data set" >&2; exit 1; }
+mkdir -p "$work/data"
+if ! (cd "$work/data" && printf 'name = "small"\nparticles = 276\nframes = 200\n' >small.toml &&
+    "${programs[0]}" render small.toml >/dev/null 2>&1); then
+    echo "no 276-grain data set" >&2
+    exit 1
+fi
 
 measure "crystal 8000 grains" '6\ncrystal\n'
 measure "replay 276 grains" '2\nsmall\n1\n0\n'
