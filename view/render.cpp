@@ -9,9 +9,12 @@
 #include <cmath>
 #include <cstdio>
 #include <iomanip>
+#include <limits>
 #include <locale>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "console/console.h"
 #include "sim/simulation.h"
@@ -51,9 +54,73 @@ void translateTo(const Particle& p, double positionScale) {
                  static_cast<float>(p.pos[2] * positionScale));
 }
 
+// The window's sphere meshes as display lists. GLUT builds a sphere's mesh anew on every call and
+// Mesa copies it anew; a list compiled from the same call is replayed as the same triangles, and
+// costs far less with thousands of grains. Lists live in the window's one GL context.
+class SphereLists {
+  public:
+    // A few radii (mass groups, the apparatus) are expected; beyond that the plain call serves.
+    static constexpr std::size_t kMaxLists = 8;
+
+    // Lists are kept while the resolution and the scales stay, which they do between frames.
+    void keepFor(int resolution, const SceneScales& scales) {
+        const Generation now{resolution, scales.radius, scales.position};
+        if (generation_ == now) return;
+        for (const Entry& e : entries_) glDeleteLists(e.list, 1);
+        entries_.clear();
+        generation_ = now;
+    }
+
+    // Draws the sphere from its list, compiled on first use; false when no list can hold it.
+    bool draw(double radius, int slices, int stacks, bool wire) {
+        const Shape shape{radius, slices, stacks, wire};
+        for (const Entry& e : entries_) {
+            if (e.shape == shape) {
+                glCallList(e.list);
+                return true;
+            }
+        }
+        // 0 names no list: the cache is full, or GL has no list to give.
+        const GLuint list = entries_.size() < kMaxLists ? glGenLists(1) : 0;
+        if (list == 0) return false;
+        glNewList(list, GL_COMPILE);
+        if (wire) {
+            glutWireSphere(radius, slices, stacks);
+        } else {
+            glutSolidSphere(radius, slices, stacks);
+        }
+        glEndList();
+        entries_.push_back({shape, list});
+        glCallList(list);
+        return true;
+    }
+
+  private:
+    struct Shape {
+        double radius;
+        int slices, stacks;
+        bool wire;
+        bool operator==(const Shape&) const = default;
+    };
+    struct Entry {
+        Shape shape;
+        GLuint list;
+    };
+    struct Generation {
+        int resolution;
+        double radiusScale, positionScale;
+        bool operator==(const Generation&) const = default;
+    };
+    std::vector<Entry> entries_;
+    std::optional<Generation> generation_;
+};
+
+SphereLists sphereLists;
+
 // GLUT's spheres need GLUT's window; without one GLU builds the same latitude-longitude sphere.
 void drawSphere(const ViewState& view, double radius, int slices, int stacks, bool wire) {
     if (view.glutAvailable) {
+        if (sphereLists.draw(radius, slices, stacks, wire)) return;
         if (wire) {
             glutWireSphere(radius, slices, stacks);
         } else {
@@ -76,6 +143,9 @@ void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales&
         return;
     const double shellInner = view.shellViewRadius - view.shellViewWidth / 2;
     const double shellOuter = view.shellViewRadius + view.shellViewWidth / 2;
+    // Setting the emission again to the same colour changes nothing but costs Mesa a flush.
+    std::array<GLfloat, 4> lastEmission;
+    lastEmission.fill(std::numeric_limits<GLfloat>::quiet_NaN());  // equal to no colour
     for (int i = 0; i < count; ++i) {
         const Particle& p = sim.arrays.particleArray[i];
         if (mode == DustDraw::SolidSlice && !(view.sliceMin < p.pos[2] && p.pos[2] < view.sliceMax))
@@ -88,10 +158,13 @@ void drawGrains(const Simulation& sim, const ViewState& view, const SceneScales&
         translateTo(p, scales.position);
         // The colour is emitted, so marked grains (dead, selected, highlighted) stand out.
         const std::array<double, 3> colour = displayColour(p);
-        const GLfloat emission[] = {static_cast<GLfloat>(colour[0]),
-                                    static_cast<GLfloat>(colour[1]),
-                                    static_cast<GLfloat>(colour[2]), 1.0f};
-        glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+        const std::array<GLfloat, 4> emission{static_cast<GLfloat>(colour[0]),
+                                              static_cast<GLfloat>(colour[1]),
+                                              static_cast<GLfloat>(colour[2]), 1.0f};
+        if (emission != lastEmission) {
+            glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission.data());
+            lastEmission = emission;
+        }
         drawSphere(view, p.rad * scales.radius, res, res, mode == DustDraw::Wire);
         glPopMatrix();
     }
@@ -234,6 +307,7 @@ void drawScene(const Simulation& sim, const ViewState& view) {
     const double apparatusOnScreen = scales.position * sim.model.apparatusRadius;
     const int count = drawableCount(sim);
 
+    if (view.glutAvailable) sphereLists.keepFor(view.sphereResolution, scales);
     drawGrains(sim, view, scales, count);
     const GLfloat noEmission[] = {0, 0, 0, 1};
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, noEmission);

@@ -48,6 +48,11 @@ void gluPerspective(GLdouble f, GLdouble a, GLdouble n, GLdouble z) {
 }
 void gluLookAt(GLdouble a, GLdouble b, GLdouble c, GLdouble d, GLdouble e, GLdouble f, GLdouble g,
                GLdouble h, GLdouble i) { record("look", a, b, c, d, e, f, g, h, i); }
+GLuint glGenLists(GLsizei n) { static GLuint next = 0; record("genlists", n); return ++next; }
+void glNewList(GLuint list, GLenum mode) { record("newlist", list, mode); }
+void glEndList() { record("endlist"); }
+void glCallList(GLuint list) { record("call", list); }
+void glDeleteLists(GLuint list, GLsizei n) { record("deletelists", list, n); }
 void glutSwapBuffers() { record("swap"); }
 void glutPostRedisplay() { record("redisplay"); }
 }  // extern "C"
@@ -98,6 +103,16 @@ TEST(Render, TheSceneAsDrawn) {
            << ", text " << c.text << '\n';
         display(sim, view);
     }
+    // Ten radii in one frame: the first eight get lists, the others the plain call.
+    gl << "== ten radii\n";
+    Simulation many;
+    many.model.apparatusRadius = 4, many.model.grainRadius = 0.5, many.numParticles = 10;
+    many.reserve.numDeadParticles = 0;
+    for (int i = 1; i <= 10; ++i)
+        many.arrays.particleArray.push_back(Particle{{}, {}, {}, 1, -10, 0.1 * i});
+    ViewState plain;
+    plain.dustDrawMode = DustDraw::Wire;
+    display(many, plain);
     gl << "== reshape 800 600, 300 0, and the lights\n";
     ViewState view;
     reshape(view, 800, 600);
