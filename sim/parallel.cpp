@@ -53,9 +53,9 @@ void pause() {
 //
 // A helper that another program's thread pushes off its core in the middle of a block keeps the
 // caller waiting for the scheduler, for milliseconds. When the caller waits longer than it worked
-// (and more than half a millisecond), the caller works alone for a while: 50 ms, doubling up to a
-// second while such waits keep coming soon after, so a machine that is busy elsewhere gets about
-// the one-thread speed rather than less.
+// (and more than half a millisecond), the caller works alone for a while: eight times that wait,
+// doubling up to a second while such waits keep coming soon after, so a machine that is busy
+// elsewhere gets about the one-thread speed rather than less.
 class Pool {
   public:
     // Whether the caller should work alone for now.
@@ -99,8 +99,8 @@ class Pool {
         if (end - worked > std::max<Clock::duration>(worked - start, kStallFloor)) {
             // Stalls that keep coming (soon after the last span ended) lengthen the span.
             const bool again = end - soloUntil_ < 4 * soloSpan_;
-            soloSpan_ = again ? std::min<Clock::duration>(2 * soloSpan_, kLongestSolo)
-                              : Clock::duration(kShortestSolo);
+            soloSpan_ = again ? 2 * soloSpan_ : kSoloPerStall * (end - worked);
+            soloSpan_ = std::clamp<Clock::duration>(soloSpan_, kShortestSolo, kLongestSolo);
             soloUntil_ = end + soloSpan_;
         }
     }
@@ -110,7 +110,10 @@ class Pool {
     static constexpr int kSpinsBeforeYield = 1 << 12;
     static constexpr auto kSpinBeforeSleep = std::chrono::microseconds(100);
     static constexpr auto kStallFloor = std::chrono::microseconds(500);
-    static constexpr auto kShortestSolo = std::chrono::milliseconds(50);
+    // A lone hiccup (a virtual machine's core paused by its host) costs little: a span eight
+    // times the wait.
+    static constexpr int kSoloPerStall = 8;
+    static constexpr auto kShortestSolo = std::chrono::milliseconds(5);
     static constexpr auto kLongestSolo = std::chrono::seconds(1);
 
     void claimAndRun() {
@@ -144,7 +147,7 @@ class Pool {
 
     Job job_{};
     Clock::time_point soloUntil_{};
-    Clock::duration soloSpan_ = kShortestSolo;
+    Clock::duration soloSpan_{};
     std::atomic<int> next_{0};
     std::atomic<int> seats_{0};
     std::atomic<bool> open_{false};
