@@ -31,8 +31,9 @@ x.XCloseDisplay(d)
 PY
 }
 
-# A default render, so that the window is closed while the main loop runs.
-printf '4\n0\nwindowstart\n' > answers
+# The default set's physics with far more frames than the test lasts (the default render itself
+# can end within a second), so that the window is closed while the main loop runs.
+printf '1\n0\nwindowstart\n13\n100\n276\n1000000\n300\n500\n10000\n25\n20\n1\n1.0\n0\n' > answers
 start_with_window 30
 eval "$(retry xdotool getwindowgeometry --shell "$wid" 2> /dev/null)"
 [ "${WIDTH:-0}x${HEIGHT:-0}" = 900x900 ] || fail "window is ${WIDTH:-?}x${HEIGHT:-?}, not 900x900"
