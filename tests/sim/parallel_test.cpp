@@ -50,21 +50,36 @@ TEST(Threads, RowBlocksShareThePairsEvenly) {
     EXPECT_EQ(rowBlocks(0, 10000, 8), (std::vector<int>{0, 0}));
 }
 
-// A helper really takes part: the first block waits for the second to start elsewhere.
-TEST(Threads, HelpersRunBlocksBesideTheCaller) {
-    struct Seen {
-        std::atomic<int> started{0};
-        std::thread::id ids[2];
-    } seen;
-    const auto task = [](void* context, int b) {
-        Seen& s = *static_cast<Seen*>(context);
-        s.ids[b] = std::this_thread::get_id();
-        ++s.started;
-        for (int i = 0; i < 3000 && s.started < 2; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// A helper really takes part: the first block waits for the second to start elsewhere. A helper
+// that then keeps the caller waiting far longer than it worked (as when another program takes its
+// core) sends the caller on alone for a while (8 x 50 ms), after which helpers take part again.
+TEST(Threads, HelpersRunBlocksBesideTheCallerUnlessTheyKeepItWaiting) {
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto run = [&](int patienceMs, int helperSleepMs) {
+        struct Seen {
+            std::thread::id caller;
+            int patience, sleep;
+            std::atomic<int> started{0};
+            std::thread::id ids[2];
+        } seen{caller, patienceMs, helperSleepMs, {0}, {}};
+        runBlocks(
+            2, 2,
+            [](void* context, int b) {
+                Seen& s = *static_cast<Seen*>(context);
+                s.ids[b] = std::this_thread::get_id();
+                ++s.started;
+                for (int i = 0; i < s.patience && s.started < 2; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (s.ids[b] != s.caller)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(s.sleep));
+            },
+            &seen);
+        return seen.ids[0] != seen.ids[1];
     };
-    runBlocks(2, 2, task, &seen);
-    EXPECT_NE(seen.ids[0], seen.ids[1]);
+    EXPECT_TRUE(run(30000, 50));  // a helper joins, then keeps the caller waiting 50 ms
+    EXPECT_FALSE(run(30, 0));     // the caller alone, though the blocks wait for a partner
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_TRUE(run(30000, 0));
 }
 
 }  // namespace
