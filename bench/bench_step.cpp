@@ -88,12 +88,18 @@ void BM_ForcePassFast(benchmark::State& state) {
     countPairs(state, n);
 }
 
-// The program's own step on frames that sample nothing.
-void BM_TimeStepOnce(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
+// A cloud of n grains whose steps sample nothing.
+qv::Simulation unsampledCloud(int n) {
     qv::Simulation sim = qv::test::makeCloudSimulation(n, kSeed);
     sim.clock.analysisFreq = 1000000;
     sim.clock.coolingSampleFreq = 1000000;
+    return sim;
+}
+
+// The program's own step on frames that sample nothing.
+void BM_TimeStepOnce(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    qv::Simulation sim = unsampledCloud(n);
     for (auto _ : state) benchmark::DoNotOptimize(qv::timeStepOnce(sim));
     countPairs(state, n);
 }
@@ -104,9 +110,7 @@ void BM_TimeStepThreads(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const int before = qv::parallelThreads();
     qv::setParallelThreads(static_cast<int>(state.range(1)));
-    qv::Simulation sim = qv::test::makeCloudSimulation(n, kSeed);
-    sim.clock.analysisFreq = 1000000;
-    sim.clock.coolingSampleFreq = 1000000;
+    qv::Simulation sim = unsampledCloud(n);
     for (auto _ : state) benchmark::DoNotOptimize(qv::timeStepOnce(sim));
     qv::setParallelThreads(before);
     countPairs(state, n);
@@ -152,11 +156,9 @@ void BM_ForcePassScreened(benchmark::State& state) {
 
 void BM_TimeStepScreened(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    qv::Simulation sim = qv::test::makeCloudSimulation(n, kSeed);
+    qv::Simulation sim = unsampledCloud(n);
     sim.options.screeningLength = sim.model.interparticleDistance / kKappa;
     sim.options.cutoffTolerance = kTolerance;
-    sim.clock.analysisFreq = 1000000;
-    sim.clock.coolingSampleFreq = 1000000;
     for (auto _ : state) benchmark::DoNotOptimize(qv::timeStepOnce(sim));
     countScreened(state, n);
 }
