@@ -106,13 +106,17 @@ TEST(GroundState, ThirteenGrainsMakeOneInTheMiddleAndTwelveAroundItTheSameWithTh
     o.tries = 3;
     o.seed = 40;
     o.minimise.forceTolerance = 1e-11 * neighbourForce(c.particles[0].q, c.spacing, c.model);
-    std::vector<Particle> again = c.particles;
+    std::vector<Particle> again = c.particles, second = c.particles;
     KernelWorkspace ws;
     const GroundStateResult r = searchGroundState(c.particles.data(), 13, c.model, o, ws);
     const GroundStateResult same = searchGroundState(again.data(), 13, c.model, o, ws);
     EXPECT_EQ(std::memcmp(c.particles.data(), again.data(), 13 * sizeof(Particle)), 0);
     ASSERT_EQ(r.tries.size(), 3u);
     EXPECT_NE(r.tries[0].energyBefore, r.tries[1].energyBefore);  // each try anneals its own way
+    GroundStateOptions next = o;                                  // try t anneals from seed S + t
+    next.tries = 1, next.seed = 41;
+    EXPECT_EQ(searchGroundState(second.data(), 13, c.model, next, ws).tries.at(0).energyBefore,
+              r.tries[1].energyBefore);
     double lowest = r.tries[0].energyAfter;
     for (const MinimiseResult& t : r.tries) lowest = std::min(lowest, t.energyAfter);
     EXPECT_TRUE(r.energy == lowest && r.tries[r.bestTry].energyAfter == lowest);
