@@ -65,9 +65,10 @@ TEST(VelocityOutputs, SpeedDensityCountsTheCentreAndTheLayerOutsideButNothingBey
     EXPECT_EQ(cells[1 + 30], "1");
     EXPECT_EQ(cells[1 + 60], "2");
     EXPECT_EQ(std::count(cells.begin() + 1, cells.begin() + 62, "0"), 59);
-    EXPECT_EQ(cells[64 + 1 + 30], "1");  // X/Z plane, x and z cell 30: grain 1
-    EXPECT_EQ(cells[64 + 1], "8");       // x cell 0: grain 4
-    EXPECT_EQ(cells[128 + 1], "8");      // Y/Z plane, y cell 0: grain 4
+    EXPECT_EQ(cells[64 + 1 + 30], "1");   // X/Z plane, x and z cell 30: grain 1
+    EXPECT_EQ(cells[64 + 1], "8");        // x cell 0: grain 4
+    EXPECT_EQ(cells[128 + 1], "8");       // Y/Z plane, y cell 0: grain 4
+    EXPECT_EQ(cells[128 + 1 + 30], "3");  // y and z cell 30: grains 1 and 2, not 3 (beyond in x)
 }
 
 TEST(PairHistogram, ParallelEqualsReferenceAndEachPairCountsTwiceInItsBin) {
