@@ -184,6 +184,7 @@ TEST(LammpsDump, ColumnsAreFoundByNameAndBrokenFramesNamedWithTheirLine) {
         {replace(kFrame1, " id", ""), 0, 9, "lack the column(s) id"},
         {replace(kFrame1, "ITEM: NUMBER OF ATOMS\n2\n", ""), 0, 7, "states no number"},
         {"garbage\n", 0, 1, "ITEM: TIMESTEP"},
+        {kFrame1 + replace(kFrame2, "TIMESTEP\n8", "TIMESTEP\n8 9"), 1, 13, "not a whole number"},
     };
     for (const Case& c : cases) {
         std::istringstream in(c.text);
