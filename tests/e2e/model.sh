@@ -35,6 +35,10 @@ cmp -s yukModel.toml moreModel.toml || fail "the continued run did not keep its 
 
 "${run[@]}" export yukMasterFile --format lammps -o cluster >/dev/null || fail "export"
 grep -q "^pair_style coul/debye " cluster/yukMasterFile.in || fail "no coul/debye in the script"
+# A neighbour skin of a tenth of the cutoff: a wide one would make LAMMPS list far too many pairs.
+awk '$1 == "pair_style" { cut = $4 } $1 == "neighbor" { skin = $2 }
+    END { exit !(skin > 0.09 * cut && skin < 0.11 * cut) }' cluster/yukMasterFile.in ||
+    fail "the neighbour skin is not a tenth of the cutoff"
 grep -q "^fix gas all langevin " cluster/yukMasterFile.in || fail "no fix langevin in the script"
 
 # Minimised: the forces vanish, so a step from rest barely moves anything; it replays,
