@@ -92,9 +92,9 @@ double laneSum(const double (&lanes)[kLanes]) {
 // One row of the pair sweep: particle p against every q > p. Forces go to the block's own
 // accumulators, indexed by particle (Newton's third law: q gets the opposite of what p gets);
 // the energy of the row, the sum of q_p q_q / (3 ND d), is added to `energy`. Two particles in
-// the same place have no direction between them and add nothing. The overlap test rides along
-// for free, since the loop waits on its square root and division anyway; overlaps are rare, so
-// a row that has one is scanned again one pair at a time to list them. Screened, each pair term
+// the same place have no direction between them and add nothing. The overlap test rides along:
+// overlaps are rare, so a row that may have one is scanned again one pair at a time to list
+// them. Screened, each pair term
 // takes the factor exp(-d / lambda) and only pairs within the cutoff count.
 struct PairTerms {
     double coulomb = 0;        // 1 / (3 ND)
