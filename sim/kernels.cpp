@@ -94,8 +94,8 @@ double laneSum(const double (&lanes)[kLanes]) {
 // the energy of the row, the sum of q_p q_q / (3 ND d), is added to `energy`. Two particles in
 // the same place have no direction between them and add nothing. The overlap test rides along:
 // overlaps are rare, so a row that may have one is scanned again one pair at a time to list
-// them. Screened, each pair term
-// takes the factor exp(-d / lambda) and only pairs within the cutoff count.
+// them. Screened, each pair term takes the factor exp(-d / lambda) and only pairs within the
+// cutoff count.
 struct PairTerms {
     double coulomb = 0;        // 1 / (3 ND)
     double inverseLength = 0;  // 1 / lambda

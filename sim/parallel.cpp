@@ -126,10 +126,10 @@ class Pool {
     // Starts before the job that needs it is posted, so it looks for any job after `seen`.
     void serve(unsigned long seen) {
         for (;;) {
-            const auto spinUntil = std::chrono::steady_clock::now() + kSpinBeforeSleep;
+            const auto spinUntil = Clock::now() + kSpinBeforeSleep;
             for (int spins = 1; generation_.load() == seen; ++spins) {
                 pause();
-                if (spins % 64 != 0 || std::chrono::steady_clock::now() < spinUntil) continue;
+                if (spins % 64 != 0 || Clock::now() < spinUntil) continue;
                 std::unique_lock lock(mutex_);
                 sleepers_.fetch_add(1);
                 wake_.wait(lock, [&] { return generation_.load() != seen; });
